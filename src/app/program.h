@@ -1,0 +1,22 @@
+// The fixed order of one run: start-up, command line, opening lines, one run mode,
+// closing lines and the exit code.
+#pragma once
+
+#include <string>
+
+constexpr const char kProgramTitle[] =
+    "Zelt Orla-Series RavAre P3 Online Firmware Upgrade Utility for Windows";
+constexpr const char kCopyrightLine[] = "Copyright (C) 2026 Zelt Corporation. All rights reserved.";
+constexpr const char kSupportingFileName[] = "NICFWData.xml";
+
+int RunProgram(int argc, char** argv);
+
+bool InitializeProgram();
+std::string PrepareLogFile();
+bool CheckSupportingFile();
+// The running executable's file version, "a.b.c.d" ("0.0.0.0" when it carries none).
+std::string GetOwnFileVersion();
+void ShowBanner();
+void LogTimestamp(const char* label);
+void LogCommandLine(int argc, char** argv);
+void PostRunHardwareFlagsCheck();

@@ -1,0 +1,8 @@
+#include "env/file_exists.h"
+
+#include <sys/stat.h>
+
+bool FileExists(const std::string& path) {
+  struct stat status;
+  return stat(path.c_str(), &status) == 0;
+}

@@ -1,0 +1,3 @@
+#include "inventory/adapter_inventory.h"
+
+uint32_t SupportedAdapterCount() { return 0; }

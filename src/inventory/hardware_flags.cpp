@@ -1,0 +1,3 @@
+#include "inventory/hardware_flags.h"
+
+void RunHardwareFlagsCheck() {}

@@ -1,0 +1,67 @@
+// The host layer: every operating-system service the utility uses, in its own terms.
+// One implementation per host lives in win32/ and posix/; nothing outside this folder
+// tests for the platform.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The separator the host's paths use between directories ('\\' or '/').
+char PathSeparator();
+// True for every character the host accepts as a directory separator in a program path.
+bool IsPathSeparator(char c);
+
+// The drive part of the system directory ("C:" on Windows). On POSIX the SYSTEMDRIVE
+// environment variable without a trailing '/', or "" (the root) when unset.
+std::string SystemDrive();
+// The system directory ("C:\Windows\system32"; POSIX: <drive>/windows/system32), or "".
+std::string SystemDirectory();
+// The temporary directory with its trailing separator; "" when the host has none or its
+// path does not fit 260 characters.
+std::string TempDirectory();
+// Creates one directory; false when it could not be created (it may exist already).
+bool MakeDirectory(const std::string& path);
+bool RemoveFile(const std::string& path);
+
+// Full path of the running executable, or "".
+std::string OwnExecutablePath();
+// The running executable's file version, "a.b.c.d", or "" when it carries none.
+std::string OwnFileVersion();
+
+// Product version of a file's VERSIONINFO resource: the most and least significant
+// 32-bit words of the fixed file information. False when the file has none.
+bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least);
+
+// True when the host reports the NT family, major version 5 and minor version 2 or higher.
+bool IsNt52OrLater();
+
+// Base names of the executables of the running processes, in the order the host lists
+// them. False when the process list cannot be read.
+bool RunningProcessNames(std::vector<std::string>* names);
+
+enum class RunStatus {
+  Ran,            // started and ended; the exit code is valid
+  CaptureFailed,  // the capture file could not be created
+  StartFailed,    // the program could not be started
+};
+
+// Runs a command line without a shell and without a console window, waiting for it to end.
+// When capture_file is not empty it is created (or emptied) first and receives the child's
+// standard output and standard error. The program is looked up in the utility's own
+// directory first.
+RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                         uint32_t* exit_code);
+
+void SleepMilliseconds(unsigned ms);
+
+void SetConsoleWindowTitle(const std::string& title);
+// Sizes the console window and buffer; does nothing when standard output is no console.
+void SizeConsole(int columns, int rows);
+
+// "Wed Jun 30 21:49:08 1993\n" for the current local time.
+std::string LocalTimeText();
+
+}  // namespace platform

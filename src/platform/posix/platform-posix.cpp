@@ -1,0 +1,200 @@
+// The host layer on Linux: the same services as on Windows, with the system drive taken
+// from SYSTEMDRIVE so that a run never needs the real root.
+#include <dirent.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+
+#include "platform/pe_version.h"
+#include "platform/platform.h"
+#include "platform/posix/command_line_split.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+constexpr size_t kMaxPath = 260;
+
+std::string DirectoryOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
+}
+
+bool IsExecutableFile(const std::string& path) {
+  struct stat st;
+  return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+// The utility's own directory first, then the current directory, then PATH.
+std::string FindProgram(const std::string& name) {
+  if (name.empty()) return "";
+  if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : "";
+  std::string own = OwnExecutablePath();
+  if (!own.empty() && IsExecutableFile(DirectoryOf(own) + "/" + name))
+    return DirectoryOf(own) + "/" + name;
+  if (IsExecutableFile("./" + name)) return "./" + name;
+  const char* path = std::getenv("PATH");
+  std::string dirs = path ? path : "";
+  size_t start = 0;
+  while (start <= dirs.size()) {
+    size_t end = dirs.find(':', start);
+    if (end == std::string::npos) end = dirs.size();
+    std::string dir = dirs.substr(start, end - start);
+    if (dir.empty()) dir = ".";
+    if (IsExecutableFile(dir + "/" + name)) return dir + "/" + name;
+    start = end + 1;
+  }
+  return "";
+}
+
+}  // namespace
+
+char PathSeparator() { return '/'; }
+
+bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::string SystemDrive() {
+  const char* drive = std::getenv("SYSTEMDRIVE");
+  std::string text = drive ? drive : "";
+  while (!text.empty() && text.back() == '/') text.pop_back();
+  return text;
+}
+
+std::string SystemDirectory() {
+  std::string dir = SystemDrive() + "/windows/system32";
+  return dir.size() < kMaxPath ? dir : "";
+}
+
+std::string TempDirectory() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string dir = (tmp && *tmp) ? tmp : "/tmp";
+  if (dir.back() != '/') dir += '/';
+  return dir.size() <= kMaxPath ? dir : "";
+}
+
+bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+
+// unlink, not remove: a directory is never deleted as if it were a file.
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+
+std::string OwnExecutablePath() {
+  char buffer[4096];
+  ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  if (n <= 0) return "";
+  return std::string(buffer, static_cast<size_t>(n));
+}
+
+std::string OwnFileVersion() {
+  char text[64];
+  std::snprintf(text, sizeof text, "%d.%d.%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR,
+                QV_VERSION_PATCH, QV_VERSION_TWEAK);
+  return text;
+}
+
+bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least) {
+  PeFixedVersion version;
+  if (!ReadPeFixedVersion(path, &version)) return false;
+  *most = version.product_most;
+  *least = version.product_least;
+  return true;
+}
+
+bool IsNt52OrLater() { return false; }
+
+bool RunningProcessNames(std::vector<std::string>* names) {
+  DIR* proc = opendir("/proc");
+  if (!proc) return false;
+  while (dirent* entry = readdir(proc)) {
+    const char* pid = entry->d_name;
+    if (*pid < '0' || *pid > '9') continue;
+    std::string link = std::string("/proc/") + pid + "/exe";
+    char target[4096];
+    ssize_t n = readlink(link.c_str(), target, sizeof target - 1);
+    if (n <= 0) continue;  // not ours to examine
+    std::string path(target, static_cast<size_t>(n));
+    const std::string deleted = " (deleted)";
+    if (path.size() > deleted.size() &&
+        path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
+      path.resize(path.size() - deleted.size());
+    names->push_back(path.substr(path.rfind('/') + 1));
+  }
+  closedir(proc);
+  return true;
+}
+
+RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                         uint32_t* exit_code) {
+  int output = -1;
+  if (!capture_file.empty()) {
+    output = open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (output < 0) return RunStatus::CaptureFailed;
+  }
+  std::vector<std::string> args = SplitWindowsCommandLine(command_line);
+  std::string program = FindProgram(args[0]);
+  if (program.empty()) {
+    if (output >= 0) close(output);
+    return RunStatus::StartFailed;
+  }
+
+  // The child never reads input, and its output goes to the capture file or nowhere.
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  if (output >= 0) {
+    posix_spawn_file_actions_adddup2(&actions, output, 1);
+    posix_spawn_file_actions_adddup2(&actions, output, 2);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  }
+  std::vector<char*> argv;
+  for (std::string& arg : args) argv.push_back(&arg[0]);
+  argv.push_back(nullptr);
+  pid_t pid = 0;
+  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (output >= 0) close(output);
+  if (rc != 0) return RunStatus::StartFailed;
+
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0) {
+    if (errno != EINTR) return RunStatus::StartFailed;
+  }
+  if (WIFEXITED(status)) {
+    *exit_code = static_cast<uint32_t>(WEXITSTATUS(status));
+  } else {
+    *exit_code = 128u + static_cast<uint32_t>(WTERMSIG(status));
+  }
+  return RunStatus::Ran;
+}
+
+void SleepMilliseconds(unsigned ms) { usleep(ms * 1000u); }
+
+void SetConsoleWindowTitle(const std::string& title) {
+  if (!isatty(STDOUT_FILENO)) return;
+  std::fputs("\033]0;", stdout);
+  std::fputs(title.c_str(), stdout);
+  std::fputs("\007", stdout);
+  std::fflush(stdout);
+}
+
+void SizeConsole(int, int) {}
+
+std::string LocalTimeText() {
+  std::time_t now = std::time(nullptr);
+  std::tm local;
+  localtime_r(&now, &local);
+  char text[64];
+  std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local);
+  return text;
+}
+
+}  // namespace platform

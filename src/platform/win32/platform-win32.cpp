@@ -1,0 +1,176 @@
+// The host layer on Windows: the Win32 calls the utility has always made.
+#include <windows.h>
+#include <psapi.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
+
+#include "platform/platform.h"
+
+namespace platform {
+namespace {
+
+constexpr DWORD kMaxPath = 260;
+
+// Reads the root block of a file's version information; false when it has none.
+bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
+  DWORD handle = 0;
+  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
+  if (size == 0) return false;
+  std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
+  if (!data) return false;
+  if (!GetFileVersionInfoA(path.c_str(), 0, size, data.get())) return false;
+  VS_FIXEDFILEINFO* info = nullptr;
+  UINT length = 0;
+  if (!VerQueryValueA(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info)
+    return false;
+  *out = *info;
+  return true;
+}
+
+}  // namespace
+
+char PathSeparator() { return '\\'; }
+
+bool IsPathSeparator(char c) { return c == '\\'; }
+
+std::string SystemDirectory() {
+  char buffer[kMaxPath];
+  UINT n = GetSystemDirectoryA(buffer, kMaxPath);
+  if (n == 0 || n >= kMaxPath) return "";
+  return std::string(buffer, n);
+}
+
+std::string SystemDrive() {
+  std::string dir = SystemDirectory();
+  char drive[3] = {};
+  if (dir.empty() || _splitpath_s(dir.c_str(), drive, sizeof drive, nullptr, 0, nullptr, 0,
+                                  nullptr, 0) != 0)
+    return "";
+  return drive;
+}
+
+std::string TempDirectory() {
+  char buffer[kMaxPath + 1];
+  DWORD n = GetTempPathA(kMaxPath, buffer);
+  if (n == 0 || n > kMaxPath) return "";
+  return std::string(buffer, n);
+}
+
+bool MakeDirectory(const std::string& path) {
+  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+}
+
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+std::string OwnExecutablePath() {
+  char buffer[kMaxPath];
+  DWORD n = GetModuleFileNameA(nullptr, buffer, kMaxPath);
+  if (n == 0 || n >= kMaxPath) return "";
+  return std::string(buffer, n);
+}
+
+std::string OwnFileVersion() {
+  VS_FIXEDFILEINFO info;
+  if (!FixedFileInfo(OwnExecutablePath(), &info)) return "";
+  char text[256];
+  std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(HIWORD(info.dwFileVersionMS)),
+                static_cast<int>(LOWORD(info.dwFileVersionMS)),
+                static_cast<int>(HIWORD(info.dwFileVersionLS)),
+                static_cast<int>(LOWORD(info.dwFileVersionLS)));
+  return text;
+}
+
+bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least) {
+  VS_FIXEDFILEINFO info;
+  if (!FixedFileInfo(path, &info)) return false;
+  *most = info.dwProductVersionMS;
+  *least = info.dwProductVersionLS;
+  return true;
+}
+
+bool IsNt52OrLater() {
+  OSVERSIONINFOA info = {};
+  info.dwOSVersionInfoSize = sizeof info;
+  if (!GetVersionExA(&info)) return false;
+  return info.dwPlatformId == VER_PLATFORM_WIN32_NT && info.dwMajorVersion == 5 &&
+         info.dwMinorVersion >= 2;
+}
+
+bool RunningProcessNames(std::vector<std::string>* names) {
+  DWORD ids[1024];
+  DWORD bytes = 0;
+  if (!EnumProcesses(ids, sizeof ids, &bytes)) return false;
+  for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
+    if (ids[i] == 0) continue;
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
+    if (!process) continue;
+    HMODULE module = nullptr;
+    DWORD needed = 0;
+    if (EnumProcessModules(process, &module, sizeof module, &needed)) {
+      char name[kMaxPath] = {};
+      GetModuleBaseNameA(process, module, name, kMaxPath);
+      names->push_back(name);
+    }
+    CloseHandle(process);
+  }
+  return true;
+}
+
+RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                         uint32_t* exit_code) {
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  HANDLE output = INVALID_HANDLE_VALUE;
+  if (!capture_file.empty()) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    output = CreateFileA(capture_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return RunStatus::CaptureFailed;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+  }
+  std::string line = command_line;  // CreateProcessA may write into its command line
+  PROCESS_INFORMATION process = {};
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                                nullptr, nullptr, &startup, &process);
+  if (!started) {
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    return RunStatus::StartFailed;
+  }
+  WaitForSingleObject(process.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(process.hProcess, &code);
+  *exit_code = code;
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  return RunStatus::Ran;
+}
+
+void SleepMilliseconds(unsigned ms) { Sleep(ms); }
+
+void SetConsoleWindowTitle(const std::string& title) { SetConsoleTitleA(title.c_str()); }
+
+void SizeConsole(int columns, int rows) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  CONSOLE_SCREEN_BUFFER_INFO info;
+  if (!GetConsoleScreenBufferInfo(out, &info)) return;
+  SMALL_RECT window = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  SetConsoleWindowInfo(out, TRUE, &window);
+  COORD size = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
+  SetConsoleScreenBufferSize(out, size);
+}
+
+std::string LocalTimeText() {
+  __time64_t now = _time64(nullptr);
+  struct tm local;
+  char text[64] = {};
+  if (_localtime64_s(&local, &now) != 0 || asctime_s(text, sizeof text, &local) != 0) return "\n";
+  return text;
+}
+
+}  // namespace platform

@@ -1,0 +1,3 @@
+#include "update/firmware.h"
+
+void CreateUpdaterList() {}

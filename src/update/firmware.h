@@ -1,0 +1,4 @@
+#pragma once
+
+// Creates the process-wide list of updaters (one for the supported adapter family).
+void CreateUpdaterList();

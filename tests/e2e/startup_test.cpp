@@ -1,0 +1,87 @@
+// Start-up, command line and the opening and closing lines of a run, through the real
+// executable.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/package.h"
+
+namespace {
+
+using test::PackageTest;
+
+const std::string kDashes(77, '-');
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
+  platform::RemoveFile(PackageFile("NICFWData.xml"));
+  test::ProcessResult r = Run({"-h"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output, "Supporting file NICFWData.xml is missing. Cannot proceed.\n");
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, "Supporting file NICFWData.xml is missing. Cannot proceed.\n"));
+  EXPECT_FALSE(Contains(log, kDashes));
+}
+
+TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
+  test::ProcessResult r = Run({"-h"});
+  EXPECT_EQ(r.exit_code, 0);
+  std::string banner_start = kDashes + "\nZelt Orla-Series RavAre P3 Online Firmware Upgrade "
+                                       "Utility for Windows (";
+  EXPECT_EQ(r.output.rfind(banner_start, 0), 0u) << r.output;
+  EXPECT_FALSE(Contains(r.output, std::string(78, '-')));
+  EXPECT_TRUE(Contains(r.output, "\n" + kDashes + "\n\nUSAGE: "));
+  EXPECT_TRUE(Contains(r.output, "-h  Display this help menu.\n"));
+
+  std::string log = Log();
+  EXPECT_EQ(log.rfind("Checking for any other instance of RavAre tool!\n" + kDashes, 0), 0u)
+      << log;
+  EXPECT_TRUE(Contains(log, "Command line supplied:\n\t"));
+  EXPECT_TRUE(Contains(log, " -h \n"));
+  EXPECT_TRUE(Contains(log, "Upgrade began: "));
+  EXPECT_TRUE(Contains(log, "USAGE: "));
+  EXPECT_FALSE(Contains(log, "Upgrade completed"));
+  EXPECT_FALSE(Contains(log, "Exiting with code"));
+}
+
+TEST_F(PackageTest, RejectedLineShowsUsage) {
+  test::ProcessResult r = Run({"-s", "-y"});
+  EXPECT_EQ(r.exit_code, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, "USAGE: "));
+  EXPECT_FALSE(Contains(log, "Exiting with code"));
+}
+
+TEST_F(PackageTest, SlashOptionsAreEchoedWithADash) {
+  Run({"/s", "/x"});
+  EXPECT_TRUE(Contains(Log(), " -s -x \n"));
+}
+
+TEST_F(PackageTest, SilentKeepsBannerAndUsageOffTheConsole) {
+  test::ProcessResult r = Run({"-s", "-h"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.output, "");
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, kDashes));
+  EXPECT_TRUE(Contains(log, "USAGE: "));
+}
+
+TEST_F(PackageTest, FileNameLongerThan259CharactersIsRefused) {
+  test::ProcessResult r = Run({"-d", std::string(260, 'r')});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(r.output, "USAGE: "));
+}
+
+TEST_F(PackageTest, LogIsAppendedAcrossRuns) {
+  Run({"-h"});
+  std::string first = Log();
+  Run({"-h"});
+  std::string both = Log();
+  EXPECT_EQ(both.substr(0, first.size()), first);
+  EXPECT_GT(both.size(), first.size());
+  EXPECT_TRUE(Contains(both.substr(first.size()), "Checking for any other instance"));
+}
+
+}  // namespace

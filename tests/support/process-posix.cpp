@@ -1,0 +1,57 @@
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+#include "support/process.h"
+
+namespace test {
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::string& input) {
+  ProcessResult result;
+  int in_pipe[2];
+  int out_pipe[2];
+  if (pipe(in_pipe) != 0 || pipe(out_pipe) != 0) return result;
+  pid_t pid = fork();
+  if (pid == 0) {
+    dup2(in_pipe[0], 0);
+    dup2(out_pipe[1], 1);
+    dup2(out_pipe[1], 2);
+    close(in_pipe[0]);
+    close(in_pipe[1]);
+    close(out_pipe[0]);
+    close(out_pipe[1]);
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(in_pipe[0]);
+  close(out_pipe[1]);
+  // Small inputs fit the pipe, so writing all before reading cannot block.
+  ssize_t ignored = write(in_pipe[1], input.data(), input.size());
+  (void)ignored;
+  close(in_pipe[1]);
+  char buffer[4096];
+  ssize_t n;
+  while ((n = read(out_pipe[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+  }
+  close(out_pipe[0]);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  setenv(name.c_str(), value.c_str(), 1);
+}
+
+}  // namespace test

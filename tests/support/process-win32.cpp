@@ -1,0 +1,73 @@
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "support/files.h"
+#include "support/process.h"
+
+namespace test {
+namespace {
+
+// Quotes one argument by the rules the C runtime uses to split a command line.
+std::string Quote(const std::string& arg) {
+  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(backslashes * 2, '\\');
+  return out + "\"";
+}
+
+HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     &inherit, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::string& input) {
+  ProcessResult result;
+  TempDir io;
+  WriteBytes(io.File("stdin.txt"), input);
+  HANDLE in = OpenInheritable(io.File("stdin.txt"), GENERIC_READ, OPEN_EXISTING);
+  HANDLE out = OpenInheritable(io.File("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
+  std::string line;
+  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + Quote(a);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = in;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.exit_code = static_cast<int>(code);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+  }
+  CloseHandle(in);
+  CloseHandle(out);
+  result.output = ReadText(io.File("stdout.txt"));
+  return result;
+}
+
+void SetEnvironment(const std::string& name, const std::string& value) {
+  SetEnvironmentVariableA(name.c_str(), value.c_str());
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+}  // namespace test

@@ -1,0 +1,22 @@
+// Runs a program the way an administrator or a deployment framework would: in a chosen
+// directory, with typed input, reading what it printed and its exit code.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace test {
+
+struct ProcessResult {
+  int exit_code = -1;
+  std::string output;  // standard output and standard error, CR LF folded to LF
+};
+
+// argv[0] is the program's path. input is fed as standard input, then end of input.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::string& input = "");
+
+// Sets a variable of this process's environment, which child processes inherit.
+void SetEnvironment(const std::string& name, const std::string& value);
+
+}  // namespace test
