@@ -1,6 +1,53 @@
+// The supported adapter ports the last discovery found, in report order, and the mark of a
+// completed discovery. Process-wide; ResetDiscovery empties it.
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
-// Number of supported adapter ports the last discovery found.
+#include "inventory/firmware_version.h"
+
+struct AdapterRecord {
+  enum Flag : uint32_t { kSupported = 0x1, kSelected = 0x2 };
+
+  std::string device_id;
+  std::string item_version;
+  std::string bdf;  // bus:device.function
+  int32_t venid = 0;
+  int32_t devid = 0;
+  int32_t subvenid = 0;
+  int32_t subdevid = 0;
+  std::string pci_id;
+  std::string macaddress;
+  FirmwareVersion installed_version;
+  FirmwareVersion available_version;
+  std::string product_id;
+  std::string image_file;
+  std::string selected_image;
+  int32_t wol = 0;
+  int32_t pxe = 0;
+  int32_t ncsi = 0;
+  uint32_t flags = 0;
+  std::string firmware_id;
+  std::string active_version;
+  std::string action;
+  int32_t duration = 0;
+  bool shared = false;
+  std::string message;
+};
+
+// Number of supported ports; always equals the list length.
 uint32_t SupportedAdapterCount();
+size_t AdapterListLength();
+// The record at an index below the count; read and changed in place by the updater.
+AdapterRecord& AdapterAt(size_t index);
+void AddAdapter(const AdapterRecord& record);
+bool DiscoveryCompleted();
+void MarkDiscoveryCompleted();
+// Empties the list, sets the count to 0 and clears the completion mark.
+void ResetDiscovery();
+
+// The index of the adapter the updater operations work on.
+int CurrentAdapterIndex();
+void SetCurrentAdapterIndex(int index);

@@ -2,3 +2,4 @@
 
 int ShowInstalledFirmware() { return 0; }
 int CheckVersionOnlyReport() { return 0; }
+void WriteVersionOnlyReport(const std::string&, const std::string&, const std::string&) {}

@@ -1,6 +1,12 @@
+// The read-only outputs: the -c table, the version-only report and the -ql check.
 #pragma once
+
+#include <string>
 
 // -c: the installed and available firmware of every supported port.
 int ShowInstalledFirmware();
 // -ql: whether the version-only report file exists after discovery.
 int CheckVersionOnlyReport();
+// -v: saves the small version-only report to ReportFileName and logs its text.
+void WriteVersionOnlyReport(const std::string& current_version, const std::string& package_version,
+                            const std::string& takes_effect);

@@ -1,1 +1,89 @@
+// The XML layer: a tolerant parser, an in-memory element tree reached through reference-
+// counted handles, and a writer with a fixed layout. Every XML file the utility reads or
+// writes goes through it.
 #pragma once
+
+#include <memory>
+
+// Status of a load or save; the numbers are printed to users.
+enum XmlStatus : int {
+  kXmlNoError = 0,
+  kXmlWarningUnmatchedEndTag = 1,
+  kXmlWarningNoTagFound = 2,
+  kXmlNoXmlData = 3,
+  kXmlMissingStartTagName = 4,
+  kXmlMissingEndTagName = 5,
+  kXmlUnmatchedEndTag = 6,
+  kXmlUnmatchedClearTagEnd = 7,
+  kXmlUnexpectedToken = 8,
+  kXmlNoElements = 9,
+  kXmlFileNotFound = 10,
+  kXmlFirstTagNotFound = 11,
+  kXmlUnknownCharacterEntity = 12,
+  kXmlCharacterCodeAbove255 = 13,
+  kXmlWideCharConversion = 14,
+  kXmlCannotOpenForWriting = 15,
+  kXmlCannotWrite = 16,
+  kXmlBase64LengthNotMultipleOf4 = 17,
+  kXmlBase64IllegalCharacter = 18,
+  kXmlBase64Truncated = 19,
+  kXmlBase64BufferTooSmall = 20,
+};
+
+// The fixed text of a status code; "Unknown" outside the table.
+const char* XmlStatusText(int code);
+
+struct XmlParseOutcome {
+  int error = 0;  // an XmlStatus
+  int line = 0;   // 1-based, counted in characters; 0 when not applicable
+  int column = 0;
+};
+
+struct XmlElementRecord;
+struct XmlAttributeEntry;
+
+// A handle to a shared element record, or the empty node. Every operation accepts the empty
+// node and does nothing; queries then give null, 0 or false.
+class XmlNode {
+ public:
+  XmlNode() = default;
+  XmlNode(const XmlNode& other);
+  XmlNode(XmlNode&& other) noexcept;
+  XmlNode& operator=(const XmlNode& other);
+  XmlNode& operator=(XmlNode&& other) noexcept;
+  ~XmlNode();
+
+  // Loading. The result is the required element (or, with no required tag, the parse's
+  // root), parentless; the empty node on failure. results may be null.
+  static XmlNode LoadFile(const char* path, const char* required_tag, XmlParseOutcome* results);
+  static XmlNode ParseText(const char* text, const char* required_tag, XmlParseOutcome* results);
+
+  // Building.
+  static XmlNode NewRoot(const char* name, bool is_declaration = false);
+  XmlAttributeEntry* AppendAttribute(const char* name, const char* value);
+  // position is an index in the order list; -1 (or past the end) appends.
+  XmlNode AppendChild(XmlNode child, int position = -1);
+
+  // Queries. Texts returned point into the tree and live as long as its record.
+  bool IsNull() const { return record_ == nullptr; }
+  bool IsDeclarationElement() const;
+  const char* Name() const;
+  int ChildCount() const;
+  XmlNode ChildAt(int index) const;
+  // Names compare ignoring ASCII case; cursor (may be null) walks through repeated matches.
+  XmlNode FindChild(const char* name, int* cursor = nullptr) const;
+  // Null both for an absent attribute and for one written without a value.
+  const char* AttributeValue(const char* name, int* cursor = nullptr) const;
+  int ElementCount() const;  // children + texts + clear sections + attributes
+
+  // Writing. ToText makes exactly one allocation; length_out (may be null) gets its length.
+  std::unique_ptr<char[]> ToText(bool formatted, int* length_out = nullptr) const;
+  // Byte order mark, header line when needed, then the text; returns 0, 15 or 16.
+  int SaveFile(const char* path, bool formatted) const;
+
+  XmlElementRecord* record() const { return record_; }
+  explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)
+
+ private:
+  XmlElementRecord* record_ = nullptr;
+};
