@@ -4,10 +4,11 @@
 
 #include <string>
 
+#include "inventory/catalog.h"  // kSupportingFileName
+
 constexpr const char kProgramTitle[] =
     "Zelt Orla-Series RavAre P3 Online Firmware Upgrade Utility for Windows";
 constexpr const char kCopyrightLine[] = "Copyright (C) 2026 Zelt Corporation. All rights reserved.";
-constexpr const char kSupportingFileName[] = "NICFWData.xml";
 
 int RunProgram(int argc, char** argv);
 

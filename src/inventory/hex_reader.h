@@ -1,0 +1,17 @@
+// The strict reader for the hexadecimal IDs of a discovery report.
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+
+// Raised for text that is not one whole signed 32-bit hexadecimal number.
+class InvalidHexNumber : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Optional leading white space, an optional sign and an optional 0x, then hexadecimal digits
+// up to the end of the text. Throws InvalidHexNumber for null or empty text, any character
+// left over, and values outside the signed 32-bit range; the limits 7FFFFFFF and -80000000
+// are refused too, since a clamping reader cannot tell them from an overflow.
+int32_t ReadStrictHex(const char* text);
