@@ -8,6 +8,11 @@ constexpr const char kFlashToolX86Name[] = "nxflash_x86.exe";
 constexpr const char kDiscoveryReportFile[] = "tempNicList.xml";
 constexpr const char kHardwareFlagsCaptureFile[] = "hwflagStatus.dat";
 
+// Names, device IDs and bus addresses come from outside. Each reaches the tool as one
+// argument: quoted by the Windows command-line rules when it is empty or holds a blank, tab
+// or double quote (always, when asked), and left as it is otherwise.
+std::string QuoteArgument(const std::string& arg, bool always = false);
+
 // nxflash.exe -d <file>
 std::string DiscoveryCommand(const std::string& report_file);
 // nxflash.exe -u <file>

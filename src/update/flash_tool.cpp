@@ -1,0 +1,47 @@
+#include "update/flash_tool.h"
+
+std::string QuoteArgument(const std::string& arg, bool always) {
+  if (!always && !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
+  // Backslashes count only before a double quote: doubled there, plus one for the quote.
+  std::string out = "\"";
+  size_t backslashes = 0;
+  for (char c : arg) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
+    backslashes = 0;
+    out.push_back(c);
+  }
+  out.append(backslashes * 2, '\\');
+  return out + "\"";
+}
+
+namespace {
+
+std::string Tool(const char* arguments) {
+  return std::string(kFlashToolName) + arguments;
+}
+
+}  // namespace
+
+std::string DiscoveryCommand(const std::string& report_file) {
+  return Tool(" -d ") + QuoteArgument(report_file);
+}
+
+std::string ApplyReportCommand(const std::string& report_file) {
+  return Tool(" -u ") + QuoteArgument(report_file);
+}
+
+std::string HardwareFlagsQueryCommand(const std::string& device_id) {
+  return Tool(" -i ") + QuoteArgument(device_id, true) + " --info";
+}
+
+std::string HardwareFlagsResetCommand(const std::string& bdf) {
+  return Tool(" -i ") + QuoteArgument(bdf) + " --hwflags 0";
+}
+
+std::string FlashCommand(const std::string& bdf) {
+  return Tool(" -i ") + QuoteArgument(bdf) + " -f -a";
+}
