@@ -3,6 +3,10 @@
 
 #include <string>
 
+// Shown when discovery leaves no supported port to work on.
+constexpr const char kNoSupportedAdapters[] =
+    "No supported network adapters for firmware upgrade.\n";
+
 // -c: the installed and available firmware of every supported port.
 int ShowInstalledFirmware();
 // -ql: whether the version-only report file exists after discovery.
