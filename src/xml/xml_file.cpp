@@ -1,0 +1,88 @@
+// Loading and saving whole files.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "xml/xml_node.h"
+#include "xml/xml_record.h"
+#include "xml/xml_wide.h"
+
+namespace {
+
+// The bytes read, followed by 4 NULs: two end a UTF-16 text, one a narrow text. Null when
+// the file cannot be opened (*error 10) or is empty (*error 3).
+unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
+  std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
+  if (file == nullptr) {
+    *error = kXmlFileNotFound;
+    return nullptr;
+  }
+  long length = -1;
+  if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
+  if (length <= 0 || std::fseek(file, 0, SEEK_SET) != 0) {
+    std::fclose(file);
+    *error = kXmlNoXmlData;
+    return nullptr;
+  }
+  auto* buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length) + 4));
+  *size = std::fread(buffer, 1, static_cast<size_t>(length), file);
+  std::fclose(file);
+  std::memset(buffer + *size, 0, 4);
+  return buffer;
+}
+
+const unsigned char kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
+const char kHeaderLine[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+
+}  // namespace
+
+XmlNode XmlNode::LoadFile(const char* path, const char* required_tag, XmlParseOutcome* results) {
+  if (results != nullptr) results->line = results->column = 0;
+  int error = 0;
+  size_t size = 0;
+  unsigned char* buffer = ReadWholeFile(path, &size, &error);
+  if (buffer == nullptr) {
+    if (results != nullptr) results->error = error;
+    return XmlNode();
+  }
+  size_t skip = 0;
+  if (LooksLikeUtf16(buffer, size)) {
+    if ((buffer[0] == 0xFF && buffer[1] == 0xFE) || (buffer[0] == 0xEF && buffer[1] == 0xFF)) {
+      skip = 2;
+    }
+    char* converted = Utf16ToUtf8(buffer + skip);
+    std::free(buffer);
+    buffer = reinterpret_cast<unsigned char*>(converted);
+    skip = 0;
+    if (buffer == nullptr) {
+      if (results != nullptr) results->error = kXmlWideCharConversion;
+      return XmlNode();
+    }
+  } else if (size >= 3 && std::memcmp(buffer, kUtf8Mark, 3) == 0) {
+    skip = 3;
+  }
+  XmlNode node = ParseText(reinterpret_cast<const char*>(buffer + skip), required_tag, results);
+  std::free(buffer);
+  return node;
+}
+
+int XmlNode::SaveFile(const char* path, bool formatted) const {
+  if (record_ == nullptr) return kXmlNoError;
+  std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
+  if (file == nullptr) return kXmlCannotOpenForWriting;
+  // A tree that starts with its own declaration gets no second header.
+  XmlNode first = ChildAt(0);
+  bool named = record_->name != nullptr && record_->name[0] != '\0';
+  bool header =
+      !record_->is_declaration && (named || (!first.IsNull() && !first.IsDeclarationElement()));
+  bool ok = std::fwrite(kUtf8Mark, 1, 3, file) == 3;
+  if (ok && header) ok = std::fputs(kHeaderLine, file) != EOF;
+  if (ok) {
+    int length = 0;
+    std::unique_ptr<char[]> text = ToText(formatted, &length);
+    ok = std::fwrite(text.get(), 1, static_cast<size_t>(length), file) ==
+         static_cast<size_t>(length);
+  }
+  if (std::fclose(file) != 0) ok = false;
+  return ok ? kXmlNoError : kXmlCannotWrite;
+}
