@@ -63,7 +63,7 @@ bool NameMatches(const XmlElementRecord* element, const char* text) {
 
 class Parser {
  public:
-  explicit Parser(const char* text) : text_(text), pos_(text) {}
+  explicit Parser(const char* text) : pos_(text) {}
 
   void Run(XmlElementRecord* document);
   int error() const { return error_; }
@@ -85,7 +85,6 @@ class Parser {
   bool InStartTag(const Token& token);
   bool CloseFrame();
 
-  const char* text_;
   const char* pos_;
   const char* pending_text_ = nullptr;
   int error_ = 0;
