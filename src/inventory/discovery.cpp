@@ -24,7 +24,6 @@ constexpr char kExpectedReportType[] = "RAVARE_NIC";
 
 // What one ReadDiscoveryReport call gathers besides the records it adds.
 struct Reading {
-  std::string path;
   int32_t result = 1;
   std::string last_active_version;
   std::string last_package_rom;
@@ -187,7 +186,6 @@ bool AcceptReportType(const std::string& type, const std::string& path) {
 int32_t ReadDiscoveryReport(const std::string& path) {
   if (DiscoveryCompleted()) return 0;
   Reading reading;
-  reading.path = path;
 
   XmlParseOutcome outcome;
   XmlNode root = XmlNode::LoadFile(path.c_str(), kReportRoot, &outcome);

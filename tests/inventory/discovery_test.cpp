@@ -1,0 +1,232 @@
+// Reading discovery reports into the inventory, over reports written by the tests.
+#include "inventory/discovery.h"
+
+#include <gtest/gtest.h>
+
+#include "app/run_flags.h"
+#include "inventory/adapter_inventory.h"
+#include "inventory/catalog.h"
+#include "inventory/catalog_files.h"
+#include "support/ui_capture.h"
+#include "xml/xml_node.h"
+
+namespace {
+
+const char kUnsupported[] = " is not identified as a supported VAroru P3 NIC.\n";
+
+std::string Element(const std::string& name, const std::string& value) {
+  return "<" + name + " value=\"" + value + "\"/>";
+}
+
+std::string FwItem(const std::string& type, const std::string& active = "4.0.534",
+                   const std::string& extra = "") {
+  return "<fw_item>" + Element("type", type) + Element("firmware_id", "P3ROM") +
+         Element("active_version", active) + Element("version", "4.0.556") + extra + "</fw_item>";
+}
+
+// A port of the catalog's one model unless the IDs say otherwise.
+std::string Device(const std::string& id, const std::string& devid = "0100",
+                   const std::string& fw_item = FwItem("rom")) {
+  return "<device>" + Element("device_id", id) + Element("venid", "4040") +
+         Element("devid", devid) + Element("subvenid", "1234") + Element("subdevid", "00AB") +
+         Element("macaddress", "00:0E:1E:00:00:01") + Element("product_id", "P3 Adapter") +
+         Element("busnumber", "4") + Element("devicenumber", "0") + Element("funcnumber", "1") +
+         Element("slotnumber", "2") + Element("nictype", "P3") + fw_item + "</device>";
+}
+
+std::string Report(const std::string& devices, const std::string& type = "RAVARE_NIC",
+                   const std::string& after = "") {
+  return "<?xml version=\"1.0\"?>\n<zelt_rom_discovery version=\"2.0\">" + Element("type", type) +
+         Element("version", "1") + Element("takes_effect", "reboot") + "<devices>" + devices +
+         "</devices>" + after + "</zelt_rom_discovery>\n";
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class ReadReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetDiscovery();
+    ResetFirmwareCatalog();
+    test::LoadCatalogFrom(
+        dir_, test::CatalogText(test::CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.556")));
+  }
+  void TearDown() override {
+    ResetDiscovery();
+    ResetFirmwareCatalog();
+  }
+
+  int32_t Read(const std::string& report) {
+    test::WriteBytes(path_, report);
+    return ReadDiscoveryReport(path_);
+  }
+
+  test::CapturedUi ui_;
+  test::TempDir dir_;
+  std::string path_ = dir_.File("report.xml");
+};
+
+TEST_F(ReadReportTest, KeepsASupportedPortWithEveryField) {
+  std::string extra = Element("action", "  skip  ") + Element("shared", "no") +
+                      Element("duration", "30") + Element("message", "Flash it");
+  ASSERT_EQ(Read(Report(Device("  NIC1 ", "0x100", FwItem("ROM", "4.0.534", extra)))), 0);
+  ASSERT_EQ(SupportedAdapterCount(), 1u);
+  ASSERT_EQ(AdapterListLength(), 1u);
+  AdapterRecord& r = AdapterAt(0);
+  EXPECT_EQ(r.device_id, "NIC1");
+  EXPECT_EQ(r.bdf, "4:0.1");
+  EXPECT_EQ(r.pci_id, "4040-0100-1234-00AB");
+  EXPECT_EQ(r.macaddress, "00:0E:1E:00:00:01");
+  EXPECT_EQ(r.product_id, "P3 Adapter");
+  EXPECT_EQ(r.firmware_id, "P3ROM");
+  EXPECT_EQ(r.active_version, "4.0.534");
+  EXPECT_EQ(r.item_version, "4.0.556");
+  EXPECT_EQ(r.installed_version.Compare(FirmwareVersion(4, 0, 534)), 0);
+  EXPECT_EQ(r.available_version.Compare(FirmwareVersion(4, 0, 556)), 0);
+  EXPECT_TRUE(r.available_version.three_part());
+  EXPECT_EQ(r.flags, AdapterRecord::kSupported);
+  EXPECT_EQ(r.action, "skip");
+  EXPECT_TRUE(r.shared);  // only "NO" means not shared
+  EXPECT_EQ(r.duration, 30);
+  EXPECT_EQ(r.message, "Flash it");
+  EXPECT_EQ(ui_.Log(), "");
+}
+
+TEST_F(ReadReportTest, SharedIsFalseOnlyForUpperCaseNo) {
+  ASSERT_EQ(Read(Report(Device("NIC1", "0100", FwItem("rom", "4.0.534", Element("shared", "NO"))))),
+            0);
+  EXPECT_FALSE(AdapterAt(0).shared);
+}
+
+TEST_F(ReadReportTest, KeepsEveryPortInReportOrderAndSkipsUnsupportedOnes) {
+  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC9", "0200") + Device("NIC2"))), 0);
+  ASSERT_EQ(AdapterListLength(), 2u);
+  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
+  EXPECT_EQ(AdapterAt(1).device_id, "NIC2");
+  EXPECT_EQ(ui_.Log(), std::string("NIC with PCI ID 4040-0200-1234-00AB") + kUnsupported);
+}
+
+TEST_F(ReadReportTest, OnlyUnsupportedPortsReadAsFailure) {
+  EXPECT_EQ(Read(Report(Device("NIC9", "0200"))), 1);
+  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(Read(Report("")), 1);
+}
+
+TEST_F(ReadReportTest, BadHexIdsWarnByFieldAndReadAsZero) {
+  std::string device = "<device>" + Element("device_id", "NIC1") + Element("venid", "40G0") +
+                       "<devid/>" + Element("subvenid", "1234 ") + Element("subdevid", "-1") +
+                       "</device>";
+  EXPECT_EQ(Read(Report(device)), 1);
+  EXPECT_EQ(ui_.Log(),
+            "Warning!!! - Invalid/Corrupted vendor ID (XML tag: venid) value.\n"
+            "Warning!!! - Invalid/Corrupted device ID (XML tag: devid) value.\n"
+            "Warning!!! - Invalid/Corrupted sub-vendor ID (XML tag: subvenid) value.\n"
+            "NIC with PCI ID 0000-0000-0000-FFFFFFFF" +
+                std::string(kUnsupported));
+
+  ui_.ui().Write("--\n");
+  device = "<device>" + Element("subdevid", "7FFFFFFF") + "</device>";
+  EXPECT_EQ(Read(Report(device)), 1);
+  EXPECT_TRUE(Contains(ui_.Log(),
+                       "--\nWarning!!! - Invalid/Corrupted sub-device ID (XML tag: "
+                       "subdevid) value.\n"));
+}
+
+TEST_F(ReadReportTest, RefusesAReportOfTheOtherVendor) {
+  EXPECT_EQ(Read(Report(Device("NIC1"), "VARORU_NIC")), 1);
+  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(ui_.Log(), "This VRIT tool can only be used to update P3-series VAroru NICs.\n");
+}
+
+TEST_F(ReadReportTest, RefusesAnUnexpectedTypeNamingTheFile) {
+  EXPECT_EQ(Read(Report(Device("NIC1"), "rAvArE_NiC")), 1);
+  EXPECT_EQ(ui_.Log(),
+            "Unexpected value 'rAvArE_NiC' in file " + path_ + ". Expected 'RAVARE_NIC'.\n");
+}
+
+TEST_F(ReadReportTest, TypeAfterTheDevicesKeepsThePortsAlreadyAdded) {
+  std::string report = "<zelt_rom_discovery><devices>" + Device("NIC1") + "</devices>" +
+                       Element("type", "VARORU_NIC") + "</zelt_rom_discovery>";
+  EXPECT_EQ(Read(report), 1);
+  EXPECT_EQ(AdapterListLength(), 1u);
+  EXPECT_EQ(SupportedAdapterCount(), 1u);
+}
+
+TEST_F(ReadReportTest, FirmwareOfAnotherTypeStopsTheReading) {
+  const std::string warning =
+      "Warning!!! - firmware type is not expected!. Expected type is ROM, current value is "
+      "nvram\n";
+  EXPECT_EQ(Read(Report(Device("NIC1") + Device("NIC2", "0100", FwItem("nvram")) + Device("NIC3"))),
+            0);
+  ASSERT_EQ(AdapterListLength(), 1u);
+  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
+  EXPECT_EQ(ui_.Log(), warning);
+
+  ResetDiscovery();
+  EXPECT_EQ(Read(Report(Device("NIC2", "0100", FwItem("nvram")) + Device("NIC3"))), 1);
+  EXPECT_EQ(AdapterListLength(), 0u);
+}
+
+TEST_F(ReadReportTest, UnloadableReportsLogTheirCode) {
+  EXPECT_EQ(ReadDiscoveryReport(dir_.File("absent.xml")), 1);
+  EXPECT_EQ(Read("<other/>"), 1);
+  EXPECT_EQ(ui_.Log(), "Loading configuration file " + dir_.File("absent.xml") +
+                           " failed. Error code: 10.\n"
+                           "Loading configuration file " +
+                           path_ + " failed. Error code: 11.\n");
+}
+
+TEST_F(ReadReportTest, CompletedDiscoveryReadsNothing) {
+  MarkDiscoveryCompleted();
+  EXPECT_EQ(Read(Report(Device("NIC1"))), 0);
+  EXPECT_EQ(AdapterListLength(), 0u);
+}
+
+TEST_F(ReadReportTest, MissingElementsLeaveAFreshRecord) {
+  // The second port names no bus numbers and no fw_item: nothing of the first carries over.
+  std::string bare = "<device>" + Element("device_id", "NIC2") + Element("venid", "4040") +
+                     Element("devid", "100") + Element("subvenid", "1234") +
+                     Element("subdevid", "AB") + "</device>";
+  ASSERT_EQ(Read(Report(Device("NIC1") + bare)), 0);
+  ASSERT_EQ(AdapterListLength(), 2u);
+  const AdapterRecord& r = AdapterAt(1);
+  EXPECT_EQ(r.bdf, ":.");
+  EXPECT_EQ(r.active_version, "");
+  EXPECT_EQ(r.installed_version.Compare(FirmwareVersion()), 0);
+  EXPECT_EQ(r.macaddress, "");
+}
+
+class VersionOnlyReportTest : public ReadReportTest {
+ protected:
+  void SetUp() override {
+    ReadReportTest::SetUp();
+    RunFlags::Set(RunFlags::VersionOnlyReport);
+    SetReportFileName(only_);
+  }
+
+  std::string ValueOf(const char* element) {
+    XmlNode root = XmlNode::LoadFile(only_.c_str(), "zelt_rom_discovery", nullptr);
+    const char* value = root.FindChild(element).AttributeValue("value");
+    return value ? value : "(none)";
+  }
+
+  std::string only_ = dir_.File("versions.xml");
+};
+
+TEST_F(VersionOnlyReportTest, CarriesTheLastVersionsReadAndTheTakesEffectText) {
+  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC9", "0200", FwItem("rom", "4.0.999")))), 0);
+  EXPECT_EQ(ValueOf("current_version"), "4.0.999");  // from the unsupported port read last
+  EXPECT_EQ(ValueOf("package_version"), "4.0.556");
+  EXPECT_EQ(ValueOf("takes_effect"), "reboot");
+}
+
+TEST_F(VersionOnlyReportTest, IsNotWrittenWhenTheReadingStops) {
+  Read(Report(Device("NIC1") + Device("NIC2", "0100", FwItem("nvram"))));
+  EXPECT_FALSE(test::Exists(only_));
+  Read(Report(Device("NIC1"), "VARORU_NIC"));
+  EXPECT_FALSE(test::Exists(only_));
+}
+
+}  // namespace
