@@ -26,6 +26,7 @@ class PackageTest : public ::testing::Test {
   // Runs a copy of the utility placed in the package directory, where no tool stands beside it.
   ProcessResult RunWithoutTool(const std::vector<std::string>& args);
 
+  const std::string& package_dir() const { return package_; }
   std::string PackageFile(const std::string& name) const { return Join(package_, name); }
   std::string LogPath() const;
   std::string Log() const { return ReadText(LogPath()); }

@@ -54,4 +54,6 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   setenv(name.c_str(), value.c_str(), 1);
 }
 
+bool SetHostVersionForUtility(const std::string&) { return false; }
+
 }  // namespace test

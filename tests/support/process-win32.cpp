@@ -70,4 +70,20 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   _putenv_s(name.c_str(), value.c_str());
 }
 
+bool SetHostVersionForUtility(const std::string& version) {
+  HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+  if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return false;  // not Wine
+  HKEY key;
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quorvane.exe", 0, nullptr,
+                      0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+    return false;
+  LONG rc = version.empty()
+                ? RegDeleteValueA(key, "Version")
+                : RegSetValueExA(key, "Version", 0, REG_SZ,
+                                 reinterpret_cast<const BYTE*>(version.c_str()),
+                                 static_cast<DWORD>(version.size() + 1));
+  RegCloseKey(key);
+  return version.empty() || rc == ERROR_SUCCESS;
+}
+
 }  // namespace test

@@ -19,4 +19,8 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 // Sets a variable of this process's environment, which child processes inherit.
 void SetEnvironment(const std::string& name, const std::string& value);
 
+// Makes the Windows host report another version to the utility ("win2003", "win7"; "" for the
+// default). Only Wine allows this; false where the host's version cannot be chosen.
+bool SetHostVersionForUtility(const std::string& version);
+
 }  // namespace test

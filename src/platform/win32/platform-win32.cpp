@@ -121,15 +121,17 @@ bool RunningProcessNames(std::vector<std::string>* names) {
 
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
                          uint32_t* exit_code) {
+  // The child never shares the utility's own standard handles: its output goes to the
+  // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     output = CreateFileA(capture_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
                          CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (output == INVALID_HANDLE_VALUE) return RunStatus::CaptureFailed;
-    startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = output;
     startup.hStdError = output;
   }

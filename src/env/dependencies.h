@@ -1,0 +1,18 @@
+// The driver rule around firmware 4.0.555: an update that takes a port from below that
+// version to a package at or above it needs an older network driver, which can be replaced
+// after the reboot that follows the update.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// 0 when the update may proceed, 2 when it must not or the rule cannot be evaluated.
+int VerifyDependencies();
+// Set once VerifyDependencies reached a verdict; callers then treat the rule as passed.
+bool DependenciesVerified();
+void ResetDependencyCheck();
+
+// The product version of a driver file in the system directory; false when unreadable.
+bool ReadDriverVersion(const std::string& driver_file, uint32_t* most, uint32_t* least);
+// True when the installed driver is strictly below its limit.
+bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least);

@@ -1,0 +1,299 @@
+// Update runs, report modes and the driver rule through the real executable and the
+// substitute flash tool.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/package.h"
+#include "support/pe_fixture.h"
+#include "support/sim.h"
+
+namespace {
+
+using test::SimPort;
+using Calls = std::vector<std::string>;
+
+const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
+  SimPort p;
+  p.device_id = id;
+  p.bus = bus;
+  p.macaddress = "00:0E:1E:00:00:0" + bus;
+  p.active_version = version;
+  return p;
+}
+
+// The sample catalog offers 4.0.600; these ports need no driver check (all >= 4.0.555).
+const SimPort kOlder = Port("NIC1", "4", "4.0.556");
+const SimPort kNewer = Port("NIC2", "5", "4.0.700");
+const SimPort kSame = Port("NIC3", "6", "4.0.600");
+
+class UpdateTest : public test::PackageTest {
+ protected:
+  // Fresh simulated ports and an empty call log.
+  void Ports(const std::vector<SimPort>& ports, const test::SimFaults& faults = {}) {
+    test::WriteSimConfig(package_dir(), ports, faults);
+    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+  }
+  Calls ToolCalls() const { return test::ReadCallLog(package_dir()); }
+  std::string Version(const std::string& id) const {
+    return test::SimActiveVersion(package_dir(), id);
+  }
+};
+
+TEST_F(UpdateTest, InteractiveRunFlashesOnlyTheChosenPortAfterAllQuestions) {
+  Ports({kOlder, kNewer});
+  test::ProcessResult r = Run({}, "y\ny\n");
+  EXPECT_EQ(r.exit_code, 2) << r.output;
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a",
+                                "nxflash.exe -i 5:0.0 -f -a", kDiscovery}));
+  EXPECT_EQ(Version("NIC1"), "4.0.600");
+  EXPECT_EQ(Version("NIC2"), "4.0.600");
+  EXPECT_TRUE(Contains(r.output,
+                       "Found P3 Dual Port 10GbE Server Adapter MAC: 00:0E:1E:00:00:04 (v4.0.556)\n"
+                       "Update firmware on 'NIC1' (4:0.0) : \n"
+                       "From ROM 4.0.556 to 4.0.600?  y/n/q/c (y):"));
+  EXPECT_TRUE(Contains(r.output,
+                       "*** WARNING *** - Installed firmware is more recent than selected "
+                       "firmware\nUpdate firmware on 'NIC2' (5:0.0) : \nFrom ROM 4.0.700 to "
+                       "4.0.600?  y/n/q/c (n):"));
+  // Both questions come before the first flash; the notice comes once.
+  EXPECT_LT(r.output.find("'NIC2'"), r.output.find("Selecting"));
+  EXPECT_EQ(Count(r.output, "The Firmware upgrade will take several minutes. Please be "
+                            "patient.\n"),
+            1u);
+  EXPECT_TRUE(Contains(r.output, "Selecting P3 Dual Port 10GbE Server Adapter MAC: "
+                                 "00:0E:1E:00:00:04 \nMAC 00:0E:1E:00:00:04 upgrade SUCCESS!\n"));
+  const std::string closing = "\nNIC firmware update complete.\n";
+  EXPECT_EQ(r.output.substr(r.output.size() - closing.size()), closing);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, "nxflash.exe -i 4:0.0 -f -a\n"));
+  EXPECT_TRUE(Contains(log, "Exiting with code 2\n"));
+}
+
+TEST_F(UpdateTest, EmptyAnswersTakeTheDefaults) {
+  Ports({kOlder, kNewer});
+  test::ProcessResult r = Run({}, "\n\n");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));
+  EXPECT_EQ(Version("NIC2"), "4.0.700");
+}
+
+TEST_F(UpdateTest, QuitFlashesNothing) {
+  Ports({kOlder, kNewer});
+  test::ProcessResult r = Run({}, "q\n");
+  EXPECT_EQ(r.exit_code, 3);
+  EXPECT_FALSE(Contains(r.output, "'NIC2'"));
+  EXPECT_TRUE(Contains(r.output, "\nFirmware upgrade cancelled by User \n"));
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, kDiscovery}));
+  EXPECT_EQ(Version("NIC1"), "4.0.556");
+}
+
+TEST_F(UpdateTest, NextAdapterAnswerAsksTheNextPort) {
+  Ports({kOlder, Port("NIC2", "5", "4.0.556")});
+  test::ProcessResult r = Run({}, "c\ny\n");
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -i 5:0.0 -f -a", kDiscovery}));
+}
+
+TEST_F(UpdateTest, NoAnswersAndEndOfInputSelectNothing) {
+  Ports({kOlder, kNewer});
+  test::ProcessResult no = Run({}, "n\nn\n");
+  EXPECT_EQ(no.exit_code, 3);
+  EXPECT_TRUE(Contains(no.output, "\nNo firmware is selected for update.\n"));
+
+  test::ProcessResult closed = Run({}, "");
+  EXPECT_EQ(closed.exit_code, 3);
+  EXPECT_EQ(Count(closed.output, "Unknown input problem!\nQuit...\n"), 2u);
+  EXPECT_EQ(Version("NIC1"), "4.0.556");
+}
+
+TEST_F(UpdateTest, SilentRunsDecideByTheTable) {
+  Ports({kOlder, kNewer, kSame});
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(r.output, "");
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));
+
+  Ports({kOlder, kNewer, kSame});
+  r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(ToolCalls().size(), 5u);  // discovery, three flashes, post-run discovery
+  EXPECT_EQ(Version("NIC2"), "4.0.600");
+}
+
+TEST_F(UpdateTest, OptionsChangeWhatTheDefaultAnswerIs) {
+  struct Case {
+    std::vector<std::string> args;
+    Calls flashes;
+  } cases[] = {
+      {{"-y"}, {"nxflash.exe -i 4:0.0 -f -a"}},
+      {{"-e", "-y"}, {"nxflash.exe -i 4:0.0 -f -a", "nxflash.exe -i 6:0.0 -f -a"}},
+      {{"-g", "-y"}, {"nxflash.exe -i 4:0.0 -f -a", "nxflash.exe -i 5:0.0 -f -a"}},
+      {{"-f", "-y"},
+       {"nxflash.exe -i 4:0.0 -f -a", "nxflash.exe -i 5:0.0 -f -a", "nxflash.exe -i 6:0.0 -f -a"}},
+  };
+  for (const Case& c : cases) {
+    Ports({kOlder, kNewer, kSame});
+    test::ProcessResult r = Run(c.args);
+    EXPECT_EQ(r.exit_code, 2) << c.args[0];
+    Calls expected{kDiscovery};
+    expected.insert(expected.end(), c.flashes.begin(), c.flashes.end());
+    expected.push_back(kDiscovery);
+    EXPECT_EQ(ToolCalls(), expected) << c.args[0];
+    EXPECT_FALSE(Contains(r.output, "y/n/q/c")) << c.args[0];
+  }
+}
+
+TEST_F(UpdateTest, OneFailingPortDoesNotStopTheOther) {
+  SimPort failing = kOlder;
+  failing.flash_exit = 7;
+  Ports({failing, Port("NIC2", "5", "4.0.556")});
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(Version("NIC2"), "4.0.600");
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, "Command to upgrade firmware failed with internal error code 7\n"
+                            "\tCommand: nxflash.exe -i 4:0.0 -f -a\n"));
+  EXPECT_TRUE(Contains(log, "\nNIC firmware update completed with errors. \n"));
+  EXPECT_TRUE(Contains(log, "Exiting with code 0\n"));
+}
+
+TEST_F(UpdateTest, ReportOnlyRecommendsWithoutChanging) {
+  struct Case {
+    std::vector<SimPort> ports;
+    int code;
+  } cases[] = {{{kOlder, kNewer}, 4}, {{kSame}, 5}, {{kSame, kNewer}, 6}};
+  for (const Case& c : cases) {
+    Ports(c.ports);
+    test::ProcessResult r = Run({"-n"});
+    EXPECT_EQ(r.exit_code, c.code);
+    EXPECT_EQ(ToolCalls(), (Calls{kDiscovery}));  // no flash and no post-run check
+    EXPECT_FALSE(Contains(r.output, "y/n/q/c"));
+  }
+}
+
+TEST_F(UpdateTest, NoSupportedPortEndsQuietlyWithZero) {
+  SimPort foreign = kOlder;
+  foreign.devid = "0200";
+  Ports({foreign});
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "Dependencies Failed -- Driver and firmware set are not allowed "
+                              "for update.\n"));
+}
+
+TEST_F(UpdateTest, DiscoveryReportIsWrittenForTheUser) {
+  Ports({kOlder});
+  test::WriteBytes(PackageFile("report.xml"), "old");
+  test::ProcessResult r = Run({"-d", "report.xml"});
+  EXPECT_EQ(r.exit_code, 1);
+  EXPECT_TRUE(Contains(r.output, "\nSuccessfully generated NIC discovery report to report.xml.\n"));
+  EXPECT_TRUE(Contains(test::ReadText(PackageFile("report.xml")), "<zelt_rom_discovery"));
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -d report.xml", kDiscovery}));
+}
+
+TEST_F(UpdateTest, ApplyingAMissingReportFails) {
+  Ports({kOlder});
+  test::ProcessResult r = Run({"-u", "missing.xml"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_FALSE(Contains(r.output, "missing.xml"));  // only the banner reaches the console
+  EXPECT_TRUE(Contains(Log(), "Error: Discovery file missing.xml not found!.\n"));
+  EXPECT_TRUE(ToolCalls().empty());
+}
+
+TEST_F(UpdateTest, ApplyingAReportFlashesWithoutDiscovery) {
+  Ports({kOlder});
+  ASSERT_EQ(Run({"-d", "report.xml", "-s"}).exit_code, 1);
+  test::ProcessResult r = Run({"-u", "report.xml", "-y"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_TRUE(Contains(r.output, "\nNIC firmware update complete.\n"));
+  Calls calls = ToolCalls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back(), "nxflash.exe -u report.xml");  // no post-run check after -u
+  EXPECT_EQ(Version("NIC1"), "4.0.600");
+}
+
+TEST_F(UpdateTest, MissingToolCountsAsFailure) {
+  Ports({kOlder});
+  test::ProcessResult r = RunWithoutTool({"-s"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "Device discovery failed with error code 98\n"));
+}
+
+// The driver rule: a port below 4.0.555 going to a package at or above it.
+class DriverRuleTest : public UpdateTest {
+ protected:
+  void SetUp() override {
+    UpdateTest::SetUp();
+    Ports({Port("NIC1", "4", "4.0.534")});
+    system32_ = test::Join(test::Join(drive_dir(), "windows"), "system32");
+    platform::MakeDirectory(test::Join(drive_dir(), "windows"));
+    platform::MakeDirectory(system32_);
+  }
+  void TearDown() override {
+    for (const char* d : {"zeltnd5x86.sys", "qlxgnd32.sys"})
+      platform::RemoveFile(test::Join(platform::SystemDirectory(), d));
+    UpdateTest::TearDown();
+  }
+  // On Linux the system directory follows SYSTEMDRIVE; under Wine it is the prefix's own.
+  void InstallDriver(const char* name, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
+    test::WriteBytes(test::Join(platform::SystemDirectory(), name), test::MakeVersionedPe(a, b, c, d));
+  }
+  std::string system32_;
+};
+
+TEST_F(DriverRuleTest, VerdictsOfTheVersionCheck) {
+  test::ProcessResult missing = Run({"-v", "versions.xml"});
+  EXPECT_EQ(missing.exit_code, 2);
+  EXPECT_TRUE(Contains(Log(), "Could not get device driver (zeltnd5x86.sys) version details."));
+
+  InstallDriver("zeltnd5x86.sys", 4, 0, 554, 65535);
+  EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "Installed device driver version: 4.0.554.65535.\n"));
+
+  InstallDriver("zeltnd5x86.sys", 4, 0, 555, 0);
+  EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 2);
+  EXPECT_TRUE(Contains(Log(), "Device driver zeltnd5x86.sys must be version less than 4.0.555.0"));
+}
+
+TEST_F(DriverRuleTest, RefusedDriverStopsTheUpdateBeforeAnyFlash) {
+  InstallDriver("zeltnd5x86.sys", 4, 0, 555, 0);
+  test::ProcessResult r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, kDiscovery}));  // gate, then the post-run check
+  EXPECT_TRUE(Contains(Log(), "Dependencies Failed -- Driver and firmware set are not allowed "
+                              "for update.\n"));
+
+  InstallDriver("zeltnd5x86.sys", 4, 0, 554, 0);
+  EXPECT_EQ(Run({"-s"}).exit_code, 2);
+  EXPECT_EQ(Version("NIC1"), "4.0.600");
+}
+
+TEST_F(DriverRuleTest, Server2003ChoosesItsOwnDriver) {
+  if (!test::SetHostVersionForUtility("win2003")) GTEST_SKIP() << "host version is fixed";
+  InstallDriver("qlxgnd32.sys", 4, 3, 13, 701);
+  InstallDriver("zeltnd5x86.sys", 4, 0, 555, 0);  // would refuse, but is not the one asked
+  EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "Assessing device driver qlxgnd32.sys\n"));
+
+  InstallDriver("qlxgnd32.sys", 4, 3, 13, 702);
+  EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 2);
+
+  ASSERT_TRUE(test::SetHostVersionForUtility("win7"));
+  EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 2);
+  EXPECT_TRUE(Contains(Log(), "Assessing device driver zeltnd5x86.sys\n"));
+  test::SetHostVersionForUtility("");
+}
+
+}  // namespace
