@@ -203,6 +203,27 @@ TEST_F(UpdateTest, DiscoveryReportIsWrittenForTheUser) {
   EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -d report.xml", kDiscovery}));
 }
 
+TEST_F(UpdateTest, FailedReportLeavesNoOldReportBehind) {
+  test::SimFaults faults;
+  faults.user_report_exit = 9;
+  Ports({kOlder}, faults);
+  test::WriteBytes(PackageFile("report.xml"), "old");
+  test::ProcessResult r = Run({"-d", "report.xml"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(r.output, "\nFailed to generate NIC discovery report to report.xml.\n"));
+  EXPECT_FALSE(test::Exists(PackageFile("report.xml")));
+}
+
+TEST_F(UpdateTest, ToolThatEndsWellWithoutAReportHasFailed) {
+  test::SimFaults faults;
+  faults.user_report_missing = true;
+  Ports({kOlder}, faults);
+  test::ProcessResult r = Run({"-d", "report.xml", "-s"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "\nFailed to generate NIC discovery report to report.xml.\n"));
+  EXPECT_FALSE(Contains(Log(), "Successfully"));
+}
+
 TEST_F(UpdateTest, ApplyingAMissingReportFails) {
   Ports({kOlder});
   test::ProcessResult r = Run({"-u", "missing.xml"});

@@ -74,6 +74,8 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .Add("discovery_exit", faults.discovery_exit)
               .AddFlag("report_missing", faults.report_missing)
               .AddFlag("report_malformed", faults.report_malformed)
+              .Add("user_report_exit", faults.user_report_exit)
+              .AddFlag("user_report_missing", faults.user_report_missing)
               .Add("report_type", faults.report_type)
               .Add("fw_type", faults.fw_type)
               .Add("apply_exit", faults.apply_exit)

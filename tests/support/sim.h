@@ -30,6 +30,9 @@ struct SimFaults {
   int discovery_exit = 0;  // -d ends with this code (the report is still written)
   bool report_missing = false;
   bool report_malformed = false;  // not XML
+  // -d to any file but tempNicList.xml writes nothing and ends with user_report_exit.
+  int user_report_exit = 0;
+  bool user_report_missing = false;
   std::string report_type = "RAVARE_NIC";
   std::string fw_type = "rom";
   int apply_exit = 0;  // non-zero: -u changes nothing and ends with this code

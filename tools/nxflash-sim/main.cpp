@@ -42,6 +42,8 @@ struct Faults {
   int discovery_exit = 0;
   bool report_missing = false;
   bool report_malformed = false;
+  int user_report_exit = 0;
+  bool user_report_missing = false;
   std::string report_type;
   std::string fw_type;
   int apply_exit = 0;
@@ -80,6 +82,8 @@ Faults ReadFaults(const XmlNode& node) {
   f.discovery_exit = Number(node, "discovery_exit");
   f.report_missing = Flag(node, "report_missing");
   f.report_malformed = Flag(node, "report_malformed");
+  f.user_report_exit = Number(node, "user_report_exit");
+  f.user_report_missing = Flag(node, "user_report_missing");
   f.report_type = Text(node, "report_type", "RAVARE_NIC");
   f.fw_type = Text(node, "fw_type", "rom");
   f.apply_exit = Number(node, "apply_exit");
@@ -148,6 +152,8 @@ bool SaveSim(const Sim& sim) {
                        .Set("discovery_exit", f.discovery_exit)
                        .SetFlag("report_missing", f.report_missing)
                        .SetFlag("report_malformed", f.report_malformed)
+                       .Set("user_report_exit", f.user_report_exit)
+                       .SetFlag("user_report_missing", f.user_report_missing)
                        .Set("report_type", f.report_type)
                        .Set("fw_type", f.fw_type)
                        .Set("apply_exit", f.apply_exit)
@@ -276,6 +282,9 @@ XmlNode ReportDevice(const Port& p, const Faults& faults) {
 
 int Discover(const Sim& sim, const std::string& file) {
   const Faults& faults = sim.faults;
+  // A report for the user (any name but the utility's own temporary one) can fail alone.
+  if (file != "tempNicList.xml" && (faults.user_report_exit != 0 || faults.user_report_missing))
+    return faults.user_report_exit;
   if (faults.report_malformed) {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     if (!out) return kNoWrite;
