@@ -245,6 +245,33 @@ TEST_F(UpdateTest, ApplyingAReportFlashesWithoutDiscovery) {
   EXPECT_EQ(Version("NIC1"), "4.0.600");
 }
 
+TEST_F(UpdateTest, RunningToolKeepsTheUtilityFromStarting) {
+  test::SimFaults slow;
+  slow.delay_ms = 3000;
+  Ports({kOlder}, slow);
+  std::string lock = test::Join(temp_dir(), "ravare_lock_file");
+  test::BackgroundProcess tool({test::ToolPath(), "-d", "other.xml"}, package_dir());
+  for (int i = 0; i < 200 && !test::Exists(lock); ++i) platform::SleepMilliseconds(10);
+  ASSERT_TRUE(test::Exists(lock));
+
+  test::ProcessResult r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(Log(), "Error: Either another RavAre tool is already running, or your "
+                              "last session did not close gracefully. Required to clear the "
+                              "settings!\n"));
+  EXPECT_FALSE(Contains(Log(), "Upgrade began"));
+  EXPECT_TRUE(test::Exists(lock));  // a running tool's lock is never taken away
+  tool.Wait();
+  EXPECT_EQ(ToolCalls(), (Calls{"nxflash.exe -d other.xml"}));
+}
+
+TEST_F(UpdateTest, StaleLockIsClearedAndTheRunGoesOn) {
+  Ports({kOlder});
+  test::WriteBytes(test::Join(temp_dir(), "ravare_lock_file"), "");
+  EXPECT_EQ(Run({"-s"}).exit_code, 2);
+  EXPECT_TRUE(Contains(Log(), "Warning: last session did not close gracefully.  Clearing lock.\n"));
+}
+
 TEST_F(UpdateTest, MissingToolCountsAsFailure) {
   Ports({kOlder});
   test::ProcessResult r = RunWithoutTool({"-s"});

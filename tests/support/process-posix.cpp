@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 #include "support/process.h"
@@ -48,6 +49,38 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   }
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::string& directory) {
+  pid_t pid = fork();
+  if (pid == 0) {
+    int null = open("/dev/null", O_RDWR);
+    dup2(null, 0);
+    dup2(null, 1);
+    dup2(null, 2);
+    if (chdir(directory.c_str()) != 0) _exit(126);
+    std::vector<char*> args;
+    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(pid));
+}
+
+BackgroundProcess::~BackgroundProcess() { Wait(); }
+
+int BackgroundProcess::Wait() {
+  if (waited_) return exit_code_;
+  waited_ = true;
+  pid_t pid = static_cast<pid_t>(reinterpret_cast<intptr_t>(handle_));
+  if (pid <= 0) return exit_code_;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  exit_code_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return exit_code_;
 }
 
 void SetEnvironment(const std::string& name, const std::string& value) {

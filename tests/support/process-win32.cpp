@@ -65,6 +65,33 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   return result;
 }
 
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
+                                     const std::string& directory) {
+  std::string line;
+  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + Quote(a);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process = {};
+  if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                     directory.c_str(), &startup, &process)) {
+    CloseHandle(process.hThread);
+    handle_ = process.hProcess;
+  }
+}
+
+BackgroundProcess::~BackgroundProcess() { Wait(); }
+
+int BackgroundProcess::Wait() {
+  if (waited_ || !handle_) return exit_code_;
+  waited_ = true;
+  WaitForSingleObject(handle_, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(handle_, &code);
+  CloseHandle(handle_);
+  exit_code_ = static_cast<int>(code);
+  return exit_code_;
+}
+
 void SetEnvironment(const std::string& name, const std::string& value) {
   SetEnvironmentVariableA(name.c_str(), value.c_str());
   _putenv_s(name.c_str(), value.c_str());

@@ -16,6 +16,21 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
                          const std::string& input = "");
 
+// A program left running while the test goes on; Wait returns its exit code.
+class BackgroundProcess {
+ public:
+  BackgroundProcess(const std::vector<std::string>& argv, const std::string& directory);
+  ~BackgroundProcess();
+  BackgroundProcess(const BackgroundProcess&) = delete;
+  BackgroundProcess& operator=(const BackgroundProcess&) = delete;
+  int Wait();
+
+ private:
+  void* handle_ = nullptr;  // the host's process handle or id
+  bool waited_ = false;
+  int exit_code_ = -1;
+};
+
 // Sets a variable of this process's environment, which child processes inherit.
 void SetEnvironment(const std::string& name, const std::string& value);
 
