@@ -9,6 +9,19 @@
 #include "support/process.h"
 
 namespace test {
+namespace {
+
+// In a forked child: runs the program in the directory, or ends the child.
+[[noreturn]] void ExecIn(const std::vector<std::string>& argv, const std::string& directory) {
+  if (chdir(directory.c_str()) != 0) _exit(126);
+  std::vector<char*> args;
+  for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+}  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
                          const std::string& input) {
@@ -25,12 +38,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     close(in_pipe[1]);
     close(out_pipe[0]);
     close(out_pipe[1]);
-    if (chdir(directory.c_str()) != 0) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    ExecIn(argv, directory);
   }
   close(in_pipe[0]);
   close(out_pipe[1]);
@@ -59,12 +67,7 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
     dup2(null, 0);
     dup2(null, 1);
     dup2(null, 2);
-    if (chdir(directory.c_str()) != 0) _exit(126);
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    ExecIn(argv, directory);
   }
   handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(pid));
 }

@@ -4,27 +4,10 @@
 
 #include "support/files.h"
 #include "support/process.h"
+#include "update/flash_tool.h"
 
 namespace test {
 namespace {
-
-// Quotes one argument by the rules the C runtime uses to split a command line.
-std::string Quote(const std::string& arg) {
-  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-  std::string out = "\"";
-  size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    out.push_back(c);
-  }
-  out.append(backslashes * 2, '\\');
-  return out + "\"";
-}
 
 HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -42,7 +25,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   HANDLE in = OpenInheritable(io.File("stdin.txt"), GENERIC_READ, OPEN_EXISTING);
   HANDLE out = OpenInheritable(io.File("stdout.txt"), GENERIC_WRITE, CREATE_ALWAYS);
   std::string line;
-  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + Quote(a);
+  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + QuoteArgument(a);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -68,7 +51,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
                                      const std::string& directory) {
   std::string line;
-  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + Quote(a);
+  for (const std::string& a : argv) line += (line.empty() ? "" : " ") + QuoteArgument(a);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
