@@ -28,8 +28,8 @@ size_t StepLength(const char* text, size_t remaining) {
   return step < remaining ? step : remaining;
 }
 
-// Returns the decoded length, or -1 (error set) for a reference without its semicolon or an
-// unknown entity.
+// The measuring pass: the decoded length, or -1 (error set) for a reference without its
+// semicolon or an unknown entity.
 ptrdiff_t MeasureDecoded(const char* text, size_t length, int* error) {
   size_t out = 0;
   size_t i = 0;
@@ -69,43 +69,46 @@ int DigitValue(char c, bool hexadecimal) {
   return -1;
 }
 
-// Copies the decoded run to out; the run has been measured, so every reference ends with its
-// semicolon. Returns false (error set) for a bad digit or a value above 255.
-bool CopyDecoded(const char* text, size_t length, char* out, int* error) {
+// The value of the numeric reference at text[i] ("&#" and digits up to the semicolon the
+// measuring pass found), saturated at 256 so long digit runs cannot overflow; -1 for a bad
+// digit. *end gets the index of the semicolon.
+int NumericValue(const char* text, size_t i, size_t* end) {
+  size_t j = i + 2;
+  bool hexadecimal = text[j] == 'x' || text[j] == 'X';
+  if (hexadecimal) ++j;
+  int value = 0;
+  for (; text[j] != ';'; ++j) {
+    int digit = DigitValue(text[j], hexadecimal);
+    if (digit < 0) return -1;
+    value = value * (hexadecimal ? 16 : 10) + digit;
+    if (value > 256) value = 256;
+  }
+  *end = j;
+  return value;
+}
+
+// The copying pass's checks, made before anything is copied: digits, and values up to 255.
+bool CheckNumericReferences(const char* text, size_t length, int* error) {
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
-      size_t step = StepLength(text + i, length - i);
-      std::memcpy(out, text + i, step);
-      out += step;
-      i += step;
+      i += StepLength(text + i, length - i);
       continue;
     }
     if (IsNumericReference(text + i, length - i)) {
-      size_t j = i + 2;
-      bool hexadecimal = text[j] == 'x' || text[j] == 'X';
-      if (hexadecimal) ++j;
-      int value = 0;
-      for (; text[j] != ';'; ++j) {
-        int digit = DigitValue(text[j], hexadecimal);
-        if (digit < 0) {
-          *error = kXmlUnknownCharacterEntity;
-          return false;
-        }
-        value = value * (hexadecimal ? 16 : 10) + digit;
-        if (value > 256) value = 256;  // saturate: long digit runs must not overflow
+      size_t end = 0;
+      int value = NumericValue(text, i, &end);
+      if (value < 0) {
+        *error = kXmlUnknownCharacterEntity;
+        return false;
       }
       if (value > 255) {
         *error = kXmlCharacterCodeAbove255;
         return false;
       }
-      // Stored as one byte, not encoded as UTF-8.
-      *out++ = static_cast<char>(static_cast<unsigned char>(value));
-      i = j + 1;
+      i = end + 1;
     } else {
-      const XmlEntity* entity = MatchEntity(text + i, length - i);
-      *out++ = entity->character;
-      i += entity->length;
+      i += MatchEntity(text + i, length - i)->length;
     }
   }
   return true;
@@ -113,27 +116,48 @@ bool CopyDecoded(const char* text, size_t length, char* out, int* error) {
 
 }  // namespace
 
-char* DecodeEntities(const char* text, size_t length, const char* prefix, int* error) {
-  size_t prefix_length = prefix ? std::strlen(prefix) : 0;
+ptrdiff_t DecodedLength(const char* text, size_t length, int* error) {
   const void* nul = std::memchr(text, '\0', length);
   if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-  char* result;
-  if (std::memchr(text, '&', length) == nullptr) {
-    // No references: the run is copied as it stands.
-    result = static_cast<char*>(std::malloc(prefix_length + length + 1));
-    std::memcpy(result + prefix_length, text, length);
-    result[prefix_length + length] = '\0';
-  } else {
-    ptrdiff_t decoded_length = MeasureDecoded(text, length, error);
-    if (decoded_length < 0) return nullptr;
-    result =
-        static_cast<char*>(std::malloc(prefix_length + static_cast<size_t>(decoded_length) + 1));
-    if (!CopyDecoded(text, length, result + prefix_length, error)) {
-      std::free(result);
-      return nullptr;
+  if (std::memchr(text, '&', length) == nullptr) return static_cast<ptrdiff_t>(length);
+  ptrdiff_t decoded = MeasureDecoded(text, length, error);
+  if (decoded < 0 || !CheckNumericReferences(text, length, error)) return -1;
+  return decoded;
+}
+
+void DecodeInto(const char* text, size_t length, char* out) {
+  size_t i = 0;
+  while (i < length && text[i] != '\0') {
+    unsigned char c = static_cast<unsigned char>(text[i]);
+    if (c != '&') {
+      // Characters are stepped exactly as the measuring pass stepped them: a lead byte may
+      // take an ampersand into its character.
+      size_t step = c < 0xC2 ? 1 : StepLength(text + i, length - i);
+      std::memcpy(out, text + i, step);
+      out += step;
+      i += step;
+      continue;
     }
-    result[prefix_length + static_cast<size_t>(decoded_length)] = '\0';
+    if (IsNumericReference(text + i, length - i)) {
+      size_t end = 0;
+      // Stored as one byte, not encoded as UTF-8.
+      *out++ = static_cast<char>(static_cast<unsigned char>(NumericValue(text, i, &end)));
+      i = end + 1;
+    } else {
+      const XmlEntity* entity = MatchEntity(text + i, length - i);
+      *out++ = entity->character;
+      i += entity->length;
+    }
   }
+}
+
+char* DecodeEntities(const char* text, size_t length, const char* prefix, int* error) {
+  ptrdiff_t decoded = DecodedLength(text, length, error);
+  if (decoded < 0) return nullptr;
+  size_t prefix_length = prefix ? std::strlen(prefix) : 0;
+  char* result = static_cast<char*>(std::malloc(prefix_length + static_cast<size_t>(decoded) + 1));
   if (prefix_length > 0) std::memcpy(result, prefix, prefix_length);
+  DecodeInto(text, length, result + prefix_length);
+  result[prefix_length + static_cast<size_t>(decoded)] = '\0';
   return result;
 }

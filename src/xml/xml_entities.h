@@ -3,7 +3,13 @@
 
 #include <cstddef>
 
-// Decodes the entities in the first length bytes of text (stopping early at a NUL) into one
-// new malloc'd NUL-terminated text, measured before it is allocated. A non-null prefix is
-// copied in front of the result. On a bad reference returns null and sets *error to 12 or 13.
+// The decoded length of the first length bytes of text (stopping early at a NUL), or -1 with
+// *error set to 12 or 13 for a bad reference. Checks everything DecodeInto relies on.
+ptrdiff_t DecodedLength(const char* text, size_t length, int* error);
+
+// Writes the decoded bytes of a run that DecodedLength accepted; no terminator.
+void DecodeInto(const char* text, size_t length, char* out);
+
+// Decodes a run into one new malloc'd NUL-terminated text, measured before it is allocated.
+// A non-null prefix is copied in front of the result. Null (error set) for a bad reference.
 char* DecodeEntities(const char* text, size_t length, const char* prefix, int* error);

@@ -69,33 +69,52 @@ const char* const kStatusTexts[] = {
     "Error: Base64 decode output buffer is too small",
 };
 
-// Makes room for one more entry, growing by step entries when full.
+// Grows an unpacked array by exactly one entry.
 template <typename T>
-void Reserve(T*& array, int32_t count, int32_t& capacity, int32_t step) {
-  if (count < capacity) return;
-  capacity += step;
-  array = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(capacity)));
+void GrowByOne(T*& array, int32_t count) {
+  array = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(count + 1)));
 }
 
 template <typename T>
-void TrimArray(T*& array, int32_t count, int32_t& capacity) {
-  if (count == capacity) return;
-  if (count == 0) {
-    std::free(array);
-    array = nullptr;
-  } else {
-    array = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(count)));
+T* CopyArray(const T* array, int32_t count) {
+  if (count == 0) return nullptr;
+  size_t bytes = sizeof(T) * static_cast<size_t>(count);
+  T* copy = static_cast<T*>(std::malloc(bytes));
+  std::memcpy(copy, array, bytes);
+  return copy;
+}
+
+char* CopyText(const char* text) {
+  if (text == nullptr) return nullptr;
+  size_t length = std::strlen(text);
+  char* copy = static_cast<char*>(std::malloc(length + 1));
+  std::memcpy(copy, text, length + 1);
+  return copy;
+}
+
+bool PackedInline(const XmlElementRecord* r) {
+  return r->packed == reinterpret_cast<const char*>(r + 1);
+}
+
+// Gives every array and text of a parsed record an allocation of its own, so that the
+// building operations can grow and free them one by one. The name stays where it is.
+void Unpack(XmlElementRecord* r) {
+  if (r->packed == nullptr) return;
+  r->children = CopyArray(r->children, r->child_count);
+  r->texts = CopyArray(r->texts, r->text_count);
+  for (int32_t i = 0; i < r->text_count; ++i) r->texts[i] = CopyText(r->texts[i]);
+  r->clears = CopyArray(r->clears, r->clear_count);
+  for (int32_t i = 0; i < r->clear_count; ++i) {
+    r->clears[i].content = CopyText(r->clears[i].content);
   }
-  capacity = count;
-}
-
-void InsertOrderEntry(XmlElementRecord* r, int32_t position, int32_t entry, int32_t step) {
-  int32_t count = OrderCount(*r);  // the new item is not counted yet
-  Reserve(r->order, count, r->order_capacity, step);
-  if (position < 0 || position > count) position = count;
-  std::memmove(r->order + position + 1, r->order + position,
-               sizeof(int32_t) * static_cast<size_t>(count - position));
-  r->order[position] = entry;
+  r->attributes = CopyArray(r->attributes, r->attribute_count);
+  for (int32_t i = 0; i < r->attribute_count; ++i) {
+    r->attributes[i].name = CopyText(r->attributes[i].name);
+    r->attributes[i].value = CopyText(r->attributes[i].value);
+  }
+  r->order = CopyArray(r->order, OrderCount(*r));
+  if (!PackedInline(r)) std::free(r->packed);
+  r->packed = nullptr;
 }
 
 int32_t OrderPositionOfChild(const XmlElementRecord* parent, int32_t child_index) {
@@ -122,6 +141,7 @@ void DetachFromParent(XmlElementRecord* child) {
   child->parent = nullptr;
   int32_t index = ChildIndexOf(parent, child);
   if (index < 0) return;
+  Unpack(parent);
   int32_t position = OrderPositionOfChild(parent, index);
   int32_t order_count = OrderCount(*parent);
   std::memmove(parent->children + index, parent->children + index + 1,
@@ -134,10 +154,17 @@ void DetachFromParent(XmlElementRecord* child) {
       if (OrderKind(parent->order[i]) == kOrderChild) parent->order[i] -= 4;
     }
   }
-  if (parent->child_count == 0) TrimArray(parent->children, 0, parent->child_capacity);
+  if (parent->child_count == 0) {
+    std::free(parent->children);
+    parent->children = nullptr;
+  }
 }
 
 void FreeContents(XmlElementRecord* r) {
+  if (r->packed != nullptr) {
+    if (!PackedInline(r)) std::free(r->packed);
+    return;
+  }
   for (int32_t i = 0; i < r->text_count; ++i) std::free(r->texts[i]);
   for (int32_t i = 0; i < r->clear_count; ++i) std::free(r->clears[i].content);
   for (int32_t i = 0; i < r->attribute_count; ++i) {
@@ -149,7 +176,6 @@ void FreeContents(XmlElementRecord* r) {
   std::free(r->clears);
   std::free(r->attributes);
   std::free(r->order);
-  std::free(r->name);
 }
 
 bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord* r) {
@@ -159,20 +185,14 @@ bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord*
   return false;
 }
 
-char* CopyText(const char* text) {
-  if (text == nullptr) return nullptr;
-  size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(length + 1));
-  std::memcpy(copy, text, length + 1);
-  return copy;
-}
-
 }  // namespace
 
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration) {
-  auto* r = static_cast<XmlElementRecord*>(std::calloc(1, sizeof(XmlElementRecord)));
+  size_t name_bytes = name ? name_length + 1 : 0;
+  auto* r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + name_bytes));
+  std::memset(r, 0, sizeof(XmlElementRecord));
   if (name != nullptr) {
-    r->name = static_cast<char*>(std::malloc(name_length + 1));
+    r->name = reinterpret_cast<char*>(r + 1);
     std::memcpy(r->name, name, name_length);
     r->name[name_length] = '\0';
   }
@@ -206,22 +226,51 @@ void ReleaseRecord(XmlElementRecord* record) {
   }
 }
 
-void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t step,
-                       int32_t position) {
+size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes) {
+  auto n = [](int32_t count) { return static_cast<size_t>(count); };
+  return sizeof(XmlElementRecord*) * n(children) + sizeof(char*) * n(texts) +
+         sizeof(XmlClearSection) * n(clears) + sizeof(XmlAttributeEntry) * n(attributes) +
+         sizeof(int32_t) * (n(children) + n(texts) + n(clears));
+}
+
+char* LayOutPacked(XmlElementRecord* r, char* block, int32_t children, int32_t texts,
+                   int32_t clears, int32_t attributes) {
+  auto n = [](int32_t count) { return static_cast<size_t>(count); };
+  r->child_count = children;
+  r->text_count = texts;
+  r->clear_count = clears;
+  r->attribute_count = attributes;
+  if (block == nullptr) return nullptr;
+  // Pointer-sized entries first, then the order list, then the texts: each part stays aligned.
+  r->children = reinterpret_cast<XmlElementRecord**>(block);
+  block += sizeof(XmlElementRecord*) * n(children);
+  r->texts = reinterpret_cast<char**>(block);
+  block += sizeof(char*) * n(texts);
+  r->clears = reinterpret_cast<XmlClearSection*>(block);
+  block += sizeof(XmlClearSection) * n(clears);
+  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+  block += sizeof(XmlAttributeEntry) * n(attributes);
+  r->order = reinterpret_cast<int32_t*>(block);
+  return block + sizeof(int32_t) * (n(children) + n(texts) + n(clears));
+}
+
+void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t position) {
+  Unpack(parent);
   int32_t order_count = OrderCount(*parent);
   if (position < 0 || position > order_count) position = order_count;
-  int32_t index = parent->child_count;
-  if (position < order_count) {
-    index = 0;
-    for (int32_t i = 0; i < position; ++i) {
-      if (OrderKind(parent->order[i]) == kOrderChild) ++index;
-    }
-    for (int32_t i = position; i < order_count; ++i) {
-      if (OrderKind(parent->order[i]) == kOrderChild) parent->order[i] += 4;
-    }
+  // The child's index among the elements is the number of elements before position.
+  int32_t index = 0;
+  for (int32_t i = 0; i < position; ++i) {
+    if (OrderKind(parent->order[i]) == kOrderChild) ++index;
   }
-  InsertOrderEntry(parent, position, OrderEntry(index, kOrderChild), step == 1 ? 1 : kOrderStep);
-  Reserve(parent->children, parent->child_count, parent->child_capacity, step);
+  for (int32_t i = position; i < order_count; ++i) {
+    if (OrderKind(parent->order[i]) == kOrderChild) parent->order[i] += 4;
+  }
+  GrowByOne(parent->order, order_count);
+  std::memmove(parent->order + position + 1, parent->order + position,
+               sizeof(int32_t) * static_cast<size_t>(order_count - position));
+  parent->order[position] = OrderEntry(index, kOrderChild);
+  GrowByOne(parent->children, parent->child_count);
   std::memmove(parent->children + index + 1, parent->children + index,
                sizeof(XmlElementRecord*) * static_cast<size_t>(parent->child_count - index));
   parent->children[index] = child;
@@ -229,39 +278,13 @@ void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_
   child->parent = parent;
 }
 
-void AppendText(XmlElementRecord* r, char* text, int32_t step) {
-  InsertOrderEntry(r, -1, OrderEntry(r->text_count, kOrderText), step == 1 ? 1 : kOrderStep);
-  Reserve(r->texts, r->text_count, r->text_capacity, step);
-  r->texts[r->text_count++] = text;
-}
-
-void AppendClear(XmlElementRecord* r, const XmlClearSection& section, int32_t step) {
-  InsertOrderEntry(r, -1, OrderEntry(r->clear_count, kOrderClear), step == 1 ? 1 : kOrderStep);
-  Reserve(r->clears, r->clear_count, r->clear_capacity, step);
-  r->clears[r->clear_count++] = section;
-}
-
-XmlAttributeEntry* AppendAttributeEntry(XmlElementRecord* r, char* name, char* value,
-                                        int32_t step) {
-  Reserve(r->attributes, r->attribute_count, r->attribute_capacity, step);
+XmlAttributeEntry* AppendAttributeEntry(XmlElementRecord* r, char* name, char* value) {
+  Unpack(r);
+  GrowByOne(r->attributes, r->attribute_count);
   XmlAttributeEntry* entry = &r->attributes[r->attribute_count++];
   entry->name = name;
   entry->value = value;
   return entry;
-}
-
-// The last clear section is also the last order entry (the comment-merging rule checks this).
-void RemoveLastClear(XmlElementRecord* r) {
-  --r->clear_count;
-  std::free(r->clears[r->clear_count].content);
-}
-
-void TrimArrays(XmlElementRecord* r) {
-  TrimArray(r->children, r->child_count, r->child_capacity);
-  TrimArray(r->texts, r->text_count, r->text_capacity);
-  TrimArray(r->clears, r->clear_count, r->clear_capacity);
-  TrimArray(r->attributes, r->attribute_count, r->attribute_capacity);
-  TrimArray(r->order, OrderCount(*r), r->order_capacity);
 }
 
 const char* XmlStatusText(int code) {
@@ -311,7 +334,7 @@ XmlNode XmlNode::NewRoot(const char* name, bool is_declaration) {
 
 XmlAttributeEntry* XmlNode::AppendAttribute(const char* name, const char* value) {
   if (record_ == nullptr || name == nullptr) return nullptr;
-  return AppendAttributeEntry(record_, CopyText(name), CopyText(value), 1);
+  return AppendAttributeEntry(record_, CopyText(name), CopyText(value));
 }
 
 XmlNode XmlNode::AppendChild(XmlNode child, int position) {
@@ -335,7 +358,7 @@ XmlNode XmlNode::AppendChild(XmlNode child, int position) {
   } else {
     AddReference(c);
   }
-  AppendChildRecord(record_, c, 1, position);
+  AppendChildRecord(record_, c, position);
   return child;
 }
 

@@ -1,6 +1,8 @@
 // The tolerant parser: a tokenizer over positions in the caller's text and an element parser
 // that keeps its open elements on an explicit stack, so deep nesting cannot exhaust the
-// machine stack.
+// machine stack. An open element's contents and attributes wait on shared stacks as
+// positions in the text (texts and values measured and checked as they are read); when the
+// element closes, its record, name, exact-size arrays and texts are made in one allocation.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -33,19 +35,61 @@ struct Token {
 
 enum class AttributePhase { kExpectName, kExpectAssign, kExpectValue };
 
+// An open element. Its record is made when it closes (the document record exists before).
 struct Frame {
-  XmlElementRecord* element;
+  XmlElementRecord* record;  // the document record, else null while open
+  const char* name;          // a position in the text; null for the document record
+  size_t name_length;
+  bool is_declaration;
   bool in_start_tag;
   AttributePhase phase;
   const char* attribute_name;  // remembered name, a position in the text
   size_t attribute_name_length;
+  size_t first_item;       // this element's contents on the item stack start here
+  size_t first_attribute;  // and its attributes on the attribute stack here
 };
 
-char* CopyBytes(const char* text, size_t length) {
-  char* copy = static_cast<char*>(std::malloc(length + 1));
-  std::memcpy(copy, text, length);
-  copy[length] = '\0';
-  return copy;
+// A child, text or clear section of an open element, in document order.
+struct PendingItem {
+  int32_t kind;             // an XmlOrderKind
+  XmlElementRecord* child;  // set when the child closes
+  const char* start;        // text run or section content, in the text
+  size_t length;            // its bytes
+  size_t stored_length;     // decoded length of a text, or the section's length
+  char* joined;             // a text joined across a comment, already decoded
+  const XmlClearTag* tag;   // the section's row
+  const char* closing;      // the section's closing
+};
+
+// An attribute of an open element: positions in the text, and the decoded value's length
+// (-1: no value).
+struct PendingAttribute {
+  const char* name;
+  size_t name_length;
+  const char* value;
+  size_t value_length;
+  ptrdiff_t decoded_length;
+};
+
+// Byte classes for the scanning loops. Lead bytes of longer characters always stop a loop,
+// so that the character length table decides how far to step.
+struct ByteClasses {
+  bool space[256];
+  bool word_stop[256];   // NUL, whitespace, "/", "<", "=", ">"
+  bool text_stop[256];   // NUL, "<"
+  bool quote_stop[256];  // NUL, "<", both quotes
+  ByteClasses() : space(), word_stop(), text_stop(), quote_stop() {
+    for (unsigned char c : {' ', '\t', '\n', '\r'}) space[c] = word_stop[c] = true;
+    for (unsigned char c : {'\0', '/', '<', '=', '>'}) word_stop[c] = true;
+    for (unsigned char c : {'\0', '<'}) text_stop[c] = quote_stop[c] = true;
+    for (unsigned char c : {'"', '\''}) quote_stop[c] = true;
+    for (int c = 0xC2; c <= 0xF4; ++c) word_stop[c] = text_stop[c] = quote_stop[c] = true;
+  }
+};
+const ByteClasses kBytes;
+
+inline unsigned char Byte(const char* p) {
+  return static_cast<unsigned char>(*p);
 }
 
 bool EndsNameAt(char c) {
@@ -55,10 +99,16 @@ bool EndsNameAt(char c) {
 // A stored name matches a name in the text when the text starts with it, ignoring ASCII case,
 // and the name ends there. The comparison stops at the first difference, so it never reads
 // past the text's NUL.
-bool NameMatches(const XmlElementRecord* element, const char* text) {
-  if (element->name == nullptr) return false;
-  size_t length = std::strlen(element->name);
-  return EqualIgnoringCase(text, element->name, length) && EndsNameAt(text[length]);
+bool NameMatches(const Frame& frame, const char* text) {
+  if (frame.name == nullptr) return false;
+  return EqualIgnoringCase(text, frame.name, frame.name_length) &&
+         EndsNameAt(text[frame.name_length]);
+}
+
+char* PutText(char* out, const char* text, size_t length) {
+  std::memcpy(out, text, length);
+  out[length] = '\0';
+  return out + length + 1;
 }
 
 class Parser {
@@ -75,10 +125,13 @@ class Parser {
   Token NextToken();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
-  bool FlushText(XmlElementRecord* element, const char* end);
-  bool ReadClearSection(XmlElementRecord* element, int row);
-  bool AppendValue(XmlElementRecord* element, const Frame& frame, const Token& value);
-  static void AppendBareAttribute(XmlElementRecord* element, const Frame& frame);
+  bool FlushText(const char* end);
+  bool ReadClearSection(int row);
+  bool AppendValue(const Frame& frame, const Token& value);
+  void AppendBareAttribute(const Frame& frame);
+  void OpenElement(XmlElementRecord* record, const char* name, size_t name_length,
+                   bool is_declaration);
+  void StoreElement();
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -92,10 +145,13 @@ class Parser {
   const char* pending_end_ = nullptr;
   size_t pending_end_length_ = 0;  // 0: no pending end tag
   std::vector<Frame> frames_;
+  std::vector<PendingItem> items_;
+  std::vector<PendingAttribute> attributes_;
 };
 
 const char* Parser::ScanWord() {
   for (;;) {
+    while (!kBytes.word_stop[Byte(pos_)]) ++pos_;
     char c = *pos_;
     if (c == '\0') return pos_;
     if (IsXmlSpace(c)) return pos_++;  // the whitespace is consumed, not part of the word
@@ -105,7 +161,7 @@ const char* Parser::ScanWord() {
 }
 
 Token Parser::NextToken() {
-  while (IsXmlSpace(*pos_)) ++pos_;
+  while (kBytes.space[Byte(pos_)]) ++pos_;
   Token token{TokenKind::kFinish, pos_, 0, 0};
   const char* end = nullptr;  // set by word scans, else the index after the token
   const char c = *pos_;
@@ -116,6 +172,7 @@ Token Parser::NextToken() {
     case '\'':
       token.kind = TokenKind::kQuoted;
       for (;;) {
+        while (!kBytes.quote_stop[Byte(pos_)]) ++pos_;
         char d = *pos_;
         if (d == c) {
           ++pos_;
@@ -142,7 +199,7 @@ Token Parser::NextToken() {
       break;
     case '<':
       token.kind = TokenKind::kOpen;
-      for (int row = 0; row < kClearTagCount; ++row) {
+      for (int row = 0; row < kClearTagCount && (*pos_ == '!' || *pos_ == 'P'); ++row) {
         const XmlClearTag& tag = kClearTags[row];
         if (std::strncmp(token.start, tag.opening, tag.opening_length) == 0) {
           token.kind = TokenKind::kVerbatim;
@@ -182,13 +239,13 @@ Token Parser::NextToken() {
 // tokenizer would.
 void Parser::SkipToMarkup() {
   for (;;) {
-    unsigned char c = static_cast<unsigned char>(*pos_);
-    if (c == '<' || c == '\0') return;
-    pos_ += c < 0xC2 ? 1 : CharLength(pos_);
+    while (!kBytes.text_stop[Byte(pos_)]) ++pos_;
+    if (*pos_ == '<' || *pos_ == '\0') return;
+    pos_ += CharLength(pos_);
   }
 }
 
-bool Parser::FlushText(XmlElementRecord* element, const char* end) {
+bool Parser::FlushText(const char* end) {
   if (pending_text_ == nullptr) return true;
   const char* start = pending_text_;
   while (start < end && IsXmlSpace(*start)) ++start;
@@ -197,30 +254,43 @@ bool Parser::FlushText(XmlElementRecord* element, const char* end) {
     pending_text_ = nullptr;
     return true;
   }
+  size_t length = static_cast<size_t>(end - start);
   // A comment between two texts disappears and the texts join.
-  int32_t order_count = OrderCount(*element);
-  bool merge = element->text_count > 0 && element->clear_count > 0 && order_count >= 2 &&
-               OrderKind(element->order[order_count - 1]) == kOrderClear &&
-               element->clears[OrderIndex(element->order[order_count - 1])].opening ==
-                   kClearTags[kCommentRow].opening &&
-               OrderKind(element->order[order_count - 2]) == kOrderText;
-  const char* prefix = nullptr;
-  if (merge) prefix = element->texts[OrderIndex(element->order[order_count - 2])];
-  char* decoded = DecodeEntities(start, static_cast<size_t>(end - start), prefix, &error_);
-  if (decoded == nullptr) return false;
-  pending_text_ = nullptr;
-  if (merge) {
-    int32_t text_index = OrderIndex(element->order[order_count - 2]);
-    RemoveLastClear(element);
-    std::free(element->texts[text_index]);
-    element->texts[text_index] = decoded;
-  } else {
-    AppendText(element, decoded, kArrayStep);
+  size_t count = items_.size() - frames_.back().first_item;
+  bool merge = count >= 2 && items_.back().kind == kOrderClear &&
+               items_.back().tag == &kClearTags[kCommentRow] &&
+               items_[items_.size() - 2].kind == kOrderText;
+  if (!merge) {
+    ptrdiff_t decoded = DecodedLength(start, length, &error_);
+    if (decoded < 0) return false;
+    pending_text_ = nullptr;
+    items_.push_back(PendingItem{kOrderText, nullptr, start, length, static_cast<size_t>(decoded),
+                                 nullptr, nullptr, nullptr});
+    return true;
   }
+  PendingItem& earlier = items_[items_.size() - 2];
+  if (earlier.joined == nullptr) {
+    earlier.joined = static_cast<char*>(std::malloc(earlier.stored_length + 1));
+    DecodeInto(earlier.start, earlier.length, earlier.joined);
+    earlier.joined[earlier.stored_length] = '\0';
+  }
+  // The earlier text may hold a NUL from a numeric reference, so it is joined by its length.
+  ptrdiff_t decoded = DecodedLength(start, length, &error_);
+  if (decoded < 0) return false;
+  pending_text_ = nullptr;
+  size_t total = earlier.stored_length + static_cast<size_t>(decoded);
+  char* joined = static_cast<char*>(std::malloc(total + 1));
+  std::memcpy(joined, earlier.joined, earlier.stored_length);
+  DecodeInto(start, length, joined + earlier.stored_length);
+  joined[total] = '\0';
+  std::free(earlier.joined);
+  earlier.joined = joined;
+  earlier.stored_length = total;
+  items_.pop_back();  // the comment
   return true;
 }
 
-bool Parser::ReadClearSection(XmlElementRecord* element, int row) {
+bool Parser::ReadClearSection(int row) {
   const XmlClearTag& tag = kClearTags[row];
   const char* closing = tag.closing;
   const char* end = nullptr;
@@ -245,90 +315,176 @@ bool Parser::ReadClearSection(XmlElementRecord* element, int row) {
     return false;
   }
   const char* content = pos_;
+  size_t length = static_cast<size_t>(end - content);
   pos_ = end + std::strlen(closing);
-  if (end > content) {
-    XmlClearSection section{CopyBytes(content, static_cast<size_t>(end - content)), tag.opening,
-                            closing};
-    AppendClear(element, section, kArrayStep);
+  if (length > 0) {
+    items_.push_back(
+        PendingItem{kOrderClear, nullptr, content, length, length, nullptr, &tag, closing});
   }
   return true;
 }
 
-void Parser::AppendBareAttribute(XmlElementRecord* element, const Frame& frame) {
-  AppendAttributeEntry(element, CopyBytes(frame.attribute_name, frame.attribute_name_length),
-                       nullptr, kArrayStep);
+void Parser::AppendBareAttribute(const Frame& frame) {
+  attributes_.push_back(
+      PendingAttribute{frame.attribute_name, frame.attribute_name_length, nullptr, 0, -1});
 }
 
-bool Parser::AppendValue(XmlElementRecord* element, const Frame& frame, const Token& value) {
+bool Parser::AppendValue(const Frame& frame, const Token& value) {
   const char* start = value.start;
   size_t length = value.length;
-  if (element->is_declaration && length > 0 && start[length - 1] == '?') --length;
+  if (frame.is_declaration && length > 0 && start[length - 1] == '?') --length;
   if (frame.attribute_name_length == 0) return true;
   if (value.kind == TokenKind::kQuoted) {
     ++start;
     length -= 2;
   }
-  char* decoded = DecodeEntities(start, length, nullptr, &error_);
-  if (decoded == nullptr) return false;
-  AppendAttributeEntry(element, CopyBytes(frame.attribute_name, frame.attribute_name_length),
-                       decoded, kArrayStep);
+  ptrdiff_t decoded = DecodedLength(start, length, &error_);
+  if (decoded < 0) return false;
+  attributes_.push_back(
+      PendingAttribute{frame.attribute_name, frame.attribute_name_length, start, length, decoded});
   return true;
+}
+
+void Parser::OpenElement(XmlElementRecord* record, const char* name, size_t name_length,
+                         bool is_declaration) {
+  frames_.push_back(Frame{record, name, name_length, is_declaration, record == nullptr,
+                          AttributePhase::kExpectName, nullptr, 0, items_.size(),
+                          attributes_.size()});
+}
+
+// Makes the record of the element on top of the stack from its pending contents and
+// attributes: one allocation holding the record, its arrays at their exact sizes, its name
+// and all its texts (the document record, which exists already, gets one block for the
+// rest). The element stays on the stack.
+void Parser::StoreElement() {
+  const Frame& frame = frames_.back();
+  int32_t counts[4] = {0, 0, 0, 0};
+  size_t string_bytes = frame.record ? 0 : frame.name_length + 1;
+  for (size_t i = frame.first_item; i < items_.size(); ++i) {
+    ++counts[items_[i].kind];
+    if (items_[i].kind != kOrderChild) string_bytes += items_[i].stored_length + 1;
+  }
+  for (size_t i = frame.first_attribute; i < attributes_.size(); ++i) {
+    const PendingAttribute& a = attributes_[i];
+    string_bytes += a.name_length + 1;
+    if (a.decoded_length >= 0) string_bytes += static_cast<size_t>(a.decoded_length) + 1;
+  }
+  int32_t attribute_count = static_cast<int32_t>(attributes_.size() - frame.first_attribute);
+  size_t bytes = PackedArrayBytes(counts[kOrderChild], counts[kOrderText], counts[kOrderClear],
+                                  attribute_count) +
+                 string_bytes;
+
+  XmlElementRecord* r = frame.record;
+  char* block;
+  if (r == nullptr) {
+    r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + bytes));
+    std::memset(r, 0, sizeof(XmlElementRecord));
+    r->is_declaration = frame.is_declaration;
+    r->reference_count = 1;  // the parent's list
+    block = reinterpret_cast<char*>(r + 1);
+    items_[frame.first_item - 1].child = r;  // the parent's entry for this element
+  } else {
+    block = bytes ? static_cast<char*>(std::malloc(bytes)) : nullptr;
+  }
+  r->packed = block;
+  char* strings = LayOutPacked(r, block, counts[kOrderChild], counts[kOrderText],
+                               counts[kOrderClear], attribute_count);
+  if (!frame.record) {
+    r->name = strings;
+    strings = PutText(strings, frame.name, frame.name_length);
+  }
+
+  int32_t next[4] = {0, 0, 0, 0};
+  int32_t position = 0;
+  for (size_t i = frame.first_item; i < items_.size(); ++i) {
+    PendingItem& item = items_[i];
+    int32_t index = next[item.kind]++;
+    r->order[position++] = OrderEntry(index, item.kind);
+    if (item.kind == kOrderChild) {
+      r->children[index] = item.child;
+      item.child->parent = r;
+    } else if (item.kind == kOrderText) {
+      r->texts[index] = strings;
+      if (item.joined != nullptr) {
+        std::memcpy(strings, item.joined, item.stored_length);
+        std::free(item.joined);
+      } else {
+        DecodeInto(item.start, item.length, strings);
+      }
+      strings[item.stored_length] = '\0';
+      strings += item.stored_length + 1;
+    } else {
+      r->clears[index] = XmlClearSection{strings, item.tag->opening, item.closing};
+      strings = PutText(strings, item.start, item.length);
+    }
+  }
+  for (int32_t i = 0; i < attribute_count; ++i) {
+    const PendingAttribute& a = attributes_[frame.first_attribute + static_cast<size_t>(i)];
+    XmlAttributeEntry& entry = r->attributes[i];
+    entry.name = strings;
+    strings = PutText(strings, a.name, a.name_length);
+    entry.value = nullptr;
+    if (a.decoded_length >= 0) {
+      entry.value = strings;
+      DecodeInto(a.value, a.value_length, strings);
+      strings[a.decoded_length] = '\0';
+      strings += a.decoded_length + 1;
+    }
+  }
+  items_.resize(frame.first_item);
+  attributes_.resize(frame.first_attribute);
 }
 
 // The element on top of the stack is closed; its parent goes on, or closes too when an end
 // tag is still pending.
 bool Parser::CloseFrame() {
   for (;;) {
+    StoreElement();
     frames_.pop_back();
     if (frames_.empty()) return false;  // the document record itself closed: parsing ends
     if (pending_end_length_ == 0) return true;
-    XmlElementRecord* element = frames_.back().element;
-    if (element->name == nullptr) {
+    const Frame& frame = frames_.back();
+    if (frame.name == nullptr) {
       error_ = kXmlUnmatchedEndTag;
       return false;
     }
-    if (NameMatches(element, pending_end_)) pending_end_length_ = 0;
+    if (NameMatches(frame, pending_end_)) pending_end_length_ = 0;
   }
 }
 
 bool Parser::BetweenTags(const Token& token) {
-  XmlElementRecord* element = frames_.back().element;
   switch (token.kind) {
     case TokenKind::kOpen:
     case TokenKind::kOpenDecl: {
-      if (!FlushText(element, token.start)) return false;
+      if (!FlushText(token.start)) return false;
       Token name = NextToken();
       if (name.kind != TokenKind::kWord) {
         error_ = kXmlMissingStartTagName;
         return false;
       }
-      XmlElementRecord* child =
-          NewRecord(name.start, name.length, token.kind == TokenKind::kOpenDecl);
-      AddReference(child);
-      AppendChildRecord(element, child, kArrayStep);
-      frames_.push_back(Frame{child, true, AttributePhase::kExpectName, nullptr, 0});
+      items_.push_back(PendingItem{kOrderChild, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr});
+      OpenElement(nullptr, name.start, name.length, token.kind == TokenKind::kOpenDecl);
       return true;
     }
     case TokenKind::kOpenEnd: {
-      if (!FlushText(element, token.start)) return false;
+      if (!FlushText(token.start)) return false;
       Token name = NextToken();
       if (name.kind != TokenKind::kWord || NextToken().kind != TokenKind::kClose) {
         error_ = kXmlMissingEndTagName;
         return false;
       }
       pending_text_ = pos_;
-      if (!NameMatches(element, name.start)) {
+      if (!NameMatches(frames_.back(), name.start)) {
         error_ = kXmlWarningUnmatchedEndTag;
         last_unmatched_ = pos_;
         pending_end_ = name.start;
         pending_end_length_ = name.length;
       }
-      TrimArrays(element);
       return CloseFrame();
     }
     case TokenKind::kVerbatim:
-      if (!FlushText(element, token.start)) return false;
-      if (!ReadClearSection(element, token.clear_row)) return false;
+      if (!FlushText(token.start)) return false;
+      if (!ReadClearSection(token.clear_row)) return false;
       pending_text_ = pos_;
       return true;
     default:
@@ -338,7 +494,6 @@ bool Parser::BetweenTags(const Token& token) {
 
 bool Parser::InStartTag(const Token& token) {
   Frame& frame = frames_.back();
-  XmlElementRecord* element = frame.element;
   switch (frame.phase) {
     case AttributePhase::kExpectName:
       if (token.kind == TokenKind::kWord) {
@@ -353,14 +508,13 @@ bool Parser::InStartTag(const Token& token) {
         return true;
       }
       if (token.kind == TokenKind::kEmptyClose) {
-        TrimArrays(element);
         pending_text_ = pos_;
         return CloseFrame();
       }
       break;
     case AttributePhase::kExpectAssign:
       if (token.kind == TokenKind::kWord) {
-        AppendBareAttribute(element, frame);
+        AppendBareAttribute(frame);
         frame.attribute_name = token.start;
         frame.attribute_name_length = token.length;
         return true;
@@ -368,17 +522,15 @@ bool Parser::InStartTag(const Token& token) {
       if (token.kind == TokenKind::kClose || token.kind == TokenKind::kEmptyClose) {
         pending_text_ = pos_;
         bool closes = token.kind == TokenKind::kEmptyClose;
-        // The final "?>" of a declaration: nested declarations close like empty elements.
-        if (element->is_declaration && frame.attribute_name_length > 0 &&
+        // The final "?>" of a declaration: nested declarations (whose parent has a parent)
+        // close like empty elements.
+        if (frame.is_declaration && frame.attribute_name_length > 0 &&
             frame.attribute_name[frame.attribute_name_length - 1] == '?') {
           --frame.attribute_name_length;
-          if (element->parent != nullptr && element->parent->parent != nullptr) closes = true;
+          if (frames_.size() > 2) closes = true;
         }
-        if (frame.attribute_name_length > 0) AppendBareAttribute(element, frame);
-        if (closes) {
-          TrimArrays(element);
-          return CloseFrame();
-        }
+        if (frame.attribute_name_length > 0) AppendBareAttribute(frame);
+        if (closes) return CloseFrame();
         frame.in_start_tag = false;
         return true;
       }
@@ -389,7 +541,7 @@ bool Parser::InStartTag(const Token& token) {
       break;
     case AttributePhase::kExpectValue:
       if (token.kind == TokenKind::kWord || token.kind == TokenKind::kQuoted) {
-        if (!AppendValue(element, frame, token)) return false;
+        if (!AppendValue(frame, token)) return false;
         frame.phase = AttributePhase::kExpectName;
         return true;
       }
@@ -400,21 +552,27 @@ bool Parser::InStartTag(const Token& token) {
 }
 
 void Parser::Run(XmlElementRecord* document) {
-  frames_.push_back(Frame{document, false, AttributePhase::kExpectName, nullptr, 0});
+  OpenElement(document, nullptr, 0, false);
   for (;;) {
     if (!frames_.back().in_start_tag) SkipToMarkup();
     Token token = NextToken();
+    bool go_on = false;
     if (token.kind == TokenKind::kFinish) {
-      XmlElementRecord* element = frames_.back().element;
-      if (!element->is_declaration && element->parent != nullptr) {
+      const Frame& frame = frames_.back();
+      if (!frame.is_declaration && frames_.size() > 1) {
         error_ = kXmlWarningUnmatchedEndTag;
         last_unmatched_ = pos_;
       }
-      FlushText(element, pos_);
-      return;
+      FlushText(pos_);
+    } else {
+      go_on = frames_.back().in_start_tag ? InStartTag(token) : BetweenTags(token);
     }
-    bool go_on = frames_.back().in_start_tag ? InStartTag(token) : BetweenTags(token);
-    if (!go_on) return;
+    if (!go_on) break;
+  }
+  // Elements still open keep what they have read so far.
+  while (!frames_.empty()) {
+    StoreElement();
+    frames_.pop_back();
   }
 }
 

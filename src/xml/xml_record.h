@@ -29,7 +29,7 @@ inline int32_t OrderEntry(int32_t index, int32_t kind) {
 }
 
 struct XmlElementRecord {
-  char* name;  // owned; null for the document record of a parse
+  char* name;  // owned, in the record's allocation; null for a parse's document record
   int32_t child_count;
   int32_t text_count;
   int32_t clear_count;
@@ -42,36 +42,33 @@ struct XmlElementRecord {
   XmlAttributeEntry* attributes;
   int32_t* order;  // one entry per child, text and clear section
   int32_t reference_count;
-  // Allocated entries of each array; the parser grows them in steps and trims them on close.
-  int32_t child_capacity;
-  int32_t text_capacity;
-  int32_t clear_capacity;
-  int32_t attribute_capacity;
-  int32_t order_capacity;
+  // The packed block of a parsed record, or null. The building operations first give each
+  // array and text an allocation of its own.
+  char* packed;
 };
 
 inline int32_t OrderCount(const XmlElementRecord& r) {
   return r.child_count + r.text_count + r.clear_count;
 }
 
-// Growth steps while parsing; the building operations grow by exactly one entry.
-constexpr int32_t kArrayStep = 50;
-constexpr int32_t kOrderStep = 150;
-
-// Record lifetime. NewRecord copies name_length bytes of name (null name: no name).
+// Record lifetime. NewRecord copies name_length bytes of name (null name: no name) and starts
+// with no references.
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration);
 void AddReference(XmlElementRecord* record);
 void ReleaseRecord(XmlElementRecord* record);
 
-// Appending takes ownership of the texts handed in. position < 0 appends to the order list.
-void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t step,
-                       int32_t position = -1);
-void AppendText(XmlElementRecord* record, char* text, int32_t step);
-void AppendClear(XmlElementRecord* record, const XmlClearSection& section, int32_t step);
-XmlAttributeEntry* AppendAttributeEntry(XmlElementRecord* record, char* name, char* value,
-                                        int32_t step);
-void RemoveLastClear(XmlElementRecord* record);
-void TrimArrays(XmlElementRecord* record);
+// A parsed record keeps its arrays and all its texts (attribute names and values, texts,
+// clear-section contents) in one packed block: for an element, in the record's own
+// allocation, just after it; for a parse's document record, in a block of its own.
+size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes);
+// Sets the counts and points the arrays into block; returns the first byte after the arrays.
+char* LayOutPacked(XmlElementRecord* record, char* block, int32_t children, int32_t texts,
+                   int32_t clears, int32_t attributes);
+
+// Building: each array grows by exactly the entry added. position < 0 appends to the order
+// list. AppendAttributeEntry takes ownership of name and value.
+void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t position);
+XmlAttributeEntry* AppendAttributeEntry(XmlElementRecord* record, char* name, char* value);
 
 // Whitespace, everywhere in the layer: tab, line feed, carriage return and space.
 inline bool IsXmlSpace(char c) {
