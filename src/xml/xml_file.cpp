@@ -10,7 +10,8 @@
 namespace {
 
 // The bytes read, followed by 4 NULs: two end a UTF-16 text, one a narrow text. Null when
-// the file cannot be opened (*error 10) or is empty (*error 3).
+// the file cannot be opened or read, a directory for one (*error 10), or holds nothing
+// (*error 3).
 unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
   std::FILE* file = path ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) {
@@ -19,15 +20,22 @@ unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
   }
   long length = -1;
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
-  if (length <= 0 || std::fseek(file, 0, SEEK_SET) != 0) {
-    std::fclose(file);
-    *error = kXmlNoXmlData;
-    return nullptr;
+  unsigned char* buffer = nullptr;
+  *error = length == 0 ? kXmlNoXmlData : kXmlFileNotFound;
+  if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+    buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length) + 4));
   }
-  auto* buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length) + 4));
-  *size = std::fread(buffer, 1, static_cast<size_t>(length), file);
+  if (buffer != nullptr) {
+    *size = std::fread(buffer, 1, static_cast<size_t>(length), file);
+    if (*size == 0) {
+      *error = std::ferror(file) ? kXmlFileNotFound : kXmlNoXmlData;
+      std::free(buffer);
+      buffer = nullptr;
+    } else {
+      std::memset(buffer + *size, 0, 4);
+    }
+  }
   std::fclose(file);
-  std::memset(buffer + *size, 0, 4);
   return buffer;
 }
 

@@ -66,6 +66,13 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
   EXPECT_TRUE(XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr, nullptr).IsNull());
 }
 
+TEST(XmlFiles, DirectoryCannotBeRead) {
+  test::TempDir dir;
+  Loaded l = Load(dir.path(), "a");
+  EXPECT_TRUE(l.node.IsNull());
+  EXPECT_EQ(l.outcome.error, kXmlFileNotFound);
+}
+
 TEST(XmlFiles, TextOnlyFileWithRequiredTagGivesEleven) {
   test::TempDir dir;
   test::WriteBytes(dir.File("t.xml"), "words\n<!-- comment -->\n");
