@@ -193,4 +193,28 @@ TEST_F(DiscoveryTest, MalformedReportLogsItsLoadError) {
   EXPECT_FALSE(ReportLeftBehind());
 }
 
+TEST_F(DiscoveryTest, UtilityLogsTheDiscoveryAndLeavesNoReport) {
+  SimPort other = Port("NIC2", "5");
+  other.subdevid = "00ab";  // lower case in the report is still hexadecimal AB
+  Simulate({Port("NIC1", "4"), other});
+  test::ProcessResult r = Run({"-c"});
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_NE(Log().find(kStarted + std::string(kCompleted)), std::string::npos) << Log();
+  ASSERT_FALSE(Calls().empty());
+  EXPECT_EQ(Calls().front(), kCommandLine);
+  EXPECT_NE(r.output.find("NIC2"), std::string::npos) << r.output;
+  EXPECT_FALSE(ReportLeftBehind());
+}
+
+TEST_F(DiscoveryTest, UtilityFindsNothingWhenEveryPortIsUnknown) {
+  SimPort unknown = Port("NIC1", "4");
+  unknown.devid = "0101";
+  Simulate({unknown});
+  test::ProcessResult r = Run({"-c"});
+  EXPECT_NE(Log().find(kStarted + NotSupported("4040-0101-1234-00AB") + Failed(0)),
+            std::string::npos)
+      << Log();
+  EXPECT_FALSE(ReportLeftBehind());
+}
+
 }  // namespace
