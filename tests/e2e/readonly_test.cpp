@@ -87,14 +87,6 @@ TEST_F(ReadOnlyTest, VersionOptionWritesTheVersionOnlyReport) {
       Contains(Log(), "Created an XML file with only FW version information!\n" + tree + "\n"));
 }
 
-TEST_F(ReadOnlyTest, VersionOnlyReportNamesTheLastPortOfTheReport) {
-  Ports({Port("NIC1", "0", "4.0.555"), Port("NIC2", "1", "4.0.700")});
-  Run({"-s", "-v", "version.xml"});
-  EXPECT_TRUE(Contains(test::ReadText(PackageFile("version.xml")),
-                       "\t<current_version value=\"4.0.700\"/>\n"
-                       "\t<package_version value=\"4.0.600\"/>\n"));
-}
-
 TEST_F(ReadOnlyTest, VersionOnlyCheckWithAdaptersFindsNoFile) {
   Ports({Port("NIC1", "0", "4.0.534")});
   test::ProcessResult r = Run({"-ql"});

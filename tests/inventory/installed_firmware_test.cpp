@@ -69,22 +69,6 @@ TEST_F(InstalledFirmwareTest, TwoPortsGiveTwoCompleteBlocksInInventoryOrder) {
   EXPECT_EQ(ui_.Log(), expected);
 }
 
-TEST_F(InstalledFirmwareTest, ColumnsLineUpForTypicalValues) {
-  Discovered({Port("NIC1", "4:0.0")});
-  ShowInstalledFirmware();
-  std::string text = ui_.Console();
-  std::vector<std::string> lines;
-  for (size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-    lines.push_back(text.substr(start, end - start));
-  ASSERT_EQ(lines.size(), 8u);
-  EXPECT_EQ(lines[0].find("B:D.F"), lines[1].find("4:0.0"));
-  EXPECT_EQ(lines[0].find("PCI-ID"), lines[1].find("4040-"));
-  EXPECT_EQ(lines[0].find("NIC"), lines[1].find("P3 Dual"));
-  EXPECT_EQ(lines[4].find("Image", 1), lines[6].find("ROM", 1));
-  EXPECT_EQ(lines[3].find("Interface"), lines[6].find("NIC1"));
-  EXPECT_EQ(lines[5].size(), 101u);
-}
-
 TEST_F(InstalledFirmwareTest, StatusColumnsNameEachValue) {
   AdapterRecord a = Port("NIC1", "4:0.0");
   a.wol = 1;
