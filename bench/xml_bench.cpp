@@ -72,13 +72,15 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
-      if (run.error_occurred || run.run_type != Run::RT_Iteration) continue;
+      // With repetitions, the median stands for the benchmark; without, its one run.
+      bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (run.error_occurred || (run.run_type != Run::RT_Iteration && !median)) continue;
       auto it = run.counters.find("bytes_per_second");
       if (it == run.counters.end()) continue;
-      std::string name = run.benchmark_name();
+      const std::string& name = run.run_name.function_name;  // "<document>/<parser>"
       size_t slash = name.find('/');
-      size_t end = name.find('/', slash + 1);
-      throughput_[name.substr(0, slash)][name.substr(slash + 1, end - slash - 1)] = it->second;
+      double& cell = throughput_[name.substr(0, slash)][name.substr(slash + 1)];
+      if (median || cell == 0) cell = it->second;
     }
   }
 

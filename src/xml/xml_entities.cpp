@@ -117,9 +117,12 @@ bool CheckNumericReferences(const char* text, size_t length, int* error) {
 }  // namespace
 
 ptrdiff_t DecodedLength(const char* text, size_t length, int* error) {
-  const void* nul = std::memchr(text, '\0', length);
+  // Most runs are short and hold no reference: one pass finds the first NUL or ampersand.
+  size_t plain = 0;
+  while (plain < length && text[plain] != '\0' && text[plain] != '&') ++plain;
+  if (plain == length || text[plain] == '\0') return static_cast<ptrdiff_t>(plain);
+  const void* nul = std::memchr(text + plain, '\0', length - plain);
   if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-  if (std::memchr(text, '&', length) == nullptr) return static_cast<ptrdiff_t>(length);
   ptrdiff_t decoded = MeasureDecoded(text, length, error);
   if (decoded < 0 || !CheckNumericReferences(text, length, error)) return -1;
   return decoded;

@@ -190,7 +190,7 @@ bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord*
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration) {
   size_t name_bytes = name ? name_length + 1 : 0;
   auto* r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + name_bytes));
-  std::memset(r, 0, sizeof(XmlElementRecord));
+  *r = XmlElementRecord();
   if (name != nullptr) {
     r->name = reinterpret_cast<char*>(r + 1);
     std::memcpy(r->name, name, name_length);

@@ -111,9 +111,23 @@ char* PutText(char* out, const char* text, size_t length) {
   return out + length + 1;
 }
 
+// Every reference shortens a run, so a run whose decoded length is its own length holds none
+// and is copied as it stands.
+void Decode(const char* text, size_t length, size_t decoded_length, char* out) {
+  if (decoded_length == length) {
+    std::memcpy(out, text, length);
+  } else {
+    DecodeInto(text, length, out);
+  }
+}
+
 class Parser {
  public:
-  explicit Parser(const char* text) : pos_(text) {}
+  explicit Parser(const char* text) : pos_(text) {
+    frames_.reserve(32);
+    items_.reserve(256);
+    attributes_.reserve(64);
+  }
 
   void Run(XmlElementRecord* document);
   int error() const { return error_; }
@@ -378,8 +392,10 @@ void Parser::StoreElement() {
   char* block;
   if (r == nullptr) {
     r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + bytes));
-    std::memset(r, 0, sizeof(XmlElementRecord));
+    // Every other field is set below: the arrays by LayOutPacked, the parent when the
+    // parent itself is stored.
     r->is_declaration = frame.is_declaration;
+    r->parent = nullptr;
     r->reference_count = 1;  // the parent's list
     block = reinterpret_cast<char*>(r + 1);
     items_[frame.first_item - 1].child = r;  // the parent's entry for this element
@@ -409,7 +425,7 @@ void Parser::StoreElement() {
         std::memcpy(strings, item.joined, item.stored_length);
         std::free(item.joined);
       } else {
-        DecodeInto(item.start, item.length, strings);
+        Decode(item.start, item.length, item.stored_length, strings);
       }
       strings[item.stored_length] = '\0';
       strings += item.stored_length + 1;
@@ -426,7 +442,7 @@ void Parser::StoreElement() {
     entry.value = nullptr;
     if (a.decoded_length >= 0) {
       entry.value = strings;
-      DecodeInto(a.value, a.value_length, strings);
+      Decode(a.value, a.value_length, static_cast<size_t>(a.decoded_length), strings);
       strings[a.decoded_length] = '\0';
       strings += a.decoded_length + 1;
     }
