@@ -153,14 +153,3 @@ void DecodeInto(const char* text, size_t length, char* out) {
     }
   }
 }
-
-char* DecodeEntities(const char* text, size_t length, const char* prefix, int* error) {
-  ptrdiff_t decoded = DecodedLength(text, length, error);
-  if (decoded < 0) return nullptr;
-  size_t prefix_length = prefix ? std::strlen(prefix) : 0;
-  char* result = static_cast<char*>(std::malloc(prefix_length + static_cast<size_t>(decoded) + 1));
-  if (prefix_length > 0) std::memcpy(result, prefix, prefix_length);
-  DecodeInto(text, length, result + prefix_length);
-  result[prefix_length + static_cast<size_t>(decoded)] = '\0';
-  return result;
-}

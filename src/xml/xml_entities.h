@@ -9,7 +9,3 @@ ptrdiff_t DecodedLength(const char* text, size_t length, int* error);
 
 // Writes the decoded bytes of a run that DecodedLength accepted; no terminator.
 void DecodeInto(const char* text, size_t length, char* out);
-
-// Decodes a run into one new malloc'd NUL-terminated text, measured before it is allocated.
-// A non-null prefix is copied in front of the result. Null (error set) for a bad reference.
-char* DecodeEntities(const char* text, size_t length, const char* prefix, int* error);

@@ -269,15 +269,15 @@ bool Parser::FlushText(const char* end) {
     return true;
   }
   size_t length = static_cast<size_t>(end - start);
+  ptrdiff_t decoded = DecodedLength(start, length, &error_);
+  if (decoded < 0) return false;
+  pending_text_ = nullptr;
   // A comment between two texts disappears and the texts join.
   size_t count = items_.size() - frames_.back().first_item;
   bool merge = count >= 2 && items_.back().kind == kOrderClear &&
                items_.back().tag == &kClearTags[kCommentRow] &&
                items_[items_.size() - 2].kind == kOrderText;
   if (!merge) {
-    ptrdiff_t decoded = DecodedLength(start, length, &error_);
-    if (decoded < 0) return false;
-    pending_text_ = nullptr;
     items_.push_back(PendingItem{kOrderText, nullptr, start, length, static_cast<size_t>(decoded),
                                  nullptr, nullptr, nullptr});
     return true;
@@ -288,14 +288,13 @@ bool Parser::FlushText(const char* end) {
     DecodeInto(earlier.start, earlier.length, earlier.joined);
     earlier.joined[earlier.stored_length] = '\0';
   }
-  // The earlier text may hold a NUL from a numeric reference, so it is joined by its length.
-  ptrdiff_t decoded = DecodedLength(start, length, &error_);
-  if (decoded < 0) return false;
-  pending_text_ = nullptr;
-  size_t total = earlier.stored_length + static_cast<size_t>(decoded);
+  // The new run goes at the end of the earlier text, which ends at its first NUL (a
+  // reference to character 0 may have put one early).
+  size_t kept = std::strlen(earlier.joined);
+  size_t total = kept + static_cast<size_t>(decoded);
   char* joined = static_cast<char*>(std::malloc(total + 1));
-  std::memcpy(joined, earlier.joined, earlier.stored_length);
-  DecodeInto(start, length, joined + earlier.stored_length);
+  std::memcpy(joined, earlier.joined, kept);
+  DecodeInto(start, length, joined + kept);
   joined[total] = '\0';
   std::free(earlier.joined);
   earlier.joined = joined;

@@ -149,6 +149,13 @@ TEST(XmlTexts, CommentBetweenTwoTextsJoinsThem) {
   EXPECT_EQ(p.node.record()->clear_count, 1);
 }
 
+TEST(XmlTexts, JoinedTextContinuesAtTheEarlierTextsEnd) {
+  // A reference to character 0 ends the earlier text early; the later run follows there.
+  test::Parsed p = Parse("<a>x&#0;y<!--c-->z&amp;</a>");
+  EXPECT_EQ(p.outcome.error, 0);
+  EXPECT_EQ(TextAt(p.node, 0), "xz&");
+}
+
 TEST(XmlTexts, CommentNotBetweenTextsIsKept) {
   EXPECT_EQ(Describe(Parse("<a><!-- c -->y</a>").node), "<a><!-- c -->[y]</>");
   EXPECT_EQ(Describe(Parse("<a>x<![CDATA[c]]>y</a>").node), "<a>[x]<![CDATA[c]]>[y]</>");
