@@ -1,10 +1,14 @@
-// ParseText over arbitrary bytes: no crash, leak or undefined behaviour, and every query
-// works on whatever comes back.
+// ParseText over arbitrary bytes, and over their UTF-8 conversion when they pass for UTF-16
+// as a loaded file would: no crash, leak or undefined behaviour, and every query works on
+// whatever comes back.
 #include <cstddef>
 #include <cstdint>
 #include <string>
 
+#include <cstdlib>
+
 #include "xml/xml_node.h"
+#include "xml/xml_wide.h"
 
 namespace {
 
@@ -31,5 +35,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   Walk(node, 0);
   XmlNode required = XmlNode::ParseText(text.c_str(), "a", nullptr);
   Walk(required, 0);
+
+  // As the loader does: four NULs after the bytes, so a 16-bit text always ends.
+  std::string padded = text + std::string(4, '\0');
+  const auto* bytes = reinterpret_cast<const unsigned char*>(padded.data());
+  if (LooksLikeUtf16(bytes, size)) {
+    char* converted = Utf16ToUtf8(bytes);
+    Walk(XmlNode::ParseText(converted, nullptr, nullptr), 0);
+    std::free(converted);
+  }
   return 0;
 }
