@@ -57,6 +57,7 @@ struct PendingItem {
   size_t length;            // its bytes
   size_t stored_length;     // decoded length of a text, or the section's length
   char* joined;             // a text joined across a comment, already decoded
+  size_t joined_capacity;   // bytes allocated for it, besides its NUL
   const XmlClearTag* tag;   // the section's row
   const char* closing;      // the section's closing
 };
@@ -279,7 +280,7 @@ bool Parser::FlushText(const char* end) {
                items_[items_.size() - 2].kind == kOrderText;
   if (!merge) {
     items_.push_back(PendingItem{kOrderText, nullptr, start, length, static_cast<size_t>(decoded),
-                                 nullptr, nullptr, nullptr});
+                                 nullptr, 0, nullptr, nullptr});
     return true;
   }
   PendingItem& earlier = items_[items_.size() - 2];
@@ -287,18 +288,20 @@ bool Parser::FlushText(const char* end) {
     earlier.joined = static_cast<char*>(std::malloc(earlier.stored_length + 1));
     DecodeInto(earlier.start, earlier.length, earlier.joined);
     earlier.joined[earlier.stored_length] = '\0';
+    // The text ends at its first NUL (a reference to character 0 may have put one early).
+    earlier.stored_length = std::strlen(earlier.joined);
+    earlier.joined_capacity = earlier.stored_length;
   }
-  // The new run goes at the end of the earlier text, which ends at its first NUL (a
-  // reference to character 0 may have put one early).
-  size_t kept = std::strlen(earlier.joined);
+  // Many comment-separated runs join in amortised linear time.
+  size_t kept = earlier.stored_length;
   size_t total = kept + static_cast<size_t>(decoded);
-  char* joined = static_cast<char*>(std::malloc(total + 1));
-  std::memcpy(joined, earlier.joined, kept);
-  DecodeInto(start, length, joined + kept);
-  joined[total] = '\0';
-  std::free(earlier.joined);
-  earlier.joined = joined;
-  earlier.stored_length = total;
+  if (total > earlier.joined_capacity) {
+    earlier.joined_capacity = total > 2 * kept ? total : 2 * kept;
+    earlier.joined = static_cast<char*>(std::realloc(earlier.joined, earlier.joined_capacity + 1));
+  }
+  DecodeInto(start, length, earlier.joined + kept);
+  earlier.joined[total] = '\0';
+  earlier.stored_length = kept + std::strlen(earlier.joined + kept);
   items_.pop_back();  // the comment
   return true;
 }
@@ -332,7 +335,7 @@ bool Parser::ReadClearSection(int row) {
   pos_ = end + std::strlen(closing);
   if (length > 0) {
     items_.push_back(
-        PendingItem{kOrderClear, nullptr, content, length, length, nullptr, &tag, closing});
+        PendingItem{kOrderClear, nullptr, content, length, length, nullptr, 0, &tag, closing});
   }
   return true;
 }
@@ -477,7 +480,8 @@ bool Parser::BetweenTags(const Token& token) {
         error_ = kXmlMissingStartTagName;
         return false;
       }
-      items_.push_back(PendingItem{kOrderChild, nullptr, nullptr, 0, 0, nullptr, nullptr, nullptr});
+      items_.push_back(
+          PendingItem{kOrderChild, nullptr, nullptr, 0, 0, nullptr, 0, nullptr, nullptr});
       OpenElement(nullptr, name.start, name.length, token.kind == TokenKind::kOpenDecl);
       return true;
     }

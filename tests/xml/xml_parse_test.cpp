@@ -156,6 +156,16 @@ TEST(XmlTexts, JoinedTextContinuesAtTheEarlierTextsEnd) {
   EXPECT_EQ(TextAt(p.node, 0), "xz&");
 }
 
+TEST(XmlTexts, ManyCommentSeparatedRunsJoinIntoOneText) {
+  std::string text = "<a>";
+  for (int i = 0; i < 100000; ++i) text += "ab<!--c-->";
+  text += "c</a>";
+  test::Parsed p = Parse(text.c_str());
+  EXPECT_EQ(p.outcome.error, 0);
+  EXPECT_EQ(TextAt(p.node, 0).size(), 200001u);
+  EXPECT_EQ(p.node.ElementCount(), 1);
+}
+
 TEST(XmlTexts, CommentNotBetweenTextsIsKept) {
   EXPECT_EQ(Describe(Parse("<a><!-- c -->y</a>").node), "<a><!-- c -->[y]</>");
   EXPECT_EQ(Describe(Parse("<a>x<![CDATA[c]]>y</a>").node), "<a>[x]<![CDATA[c]]>[y]</>");
