@@ -22,18 +22,19 @@ unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
   if (std::fseek(file, 0, SEEK_END) == 0) length = std::ftell(file);
   unsigned char* buffer = nullptr;
   *error = length == 0 ? kXmlNoXmlData : kXmlFileNotFound;
-  if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) {
+  // The first byte is read before anything is allocated: a directory reports a size but
+  // cannot be read.
+  int first = EOF;
+  if (length > 0 && std::fseek(file, 0, SEEK_SET) == 0) first = std::fgetc(file);
+  if (first == EOF) {
+    if (length > 0 && !std::ferror(file)) *error = kXmlNoXmlData;
+  } else {
     buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length) + 4));
   }
   if (buffer != nullptr) {
-    *size = std::fread(buffer, 1, static_cast<size_t>(length), file);
-    if (*size == 0) {
-      *error = std::ferror(file) ? kXmlFileNotFound : kXmlNoXmlData;
-      std::free(buffer);
-      buffer = nullptr;
-    } else {
-      std::memset(buffer + *size, 0, 4);
-    }
+    buffer[0] = static_cast<unsigned char>(first);
+    *size = 1 + std::fread(buffer + 1, 1, static_cast<size_t>(length) - 1, file);
+    std::memset(buffer + *size, 0, 4);
   }
   std::fclose(file);
   return buffer;

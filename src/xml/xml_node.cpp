@@ -222,7 +222,11 @@ void ReleaseRecord(XmlElementRecord* record) {
       }
     }
     FreeContents(r);
-    std::free(r);
+    if (r->chunk == nullptr) {
+      std::free(r);
+    } else if (--r->chunk->live_records == 0) {
+      std::free(r->chunk);
+    }
   }
 }
 

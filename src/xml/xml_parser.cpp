@@ -147,6 +147,7 @@ class Parser {
   void OpenElement(XmlElementRecord* record, const char* name, size_t name_length,
                    bool is_declaration);
   void StoreElement();
+  XmlElementRecord* AllocateRecord(size_t bytes);
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -162,6 +163,9 @@ class Parser {
   std::vector<Frame> frames_;
   std::vector<PendingItem> items_;
   std::vector<PendingAttribute> attributes_;
+  XmlRecordChunk* chunk_ = nullptr;  // the chunk records are carved from
+  char* chunk_next_ = nullptr;
+  char* chunk_end_ = nullptr;
 };
 
 const char* Parser::ScanWord() {
@@ -368,6 +372,28 @@ void Parser::OpenElement(XmlElementRecord* record, const char* name, size_t name
                           attributes_.size()});
 }
 
+// Carves an element's allocation from the current chunk, starting a new chunk when it is
+// full; an element too large for a chunk gets an allocation of its own.
+XmlElementRecord* Parser::AllocateRecord(size_t bytes) {
+  bytes = (bytes + 15) & ~static_cast<size_t>(15);
+  if (bytes > kRecordChunkBytes / 4) {
+    auto* r = static_cast<XmlElementRecord*>(std::malloc(bytes));
+    r->chunk = nullptr;
+    return r;
+  }
+  if (chunk_ == nullptr || static_cast<size_t>(chunk_end_ - chunk_next_) < bytes) {
+    chunk_ = static_cast<XmlRecordChunk*>(std::malloc(kRecordChunkBytes));
+    chunk_->live_records = 0;
+    chunk_next_ = reinterpret_cast<char*>(chunk_ + 1);
+    chunk_end_ = reinterpret_cast<char*>(chunk_) + kRecordChunkBytes;
+  }
+  auto* r = reinterpret_cast<XmlElementRecord*>(chunk_next_);
+  chunk_next_ += bytes;
+  ++chunk_->live_records;
+  r->chunk = chunk_;
+  return r;
+}
+
 // Makes the record of the element on top of the stack from its pending contents and
 // attributes: one allocation holding the record, its arrays at their exact sizes, its name
 // and all its texts (the document record, which exists already, gets one block for the
@@ -393,7 +419,7 @@ void Parser::StoreElement() {
   XmlElementRecord* r = frame.record;
   char* block;
   if (r == nullptr) {
-    r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + bytes));
+    r = AllocateRecord(sizeof(XmlElementRecord) + bytes);
     // Every other field is set below: the arrays by LayOutPacked, the parent when the
     // parent itself is stored.
     r->is_declaration = frame.is_declaration;

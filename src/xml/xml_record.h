@@ -45,7 +45,17 @@ struct XmlElementRecord {
   // The packed block of a parsed record, or null. The building operations first give each
   // array and text an allocation of its own.
   char* packed;
+  // The chunk a parsed element was carved from, or null for a record allocated on its own.
+  struct XmlRecordChunk* chunk;
 };
+
+// Parsed elements are carved from chunks that the parse allocates; a chunk is freed when the
+// last of its records is. A record that outlives its tree keeps only its own chunk alive.
+struct XmlRecordChunk {
+  int64_t live_records;
+  int64_t unused;  // keeps the records after the header 16-byte aligned
+};
+constexpr size_t kRecordChunkBytes = 32 * 1024;
 
 inline int32_t OrderCount(const XmlElementRecord& r) {
   return r.child_count + r.text_count + r.clear_count;
