@@ -2,7 +2,8 @@
 // that keeps its open elements on an explicit stack, so deep nesting cannot exhaust the
 // machine stack. An open element's contents and attributes wait on shared stacks as
 // positions in the text (texts and values measured and checked as they are read); when the
-// element closes, its record, name, exact-size arrays and texts are made in one allocation.
+// element closes, its record, name, exact-size arrays and texts are stored together in one
+// piece carved from a chunk of records.
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -79,7 +80,7 @@ struct ByteClasses {
   bool word_stop[256];   // NUL, whitespace, "/", "<", "=", ">"
   bool text_stop[256];   // NUL, "<"
   bool quote_stop[256];  // NUL, "<", both quotes
-  ByteClasses() : space(), word_stop(), text_stop(), quote_stop() {
+  constexpr ByteClasses() : space(), word_stop(), text_stop(), quote_stop() {
     for (unsigned char c : {' ', '\t', '\n', '\r'}) space[c] = word_stop[c] = true;
     for (unsigned char c : {'\0', '/', '<', '=', '>'}) word_stop[c] = true;
     for (unsigned char c : {'\0', '<'}) text_stop[c] = quote_stop[c] = true;
@@ -87,7 +88,7 @@ struct ByteClasses {
     for (int c = 0xC2; c <= 0xF4; ++c) word_stop[c] = text_stop[c] = quote_stop[c] = true;
   }
 };
-const ByteClasses kBytes;
+constexpr ByteClasses kBytes;  // constant-initialised: usable before any static constructor
 
 inline unsigned char Byte(const char* p) {
   return static_cast<unsigned char>(*p);

@@ -66,10 +66,6 @@ bool HasName(const XmlElementRecord* e) {
   return e->name != nullptr && e->name[0] != '\0';
 }
 
-bool Escapes(const char* text) {
-  return text[0] != '\0';
-}
-
 Frame OpenElement(const XmlElementRecord* e, int level, Output& out) {
   int tabs = level >= 0 ? level : 0;
   int32_t n = OrderCount(*e);
@@ -126,7 +122,7 @@ void CloseElement(const Frame& f, Output& out) {
 }
 
 void WriteText(const char* text, int level, Output& out) {
-  if (!Escapes(text)) return;
+  if (text[0] == '\0') return;  // an empty text writes nothing, not even its line
   if (level >= 0) out.Tabs(level + 1);
   out.Escaped(text);
   if (level >= 0) out.Put('\n');
