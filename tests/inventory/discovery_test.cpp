@@ -7,6 +7,7 @@
 #include "inventory/adapter_inventory.h"
 #include "inventory/catalog.h"
 #include "inventory/catalog_files.h"
+#include "support/sim.h"
 #include "support/ui_capture.h"
 #include "xml/xml_node.h"
 
@@ -94,22 +95,19 @@ TEST_F(ReadReportTest, KeepsASupportedPortWithEveryField) {
   EXPECT_EQ(ui_.Log(), "");
 }
 
-TEST_F(ReadReportTest, SharedIsFalseOnlyForUpperCaseNo) {
-  ASSERT_EQ(Read(Report(Device("NIC1", "0100", FwItem("rom", "4.0.534", Element("shared", "NO"))))),
-            0);
-  EXPECT_FALSE(AdapterAt(0).shared);
-}
-
 TEST_F(ReadReportTest, KeepsEveryPortInReportOrderAndSkipsUnsupportedOnes) {
-  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC9", "0200") + Device("NIC2"))), 0);
+  std::string not_shared = FwItem("rom", "4.0.534", Element("shared", "NO"));
+  ASSERT_EQ(
+      Read(Report(Device("NIC1") + Device("NIC9", "0200") + Device("NIC2", "0100", not_shared))),
+      0);
   ASSERT_EQ(AdapterListLength(), 2u);
   EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
   EXPECT_EQ(AdapterAt(1).device_id, "NIC2");
+  EXPECT_FALSE(AdapterAt(1).shared);
   EXPECT_EQ(ui_.Log(), std::string("NIC with PCI ID 4040-0200-1234-00AB") + kUnsupported);
-}
 
-TEST_F(ReadReportTest, OnlyUnsupportedPortsReadAsFailure) {
-  EXPECT_EQ(Read(Report(Device("NIC9", "0200"))), 1);
+  ResetDiscovery();
+  EXPECT_EQ(Read(Report(Device("NIC9", "0200"))), 1);  // only unsupported ports: a failure
   EXPECT_EQ(AdapterListLength(), 0u);
   EXPECT_EQ(Read(Report("")), 1);
 }
@@ -134,16 +132,15 @@ TEST_F(ReadReportTest, BadHexIdsWarnByFieldAndReadAsZero) {
                        "subdevid) value.\n"));
 }
 
-TEST_F(ReadReportTest, RefusesAReportOfTheOtherVendor) {
+TEST_F(ReadReportTest, RefusesAReportOfAnotherType) {
   EXPECT_EQ(Read(Report(Device("NIC1"), "VARORU_NIC")), 1);
   EXPECT_EQ(AdapterListLength(), 0u);
-  EXPECT_EQ(ui_.Log(), "This VRIT tool can only be used to update P3-series VAroru NICs.\n");
-}
-
-TEST_F(ReadReportTest, RefusesAnUnexpectedTypeNamingTheFile) {
   EXPECT_EQ(Read(Report(Device("NIC1"), "rAvArE_NiC")), 1);
+  EXPECT_EQ(AdapterListLength(), 0u);
   EXPECT_EQ(ui_.Log(),
-            "Unexpected value 'rAvArE_NiC' in file " + path_ + ". Expected 'RAVARE_NIC'.\n");
+            "This VRIT tool can only be used to update P3-series VAroru NICs.\n"
+            "Unexpected value 'rAvArE_NiC' in file " +
+                path_ + ". Expected 'RAVARE_NIC'.\n");
 }
 
 TEST_F(ReadReportTest, TypeAfterTheDevicesKeepsThePortsAlreadyAdded) {
@@ -198,6 +195,25 @@ TEST_F(ReadReportTest, MissingElementsLeaveAFreshRecord) {
   EXPECT_EQ(r.macaddress, "");
 }
 
+// The substitute tool beside the test binary answers in the catalog's directory.
+TEST_F(ReadReportTest, ToolRunsOncePerDiscoveryAndReplacesWhatAFailedOneLeft) {
+  test::WriteSimConfig(dir_.path(), {test::SimPort()});
+  test::ScopedCurrentDirectory cwd(dir_.path());
+  AdapterRecord stale;
+  stale.device_id = "STALE";
+  AddAdapter(stale);
+  EXPECT_EQ(DiscoverAdapters(), 0);
+  EXPECT_EQ(DiscoverAdapters(), 0);  // completed: not run again
+  ASSERT_EQ(AdapterListLength(), 1u);
+  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
+  EXPECT_EQ(test::ReadCallLog(dir_.path()).size(), 1u);
+
+  ResetDiscovery();
+  EXPECT_EQ(DiscoverAdapters(), 0);
+  EXPECT_EQ(AdapterListLength(), 1u);
+  EXPECT_EQ(test::ReadCallLog(dir_.path()).size(), 2u);
+}
+
 class VersionOnlyReportTest : public ReadReportTest {
  protected:
   void SetUp() override {
@@ -220,6 +236,13 @@ TEST_F(VersionOnlyReportTest, CarriesTheLastVersionsReadAndTheTakesEffectText) {
   EXPECT_EQ(ValueOf("current_version"), "4.0.999");  // from the unsupported port read last
   EXPECT_EQ(ValueOf("package_version"), "4.0.556");
   EXPECT_EQ(ValueOf("takes_effect"), "reboot");
+
+  ResetDiscovery();
+  std::string without = Report(Device("NIC1"));
+  without.erase(without.find("<takes_effect"),
+                std::string("<takes_effect value=\"reboot\"/>").size());
+  ASSERT_EQ(Read(without), 0);
+  EXPECT_EQ(ValueOf("takes_effect"), "");
 }
 
 TEST_F(VersionOnlyReportTest, IsNotWrittenWhenTheReadingStops) {
