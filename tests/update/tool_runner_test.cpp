@@ -21,20 +21,16 @@ class ToolRunnerTest : public ::testing::Test {
 };
 
 TEST_F(ToolRunnerTest, MissingToolGives98AndLogsTheCommandLine) {
-  EXPECT_FALSE(RunExternalCommand("no-such-tool.exe -d tempNicList.xml", "", &exit_code_));
+  std::string capture = dir_.File("out.txt");
+  test::WriteBytes(capture, "old");
+  EXPECT_FALSE(RunExternalCommand("no-such-tool.exe -d tempNicList.xml", capture, &exit_code_));
   EXPECT_EQ(exit_code_, 98u);
+  EXPECT_EQ(test::ReadText(capture), "");  // emptied all the same
   EXPECT_EQ(capture_.Log(), "no-such-tool.exe -d tempNicList.xml\n");
   EXPECT_EQ(capture_.Console(), "");
 }
 
-TEST_F(ToolRunnerTest, ExitCodeIsPassedOn) {
-  EXPECT_TRUE(RunExternalCommand(kChild + " exit:0", "", &exit_code_));
-  EXPECT_EQ(exit_code_, 0u);
-  EXPECT_TRUE(RunExternalCommand(kChild + " exit:7", "", &exit_code_));
-  EXPECT_EQ(exit_code_, 7u);
-  EXPECT_EQ(capture_.Log(), kChild + " exit:0\n" + kChild + " exit:7\n");
-}
-
+// Exit codes passed on are seen end to end: discovery and flash failures name their codes.
 TEST_F(ToolRunnerTest, CaptureFileIsEmptiedAndHoldsOutputAndErrors) {
   std::string capture = dir_.File("hwflagStatus.dat");
   test::WriteBytes(capture, "left over from an earlier run\n");
@@ -49,12 +45,6 @@ TEST_F(ToolRunnerTest, CaptureFileIsEmptiedAndHoldsOutputAndErrors) {
   EXPECT_EQ(test::ReadText(capture), "");
 }
 
-TEST_F(ToolRunnerTest, ArgumentsInQuotesArriveWhole) {
-  std::string capture = dir_.File("out.txt");
-  EXPECT_TRUE(RunExternalCommand(kChild + " \"out:two words\"", capture, &exit_code_));
-  EXPECT_EQ(test::ReadText(capture), "two words\n");
-}
-
 TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
   std::string capture = dir_.File("missing-dir") + platform::PathSeparator() + "out.txt";
   EXPECT_FALSE(RunExternalCommand(kChild + " exit:5", capture, &exit_code_));
@@ -62,39 +52,25 @@ TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
   EXPECT_EQ(capture_.Log(), kChild + " exit:5\nFailed to create file\n");
 }
 
-TEST_F(ToolRunnerTest, MissingToolWithCaptureLeavesTheFileEmpty) {
-  std::string capture = dir_.File("out.txt");
-  test::WriteBytes(capture, "old");
-  EXPECT_FALSE(RunExternalCommand("no-such-tool.exe", capture, &exit_code_));
-  EXPECT_EQ(exit_code_, 98u);
-  EXPECT_EQ(test::ReadText(capture), "");
-  EXPECT_EQ(capture_.Log(), "no-such-tool.exe\n");
-}
-
 class OneTimeNoticeTest : public ::testing::Test {
  protected:
   test::CapturedUi capture_;
 };
 
-TEST_F(OneTimeNoticeTest, SecondWriteIsDropped) {
-  OneTimeNotice notice;
-  notice.channel = 2;
-  WriteOnce(&notice, capture_.ui(), "Please wait %d minutes.\n", 5);
-  WriteOnce(&notice, capture_.ui(), "Please wait %d minutes.\n", 5);
-  EXPECT_TRUE(notice.shown);
-  EXPECT_EQ(capture_.Console(), "Please wait 5 minutes.\n");
-  EXPECT_EQ(capture_.Log(), "Please wait 5 minutes.\n");
-}
-
-TEST_F(OneTimeNoticeTest, ChannelChoosesConsoleOrLog) {
+TEST_F(OneTimeNoticeTest, ShownOnceOnItsChannel) {
   OneTimeNotice console_only;
   console_only.channel = 0;
   OneTimeNotice log_only;
   log_only.channel = 1;
-  WriteOnce(&console_only, capture_.ui(), "%s", "to the console\n");
-  WriteOnce(&log_only, capture_.ui(), "%s", "to the log\n");
-  EXPECT_EQ(capture_.Console(), "to the console\n");
-  EXPECT_EQ(capture_.Log(), "to the log\n");
+  OneTimeNotice both;
+  both.channel = 2;
+  for (int i = 0; i < 2; ++i) {
+    WriteOnce(&console_only, capture_.ui(), "%s", "console\n");
+    WriteOnce(&log_only, capture_.ui(), "%s", "log\n");
+    WriteOnce(&both, capture_.ui(), "Please wait %d minutes.\n", 5);
+  }
+  EXPECT_EQ(capture_.Console(), "console\nPlease wait 5 minutes.\n");
+  EXPECT_EQ(capture_.Log(), "log\nPlease wait 5 minutes.\n");
 }
 
 TEST_F(OneTimeNoticeTest, TextIsWrittenUnchanged) {
