@@ -31,12 +31,6 @@ class InstanceLockTest : public ::testing::Test {
   std::string saved_tmpdir_;
 };
 
-TEST_F(InstanceLockTest, LockPathHasTheDoubledSeparator) {
-  std::string path = LockFilePath();
-  std::string sep(1, platform::PathSeparator());
-  EXPECT_NE(path.find(sep + sep + "ravare_lock_file"), std::string::npos) << path;
-}
-
 TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
   test::CapturedUi capture;
   EXPECT_TRUE(VerifyInstance());

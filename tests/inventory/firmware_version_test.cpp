@@ -160,11 +160,4 @@ TEST(FirmwareVersionAssign, CopyingEmptiesTheText) {
   EXPECT_STREQ(copy.Format(), "1.2.3");
 }
 
-TEST(FirmwareVersionFormat, ThresholdAndTwoPartForms) {
-  FirmwareVersion threshold = DependencyThresholdVersion;
-  EXPECT_STREQ(threshold.Format(), "4.0.555");
-  FirmwareVersion v;
-  EXPECT_STREQ(v.Format(), "0.0");
-}
-
 }  // namespace
