@@ -2,7 +2,9 @@
 // prints each parser's throughput and the layer's ratio to each peer, from one run.
 #include <benchmark/benchmark.h>
 
+#include <malloc.h>
 #include <tinyxml2.h>
+
 #include <cstdio>
 #include <map>
 #include <pugixml.hpp>
@@ -105,6 +107,41 @@ class RatioReporter : public benchmark::ConsoleReporter {
   std::map<std::string, std::map<std::string, double>> throughput_;
 };
 
+// Heap bytes the C library has handed out and not taken back (glibc).
+size_t HeapInUse() {
+  struct mallinfo2 info = mallinfo2();
+  return info.uordblks + info.hblkhd;
+}
+
+// Heap held by each parser's tree while it lives, for every document.
+void PrintMemory() {
+  std::printf("\n%-18s %12s %12s %12s %12s\n", "document", "input bytes", "qv_xml", "pugixml",
+              "tinyxml2");
+  for (const Document& d : Documents()) {
+    size_t held[3] = {0, 0, 0};
+    size_t before = HeapInUse();
+    {
+      XmlNode root = XmlNode::ParseText(d.text.c_str(), d.root, nullptr);
+      held[0] = HeapInUse() - before;
+    }
+    before = HeapInUse();
+    {
+      pugi::xml_document doc;
+      doc.load_buffer(d.text.data(), d.text.size());
+      held[1] = HeapInUse() - before;
+    }
+    before = HeapInUse();
+    {
+      tinyxml2::XMLDocument doc;
+      doc.Parse(d.text.data(), d.text.size());
+      held[2] = HeapInUse() - before;
+    }
+    std::printf("%-18s %12zu %12zu %12zu %12zu\n", d.name.c_str(), d.text.size(), held[0],
+                held[1], held[2]);
+  }
+  std::printf("(heap bytes held while the parsed tree lives)\n");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -121,6 +158,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.PrintSummary();
+  PrintMemory();
   benchmark::Shutdown();
   return 0;
 }
