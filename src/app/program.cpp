@@ -101,12 +101,12 @@ void LogCommandLine(int argc, char** argv) {
   UI().Write("\n");
 }
 
-void PostRunHardwareFlagsCheck() {
+void PostRunHardwareFlagsCheck(void (*check)()) {
   if (SupportedAdapterCount() == 0 || RunFlags::IsSet(RunFlags::ReportOnly)) return;
   // The check runs outside the mode's handler; whatever escapes it must not change the
   // exit code or end the run without its closing line.
   try {
-    RunHardwareFlagsCheck();
+    check();
   } catch (const std::exception& e) {
     UI().Write("Error: the iPE/dPE setting verification ended unexpectedly: %s\n", e.what());
   } catch (...) {

@@ -52,6 +52,39 @@ TEST_F(DiscoveryTest, ToolReportIsReadAndRemoved) {
   EXPECT_FALSE(ReportLeftBehind());
 }
 
+// What the tool may write that the utility refuses, as a deployment would meet it.
+TEST_F(DiscoveryTest, FaultyReportsAreRefusedWithTheirWarning) {
+  SimPort bad_hex;
+  bad_hex.venid = "40G0";
+  SimFaults nvram;
+  nvram.fw_type = "nvram";
+  SimFaults other_vendor;
+  other_vendor.report_type = "VARORU_NIC";
+  struct Case {
+    SimPort port;
+    SimFaults faults;
+    std::string log;
+  } cases[] = {
+      {bad_hex,
+       {},
+       "Warning!!! - Invalid/Corrupted vendor ID (XML tag: venid) value.\n"
+       "NIC with PCI ID 0000-0100-1234-00AB is not identified as a supported VAroru P3 NIC.\n"},
+      {SimPort(), nvram,
+       "Warning!!! - firmware type is not expected!. Expected type is ROM, current value is "
+       "nvram\nDevice discovery failed with error code 0\n"},
+      {SimPort(), other_vendor,
+       "This VRIT tool can only be used to update P3-series VAroru NICs.\n"
+       "Device discovery failed with error code 0\n"},
+  };
+  for (const Case& c : cases) {
+    Simulate({c.port}, c.faults);
+    test::ProcessResult r = Run({"-c"});
+    EXPECT_EQ(r.exit_code, 2) << c.log;
+    EXPECT_TRUE(Contains(Log(), kStarted + c.log)) << Log();
+    EXPECT_FALSE(ReportLeftBehind());
+  }
+}
+
 TEST_F(DiscoveryTest, FailuresAreLoggedAndLeaveNoReport) {
   struct Case {
     const char* name;
