@@ -136,8 +136,8 @@ void PrintMemory() {
       doc.Parse(d.text.data(), d.text.size());
       held[2] = HeapInUse() - before;
     }
-    std::printf("%-18s %12zu %12zu %12zu %12zu\n", d.name.c_str(), d.text.size(), held[0],
-                held[1], held[2]);
+    std::printf("%-18s %12zu %12zu %12zu %12zu\n", d.name.c_str(), d.text.size(), held[0], held[1],
+                held[2]);
   }
   std::printf("(heap bytes held while the parsed tree lives)\n");
 }

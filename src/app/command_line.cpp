@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
-#include <cstring>
 #include <strings.h>
+#include <cstring>
 
 #include "app/run_flags.h"
 #include "platform/platform.h"
@@ -9,7 +9,9 @@
 
 namespace {
 
-bool Is(const char* arg, const char* word) { return strcasecmp(arg, word) == 0; }
+bool Is(const char* arg, const char* word) {
+  return strcasecmp(arg, word) == 0;
+}
 
 // Copies the file name that follows an option; false when there is none or it does not fit.
 bool TakeFileName(int argc, char** argv, int* i, uint32_t bit) {
@@ -23,10 +25,12 @@ bool TakeFileName(int argc, char** argv, int* i, uint32_t bit) {
 
 // The options of the compatibility matrix, in the order of its rows and columns.
 constexpr uint32_t kMatrixOptions[] = {
-    RunFlags::ShowInstalled, RunFlags::WriteReport,      RunFlags::Rewrite,
-    RunFlags::Force,         RunFlags::Downgrade,        RunFlags::ReportOnly,
-    RunFlags::VersionOnlyCheck, RunFlags::Silent,        RunFlags::ApplyReport,
-    RunFlags::VersionOnlyReport, RunFlags::AssumeDefault,
+    RunFlags::ShowInstalled,    RunFlags::WriteReport,
+    RunFlags::Rewrite,          RunFlags::Force,
+    RunFlags::Downgrade,        RunFlags::ReportOnly,
+    RunFlags::VersionOnlyCheck, RunFlags::Silent,
+    RunFlags::ApplyReport,      RunFlags::VersionOnlyReport,
+    RunFlags::AssumeDefault,
 };
 constexpr int kOptionCount = sizeof kMatrixOptions / sizeof kMatrixOptions[0];
 

@@ -7,10 +7,18 @@ std::string g_report_file_name;
 
 namespace RunFlags {
 
-uint32_t Value() { return g_run_flags; }
-bool IsSet(uint32_t bits) { return (g_run_flags & bits) != 0; }
-void Set(uint32_t bits) { g_run_flags |= bits; }
-void Clear(uint32_t bits) { g_run_flags &= ~bits; }
+uint32_t Value() {
+  return g_run_flags;
+}
+bool IsSet(uint32_t bits) {
+  return (g_run_flags & bits) != 0;
+}
+void Set(uint32_t bits) {
+  g_run_flags |= bits;
+}
+void Clear(uint32_t bits) {
+  g_run_flags &= ~bits;
+}
 
 void Reset() {
   g_run_flags = 0;
@@ -19,5 +27,9 @@ void Reset() {
 
 }  // namespace RunFlags
 
-const std::string& ReportFileName() { return g_report_file_name; }
-void SetReportFileName(const std::string& name) { g_report_file_name = name; }
+const std::string& ReportFileName() {
+  return g_report_file_name;
+}
+void SetReportFileName(const std::string& name) {
+  g_report_file_name = name;
+}

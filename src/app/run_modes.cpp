@@ -112,4 +112,6 @@ int ApplyDiscoveryReport() {
   return ReportOutcome();
 }
 
-int RunDependencyCheck() { return DependenciesVerified() ? 0 : VerifyDependencies(); }
+int RunDependencyCheck() {
+  return DependenciesVerified() ? 0 : VerifyDependencies();
+}

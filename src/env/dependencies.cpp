@@ -29,8 +29,12 @@ bool AllAdaptersAtThreshold() {
 
 }  // namespace
 
-bool DependenciesVerified() { return g_verified; }
-void ResetDependencyCheck() { g_verified = false; }
+bool DependenciesVerified() {
+  return g_verified;
+}
+void ResetDependencyCheck() {
+  g_verified = false;
+}
 
 bool ReadDriverVersion(const std::string& driver_file, uint32_t* most, uint32_t* least) {
   std::string path = platform::SystemDirectory() + platform::PathSeparator() + driver_file;

@@ -9,17 +9,27 @@ int g_current_adapter = 0;
 
 }  // namespace
 
-uint32_t SupportedAdapterCount() { return g_supported_count; }
-size_t AdapterListLength() { return g_adapters.size(); }
-AdapterRecord& AdapterAt(size_t index) { return g_adapters.at(index); }
+uint32_t SupportedAdapterCount() {
+  return g_supported_count;
+}
+size_t AdapterListLength() {
+  return g_adapters.size();
+}
+AdapterRecord& AdapterAt(size_t index) {
+  return g_adapters.at(index);
+}
 
 void AddAdapter(const AdapterRecord& record) {
   g_adapters.push_back(record);
   ++g_supported_count;
 }
 
-bool DiscoveryCompleted() { return g_discovery_completed; }
-void MarkDiscoveryCompleted() { g_discovery_completed = true; }
+bool DiscoveryCompleted() {
+  return g_discovery_completed;
+}
+void MarkDiscoveryCompleted() {
+  g_discovery_completed = true;
+}
 
 void ResetDiscovery() {
   g_adapters.clear();
@@ -27,5 +37,9 @@ void ResetDiscovery() {
   g_discovery_completed = false;
 }
 
-int CurrentAdapterIndex() { return g_current_adapter; }
-void SetCurrentAdapterIndex(int index) { g_current_adapter = index; }
+int CurrentAdapterIndex() {
+  return g_current_adapter;
+}
+void SetCurrentAdapterIndex(int index) {
+  g_current_adapter = index;
+}

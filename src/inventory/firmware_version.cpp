@@ -39,7 +39,9 @@ FirmwareVersion::FirmwareVersion(uint32_t major, uint32_t minor, uint32_t build)
     : major_(major), minor_(minor), build_(build), three_part_(true) {}
 
 FirmwareVersion::FirmwareVersion(const FirmwareVersion& other)
-    : major_(other.major_), minor_(other.minor_), build_(other.build_),
+    : major_(other.major_),
+      minor_(other.minor_),
+      build_(other.build_),
       three_part_(other.three_part_) {}
 
 FirmwareVersion& FirmwareVersion::operator=(const FirmwareVersion& other) {

@@ -86,11 +86,9 @@ bool ParsePeFixedVersion(const std::string& image, PeFixedVersion* out) {
   uint32_t field = 0;
   if (!FirstEntry(r, root, kResourceTypeVersion, &field) || !(field & kSubdirectoryBit))
     return false;
-  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) ||
-      !(field & kSubdirectoryBit))
+  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) || !(field & kSubdirectoryBit))
     return false;
-  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) ||
-      (field & kSubdirectoryBit))
+  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) || (field & kSubdirectoryBit))
     return false;
   size_t data_entry = root + field;
   uint32_t data_rva = r.U32(data_entry);

@@ -2,4 +2,6 @@
 
 #include "platform/platform.h"
 
-ConsoleWindow::ConsoleWindow(int columns, int rows) { platform::SizeConsole(columns, rows); }
+ConsoleWindow::ConsoleWindow(int columns, int rows) {
+  platform::SizeConsole(columns, rows);
+}

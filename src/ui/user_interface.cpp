@@ -1,10 +1,10 @@
 #include "ui/user_interface.h"
 
+#include <strings.h>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
-#include <strings.h>
 
 #include "app/run_flags.h"
 
@@ -23,17 +23,19 @@ QV_PRINTF(1, 0) std::string FormatV(const char* format, va_list args) {
   return text;
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b) { return strcasecmp(a, b) == 0; }
+bool EqualsIgnoringCase(const char* a, const char* b) {
+  return strcasecmp(a, b) == 0;
+}
 
 // The answer a typed line stands for; blanks count as characters.
 int DecideAnswer(const char* line) {
   switch (std::tolower(static_cast<unsigned char>(line[0]))) {
     case 'y':
       return EqualsIgnoringCase(line, "y") || EqualsIgnoringCase(line, "yes") ? kAnswerYes
-                                                                               : kAnswerNo;
+                                                                              : kAnswerNo;
     case 'q':
       return EqualsIgnoringCase(line, "q") || EqualsIgnoringCase(line, "quit") ? kAnswerQuit
-                                                                                : kAnswerNo;
+                                                                               : kAnswerNo;
     case 'c':
       return EqualsIgnoringCase(line, "c") ? kAnswerNextAdapter : kAnswerNo;
     default:
@@ -43,10 +45,9 @@ int DecideAnswer(const char* line) {
 
 }  // namespace
 
-UserInterface::UserInterface(const std::string& log_path, int columns, int rows,
-                             std::FILE* input, std::FILE* output)
-    : log_path_(log_path.substr(0, 259)), console_(columns, rows), input_(input),
-      output_(output) {}
+UserInterface::UserInterface(const std::string& log_path, int columns, int rows, std::FILE* input,
+                             std::FILE* output)
+    : log_path_(log_path.substr(0, 259)), console_(columns, rows), input_(input), output_(output) {}
 
 UserInterface::~UserInterface() {
   if (log_) std::fclose(log_);
@@ -135,6 +136,12 @@ int UserInterface::Ask(const std::string& question, int silent_answer, int force
   return DecideAnswer(line);
 }
 
-UserInterface& UI() { return *g_ui; }
-bool HasUserInterface() { return g_ui != nullptr; }
-void InstallUserInterface(UserInterface* ui) { g_ui = ui; }
+UserInterface& UI() {
+  return *g_ui;
+}
+bool HasUserInterface() {
+  return g_ui != nullptr;
+}
+void InstallUserInterface(UserInterface* ui) {
+  g_ui = ui;
+}

@@ -14,7 +14,9 @@ namespace {
 Firmware* g_updaters[2] = {nullptr, nullptr};
 int g_updater_count = 0;
 
-AdapterRecord& CurrentAdapter() { return AdapterAt(static_cast<size_t>(CurrentAdapterIndex())); }
+AdapterRecord& CurrentAdapter() {
+  return AdapterAt(static_cast<size_t>(CurrentAdapterIndex()));
+}
 
 }  // namespace
 
@@ -22,8 +24,12 @@ void CreateUpdaterList() {
   if (g_updater_count == 0) g_updaters[g_updater_count++] = new VAroruFirmware();
 }
 
-int UpdaterCount() { return g_updater_count; }
-Firmware* UpdaterAt(int index) { return g_updaters[index]; }
+int UpdaterCount() {
+  return g_updater_count;
+}
+Firmware* UpdaterAt(int index) {
+  return g_updaters[index];
+}
 
 void VAroruFirmware::SelectAdapter() {
   AdapterRecord& a = CurrentAdapter();

@@ -20,5 +20,4 @@ struct OneTimeNotice {
   bool shown = false;
   int channel = 2;
 };
-void WriteOnce(OneTimeNotice* notice, UserInterface& ui, const char* format, ...)
-    QV_PRINTF(3, 4);
+void WriteOnce(OneTimeNotice* notice, UserInterface& ui, const char* format, ...) QV_PRINTF(3, 4);

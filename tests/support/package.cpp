@@ -13,13 +13,21 @@ std::string Env(const char* name) {
   return value ? value : "";
 }
 
-bool IsWindowsHost() { return platform::PathSeparator() == '\\'; }
+bool IsWindowsHost() {
+  return platform::PathSeparator() == '\\';
+}
 
 }  // namespace
 
-std::string UtilityPath() { return Join(BinaryDir(), IsWindowsHost() ? "Quorvane.exe" : "quorvane"); }
-std::string ToolPath() { return Join(BinaryDir(), "nxflash.exe"); }
-std::string SamplePackageDir() { return Join(BinaryDir(), "package"); }
+std::string UtilityPath() {
+  return Join(BinaryDir(), IsWindowsHost() ? "Quorvane.exe" : "quorvane");
+}
+std::string ToolPath() {
+  return Join(BinaryDir(), "nxflash.exe");
+}
+std::string SamplePackageDir() {
+  return Join(BinaryDir(), "package");
+}
 
 void PackageTest::SetUp() {
   package_ = root_.File("package");
@@ -30,8 +38,7 @@ void PackageTest::SetUp() {
   platform::MakeDirectory(drive_);
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(SamplePackageDir(), ec))
-    std::filesystem::copy_file(entry.path(), Join(package_, entry.path().filename().string()),
-                               ec);
+    std::filesystem::copy_file(entry.path(), Join(package_, entry.path().filename().string()), ec);
 
   // Children inherit these: each test has its own temporary directory (lock file) and, on
   // Linux, its own system drive (log file). Under Wine the log lives in the private prefix.

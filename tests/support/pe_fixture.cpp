@@ -54,8 +54,8 @@ std::string ResourceSection(const std::string& version) {
 }  // namespace
 
 std::string MakeVersionedPe(uint16_t major, uint16_t minor, uint16_t build, uint16_t revision) {
-  std::string section =
-      ResourceSection(VersionResource(uint32_t{major} << 16 | minor, uint32_t{build} << 16 | revision));
+  std::string section = ResourceSection(
+      VersionResource(uint32_t{major} << 16 | minor, uint32_t{build} << 16 | revision));
   uint32_t raw_size = (static_cast<uint32_t>(section.size()) + kFileAlignment - 1) /
                       kFileAlignment * kFileAlignment;
   section.resize(raw_size, '\0');
@@ -66,19 +66,19 @@ std::string MakeVersionedPe(uint16_t major, uint16_t minor, uint16_t build, uint
   Put32(b, 0x3C, 0x40);
   Put32(b, 0x40, 0x00004550);  // "PE\0\0"
   size_t coff = 0x44;
-  Put16(b, coff, 0x8664);        // x86-64
-  Put16(b, coff + 2, 1);         // one section
-  Put16(b, coff + 16, 240);      // optional header size (PE32+)
-  Put16(b, coff + 18, 0x2022);   // executable image, large-address aware, DLL
+  Put16(b, coff, 0x8664);       // x86-64
+  Put16(b, coff + 2, 1);        // one section
+  Put16(b, coff + 16, 240);     // optional header size (PE32+)
+  Put16(b, coff + 18, 0x2022);  // executable image, large-address aware, DLL
   size_t opt = coff + 20;
   Put16(b, opt, 0x20B);
-  Put32(b, opt + 8, raw_size);        // size of initialised data
-  Put32(b, opt + 24, 0x80000000u);    // image base (low half of 0x180000000)
-  Put32(b, opt + 28, 0x1);            // image base (high half)
-  Put32(b, opt + 32, 0x1000);         // section alignment
+  Put32(b, opt + 8, raw_size);      // size of initialised data
+  Put32(b, opt + 24, 0x80000000u);  // image base (low half of 0x180000000)
+  Put32(b, opt + 28, 0x1);          // image base (high half)
+  Put32(b, opt + 32, 0x1000);       // section alignment
   Put32(b, opt + 36, kFileAlignment);
-  Put16(b, opt + 40, 6);              // operating system version
-  Put16(b, opt + 48, 6);              // subsystem version
+  Put16(b, opt + 40, 6);                     // operating system version
+  Put16(b, opt + 48, 6);                     // subsystem version
   Put32(b, opt + 56, kSectionRva + 0x1000);  // size of image
   Put32(b, opt + 60, kFileAlignment);        // size of headers
   Put16(b, opt + 68, 1);                     // native subsystem, as drivers have

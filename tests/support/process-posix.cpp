@@ -72,7 +72,9 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
   handle_ = reinterpret_cast<void*>(static_cast<intptr_t>(pid));
 }
 
-BackgroundProcess::~BackgroundProcess() { Wait(); }
+BackgroundProcess::~BackgroundProcess() {
+  Wait();
+}
 
 int BackgroundProcess::Wait() {
   if (waited_) return exit_code_;
@@ -90,6 +92,8 @@ void SetEnvironment(const std::string& name, const std::string& value) {
   setenv(name.c_str(), value.c_str(), 1);
 }
 
-bool SetHostVersionForUtility(const std::string&) { return false; }
+bool SetHostVersionForUtility(const std::string&) {
+  return false;
+}
 
 }  // namespace test

@@ -62,7 +62,9 @@ BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,
   }
 }
 
-BackgroundProcess::~BackgroundProcess() { Wait(); }
+BackgroundProcess::~BackgroundProcess() {
+  Wait();
+}
 
 int BackgroundProcess::Wait() {
   if (waited_ || !handle_) return exit_code_;
@@ -84,14 +86,13 @@ bool SetHostVersionForUtility(const std::string& version) {
   HMODULE ntdll = GetModuleHandleA("ntdll.dll");
   if (!ntdll || !GetProcAddress(ntdll, "wine_get_version")) return false;  // not Wine
   HKEY key;
-  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quorvane.exe", 0, nullptr,
-                      0, KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+  if (RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Wine\\AppDefaults\\Quorvane.exe", 0, nullptr, 0,
+                      KEY_SET_VALUE, nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
-  LONG rc = version.empty()
-                ? RegDeleteValueA(key, "Version")
-                : RegSetValueExA(key, "Version", 0, REG_SZ,
-                                 reinterpret_cast<const BYTE*>(version.c_str()),
-                                 static_cast<DWORD>(version.size() + 1));
+  LONG rc = version.empty() ? RegDeleteValueA(key, "Version")
+                            : RegSetValueExA(key, "Version", 0, REG_SZ,
+                                             reinterpret_cast<const BYTE*>(version.c_str()),
+                                             static_cast<DWORD>(version.size() + 1));
   RegCloseKey(key);
   return version.empty() || rc == ERROR_SUCCESS;
 }

@@ -3,7 +3,9 @@
 namespace platform {
 namespace {
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) {
+  return c == ' ' || c == '\t';
+}
 
 // The program name: up to the first blank, or between double quotes; backslashes are plain.
 size_t ReadProgramName(const std::string& line, std::string* out) {

@@ -57,9 +57,13 @@ std::string FindProgram(const std::string& name) {
 
 }  // namespace
 
-char PathSeparator() { return '/'; }
+char PathSeparator() {
+  return '/';
+}
 
-bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsPathSeparator(char c) {
+  return c == '/' || c == '\\';
+}
 
 std::string SystemDrive() {
   const char* drive = std::getenv("SYSTEMDRIVE");
@@ -80,10 +84,14 @@ std::string TempDirectory() {
   return dir.size() <= kMaxPath ? dir : "";
 }
 
-bool MakeDirectory(const std::string& path) { return mkdir(path.c_str(), 0777) == 0; }
+bool MakeDirectory(const std::string& path) {
+  return mkdir(path.c_str(), 0777) == 0;
+}
 
 // unlink, not remove: a directory is never deleted as if it were a file.
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return unlink(path.c_str()) == 0;
+}
 
 std::string OwnExecutablePath() {
   char buffer[4096];
@@ -107,7 +115,9 @@ bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least
   return true;
 }
 
-bool IsNt52OrLater() { return false; }
+bool IsNt52OrLater() {
+  return false;
+}
 
 bool RunningProcessNames(std::vector<std::string>* names) {
   DIR* proc = opendir("/proc");
@@ -176,7 +186,9 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   return RunStatus::Ran;
 }
 
-void SleepMilliseconds(unsigned ms) { usleep(ms * 1000u); }
+void SleepMilliseconds(unsigned ms) {
+  usleep(ms * 1000u);
+}
 
 void SetConsoleWindowTitle(const std::string& title) {
   if (!isatty(STDOUT_FILENO)) return;

@@ -1,5 +1,7 @@
 // The host layer on Windows: the Win32 calls the utility has always made.
+// windows.h must come before psapi.h.
 #include <windows.h>
+
 #include <psapi.h>
 
 #include <cstdio>
@@ -32,9 +34,13 @@ bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
 
 }  // namespace
 
-char PathSeparator() { return '\\'; }
+char PathSeparator() {
+  return '\\';
+}
 
-bool IsPathSeparator(char c) { return c == '\\'; }
+bool IsPathSeparator(char c) {
+  return c == '\\';
+}
 
 std::string SystemDirectory() {
   char buffer[kMaxPath];
@@ -46,8 +52,8 @@ std::string SystemDirectory() {
 std::string SystemDrive() {
   std::string dir = SystemDirectory();
   char drive[3] = {};
-  if (dir.empty() || _splitpath_s(dir.c_str(), drive, sizeof drive, nullptr, 0, nullptr, 0,
-                                  nullptr, 0) != 0)
+  if (dir.empty() ||
+      _splitpath_s(dir.c_str(), drive, sizeof drive, nullptr, 0, nullptr, 0, nullptr, 0) != 0)
     return "";
   return drive;
 }
@@ -63,7 +69,9 @@ bool MakeDirectory(const std::string& path) {
   return CreateDirectoryA(path.c_str(), nullptr) != 0;
 }
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool RemoveFile(const std::string& path) {
+  return std::remove(path.c_str()) == 0;
+}
 
 std::string OwnExecutablePath() {
   char buffer[kMaxPath];
@@ -153,9 +161,13 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   return RunStatus::Ran;
 }
 
-void SleepMilliseconds(unsigned ms) { Sleep(ms); }
+void SleepMilliseconds(unsigned ms) {
+  Sleep(ms);
+}
 
-void SetConsoleWindowTitle(const std::string& title) { SetConsoleTitleA(title.c_str()); }
+void SetConsoleWindowTitle(const std::string& title) {
+  SetConsoleTitleA(title.c_str());
+}
 
 void SizeConsole(int columns, int rows) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
