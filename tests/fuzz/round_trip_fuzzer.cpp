@@ -8,6 +8,7 @@
 
 #include "xml/xml_node.h"
 #include "xml/xml_record.h"
+#include "xml/xml_test_support.h"
 
 namespace {
 
@@ -86,33 +87,6 @@ bool Writable(const XmlElementRecord* r, bool top) {
   return true;
 }
 
-void Describe(const XmlElementRecord* r, std::string& out) {
-  out += r->is_declaration ? "<?" : "<";
-  out += r->name ? r->name : "#";
-  for (int32_t i = 0; i < r->attribute_count; ++i) {
-    out += ' ';
-    out += r->attributes[i].name;
-    if (r->attributes[i].value) (out += '=') += r->attributes[i].value;
-  }
-  out += '>';
-  for (int32_t i = 0; i < OrderCount(*r); ++i) {
-    int32_t e = r->order[i];
-    if (OrderKind(e) == kOrderChild) Describe(r->children[OrderIndex(e)], out);
-    if (OrderKind(e) == kOrderText) ((out += '[') += r->texts[OrderIndex(e)]) += ']';
-    if (OrderKind(e) == kOrderClear) {
-      const XmlClearSection& s = r->clears[OrderIndex(e)];
-      ((out += s.opening) += s.content) += s.closing;
-    }
-  }
-  out += "</>";
-}
-
-std::string Describe(const XmlNode& node) {
-  std::string out;
-  if (!node.IsNull()) Describe(node.record(), out);
-  return out;
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -120,14 +94,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   XmlParseOutcome outcome;
   XmlNode first = XmlNode::ParseText(text.c_str(), nullptr, &outcome);
   if (outcome.error != 0 || !Writable(first.record(), true)) return 0;
-  std::string expected = Describe(first);
+  std::string expected = test::Describe(first);
   for (bool formatted : {true, false}) {
     int length = -1;
     std::unique_ptr<char[]> written = first.ToText(formatted, &length);
     if (length < 0 || std::strlen(written.get()) != static_cast<size_t>(length)) std::abort();
     XmlParseOutcome again_outcome;
     XmlNode again = XmlNode::ParseText(written.get(), nullptr, &again_outcome);
-    if (again_outcome.error != 0 || Describe(again) != expected) std::abort();
+    if (again_outcome.error != 0 || test::Describe(again) != expected) std::abort();
   }
   return 0;
 }
