@@ -1,38 +1,50 @@
 #include "app/command_line.h"
 
-#include <strings.h>
+#include <cstdint>
 #include <cstring>
 
-#include "app/run_flags.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
-#include "ui/user_interface.h"
+#include "platform/text.h"
 
 namespace {
 
+// The option words given, one bit each, in the order of the compatibility matrix's rows and
+// columns.
+enum OptionBit : uint32_t {
+  kShowInstalled = 1u << 0,      // -c
+  kWriteReport = 1u << 1,        // -d
+  kRewrite = 1u << 2,            // -e
+  kForce = 1u << 3,              // -f
+  kDowngrade = 1u << 4,          // -g
+  kReportOnly = 1u << 5,         // -n
+  kVersionOnlyCheck = 1u << 6,   // -ql
+  kSilent = 1u << 7,             // -s
+  kApplyReport = 1u << 8,        // -u
+  kVersionOnlyReport = 1u << 9,  // -v
+  kAssumeDefault = 1u << 10,     // -y
+  kDebug = 1u << 11,             // -debug, outside the matrix
+};
+constexpr int kOptionCount = 11;
+
+struct Words {
+  uint32_t bits = 0;
+  std::string report_file;
+};
+
 bool Is(const char* arg, const char* word) {
-  return strcasecmp(arg, word) == 0;
+  return platform::EqualsIgnoringCase(arg, word);
 }
 
 // Copies the file name that follows an option; false when there is none or it does not fit.
-bool TakeFileName(int argc, char** argv, int* i, uint32_t bit) {
+bool TakeFileName(int argc, char** argv, int* i, uint32_t bit, Words* words) {
   if (*i + 1 >= argc) return false;
   const char* name = argv[++*i];
   if (std::strlen(name) > kMaxReportFileName) return false;
-  SetReportFileName(name);
-  RunFlags::Set(bit);
+  words->report_file = name;
+  words->bits |= bit;
   return true;
 }
-
-// The options of the compatibility matrix, in the order of its rows and columns.
-constexpr uint32_t kMatrixOptions[] = {
-    RunFlags::ShowInstalled,    RunFlags::WriteReport,
-    RunFlags::Rewrite,          RunFlags::Force,
-    RunFlags::Downgrade,        RunFlags::ReportOnly,
-    RunFlags::VersionOnlyCheck, RunFlags::Silent,
-    RunFlags::ApplyReport,      RunFlags::VersionOnlyReport,
-    RunFlags::AssumeDefault,
-};
-constexpr int kOptionCount = sizeof kMatrixOptions / sizeof kMatrixOptions[0];
 
 // 1: the two options may be given together.
 //                                    c  d  e  f  g  n ql  s  u  v  y
@@ -50,55 +62,38 @@ constexpr char kCompatible[kOptionCount][kOptionCount] = {
     /* -y  */ {0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1},
 };
 
-const char* const kUsageLines[] = {
-    "[-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n",
-    "With no options, interactively upgrade firmware.\n",
-    "-c  Display currently installed firmware information.\n",
-    "-d <filename>  Generate XML discovery report to <filename>.\n",
-    "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
-    "firmware is older.\n",
-    "-f  Force all firmware changes to occur.\n",
-    "-g  Enable downgrade if the current firmware is newer, and upgrade if the current firmware "
-    "is older.\n",
-    "-h  Display this help menu.\n",
-    "-s  Silently (non-interactively) upgrade firmware. \n",
-    "-u <filename>  Read XML discovery report from <filename> and perform firmware upgrade.\n",
-    "-y  Assume default repsonse for all prompts.\n",
-};
-
-}  // namespace
-
-bool ParseCommandLine(int argc, char** argv) {
+// Reads option words up to the first that is not understood; false there.
+bool ReadWords(int argc, char** argv, Words* words) {
   for (int i = 1; i < argc; ++i) {
     char* arg = argv[i];
     if (arg[0] == '/') arg[0] = '-';
     if (Is(arg, "-h") || Is(arg, "?") || Is(arg, "-help")) return false;
     if (Is(arg, "-c")) {
-      RunFlags::Set(RunFlags::ShowInstalled);
+      words->bits |= kShowInstalled;
     } else if (Is(arg, "-d")) {
-      if (!TakeFileName(argc, argv, &i, RunFlags::WriteReport)) return false;
+      if (!TakeFileName(argc, argv, &i, kWriteReport, words)) return false;
     } else if (Is(arg, "-debug")) {
-      RunFlags::Set(RunFlags::Debug);
+      words->bits |= kDebug;
     } else if (Is(arg, "-e") || Is(arg, "-rewrite")) {
-      RunFlags::Set(RunFlags::Rewrite);
+      words->bits |= kRewrite;
     } else if (Is(arg, "-f")) {
-      RunFlags::Set(RunFlags::Force);
+      words->bits |= kForce;
     } else if (Is(arg, "-g") || Is(arg, "-downgrade")) {
-      RunFlags::Set(RunFlags::Downgrade);
+      words->bits |= kDowngrade;
     } else if (Is(arg, "-n")) {
-      RunFlags::Set(RunFlags::ReportOnly);
+      words->bits |= kReportOnly;
     } else if (std::strstr(arg, "-no_overwrite")) {
       continue;  // accepted for compatibility and ignored
     } else if (Is(arg, "-ql")) {
-      RunFlags::Set(RunFlags::VersionOnlyCheck);
+      words->bits |= kVersionOnlyCheck;
     } else if (Is(arg, "-s")) {
-      RunFlags::Set(RunFlags::Silent);
+      words->bits |= kSilent;
     } else if (Is(arg, "-u")) {
-      if (!TakeFileName(argc, argv, &i, RunFlags::ApplyReport)) return false;
+      if (!TakeFileName(argc, argv, &i, kApplyReport, words)) return false;
     } else if (Is(arg, "-v")) {
-      if (!TakeFileName(argc, argv, &i, RunFlags::VersionOnlyReport)) return false;
+      if (!TakeFileName(argc, argv, &i, kVersionOnlyReport, words)) return false;
     } else if (Is(arg, "-y")) {
-      RunFlags::Set(RunFlags::AssumeDefault);
+      words->bits |= kAssumeDefault;
     } else {
       return false;
     }
@@ -106,17 +101,53 @@ bool ParseCommandLine(int argc, char** argv) {
   return true;
 }
 
-bool CheckOptionCompatibility() {
+bool Compatible(uint32_t bits) {
   for (int row = 0; row < kOptionCount; ++row) {
-    if (!RunFlags::IsSet(kMatrixOptions[row])) continue;
+    if (!(bits & (1u << row))) continue;
     for (int column = 0; column < kOptionCount; ++column) {
-      if (!kCompatible[row][column] && RunFlags::IsSet(kMatrixOptions[column])) return false;
+      if (!kCompatible[row][column] && (bits & (1u << column))) return false;
     }
   }
   return true;
 }
 
-void ShowUsage(char* program_path) {
+// Where several mode options may stand together (-ql -u), the first in this order wins.
+RunMode ModeOf(uint32_t bits) {
+  if (bits & kShowInstalled) return RunMode::kShowInstalled;
+  if (bits & kWriteReport) return RunMode::kWriteReport;
+  if (bits & kApplyReport) return RunMode::kApplyReport;
+  if (bits & kVersionOnlyCheck) return RunMode::kVersionOnlyCheck;
+  if (bits & kVersionOnlyReport) return RunMode::kDependencyCheck;
+  return RunMode::kUpdate;
+}
+
+Options OptionsOf(const Words& words) {
+  Options options;
+  uint32_t bits = words.bits;
+  options.mode = ModeOf(bits);
+  options.update.report_only = bits & kReportOnly;
+  options.update.rewrite = bits & kRewrite;
+  options.update.force = bits & kForce;
+  options.update.downgrade = bits & kDowngrade;
+  options.answers.silent = bits & kSilent;
+  options.answers.assume_default = bits & kAssumeDefault;
+  options.debug = bits & kDebug;
+  options.report_file = words.report_file;
+  return options;
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+  Words words;
+  bool understood = ReadWords(argc, argv, &words);
+  ParsedCommandLine parsed;
+  parsed.options = OptionsOf(words);
+  parsed.accepted = understood && Compatible(words.bits);
+  return parsed;
+}
+
+void ShowUsage(UserInterface& ui, char* program_path) {
   char* base = program_path;
   char* last_dot = nullptr;
   for (char* p = program_path; *p; ++p) {
@@ -124,6 +155,6 @@ void ShowUsage(char* program_path) {
     if (*p == '.') last_dot = p;
   }
   if (last_dot) *last_dot = '\0';
-  UI().Print("USAGE: %s ", base);
-  for (const char* line : kUsageLines) UI().Print("%s", line);
+  ui.Print(msg::kUsagePrefix, base);
+  ui.Print(msg::kText, msg::kUsage);
 }

@@ -1,12 +1,19 @@
-// Turns the command line into RunFlags and ReportFileName, and writes the usage text.
+// Turns the command line into Options, and writes the usage text.
 #pragma once
 
-// True when every argument was understood. Rewrites a leading '/' of each argument to '-'
-// in the vector itself, so the log echo shows option words with '-'.
-bool ParseCommandLine(int argc, char** argv);
+#include "app/options.h"
+#include "ui/user_interface.h"
 
-// True when the options set in RunFlags may be given together. Writes nothing.
-bool CheckOptionCompatibility();
+struct ParsedCommandLine {
+  // What was understood; when the line is rejected, the options read before the fault.
+  Options options;
+  bool accepted = false;
+};
+
+// Accepts a line when every argument was understood and the options may be given together.
+// Rewrites a leading '/' of each argument to '-' in the vector itself, so the log echo shows
+// option words with '-'.
+ParsedCommandLine ParseCommandLine(int argc, char** argv);
 
 // Writes the usage text with the program's base name; may shorten program_path in place.
-void ShowUsage(char* program_path);
+void ShowUsage(UserInterface& ui, char* program_path);

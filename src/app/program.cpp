@@ -4,42 +4,53 @@
 #include <exception>
 
 #include "app/command_line.h"
-#include "app/run_flags.h"
 #include "app/run_modes.h"
-#include "env/file_exists.h"
 #include "env/instance_lock.h"
-#include "inventory/adapter_inventory.h"
 #include "inventory/hardware_flags.h"
-#include "inventory/installed_firmware.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
-#include "ui/user_interface.h"
-#include "update/firmware.h"
+#include "tool/process_flash_tool.h"
 
 namespace {
 
 constexpr int kConsoleColumns = 121;
 constexpr int kConsoleRows = 65;
-constexpr const char kUnexpectedError[] =
-    "An unexpected error has occurred.  Firmware update will not be completed.\n";
 
-int RunSelectedMode() {
-  if (RunFlags::IsSet(RunFlags::ShowInstalled)) return ShowInstalledFirmware();
-  if (RunFlags::IsSet(RunFlags::WriteReport)) return WriteDiscoveryReport();
-  if (RunFlags::IsSet(RunFlags::ApplyReport)) return ApplyDiscoveryReport();
-  if (RunFlags::IsSet(RunFlags::VersionOnlyCheck)) return CheckVersionOnlyReport();
-  if (RunFlags::IsSet(RunFlags::VersionOnlyReport)) return RunDependencyCheck();
-  return RunDefaultUpdate();
+ExitCode RunModeGuarded(RunContext& run) {
+  try {
+    return RunSelectedMode(run);
+  } catch (const std::exception& e) {
+    run.ui.Print(msg::kUnexpectedErrorWhat, e.what());
+  } catch (...) {
+    run.ui.Print(msg::kUnexpectedError);
+  }
+  return ExitCode::kFailed;
 }
 
-int RunModeGuarded() {
-  try {
-    return RunSelectedMode();
-  } catch (const std::exception& e) {
-    UI().Print("%s%s", kUnexpectedError, e.what());
-  } catch (...) {
-    UI().Print("%s", kUnexpectedError);
+bool CheckSupportingFile(UserInterface& ui) {
+  if (!platform::FileExists(kSupportingFileName)) {
+    ui.Print(msg::kSupportingFileMissing, kSupportingFileName);
+    return false;
   }
-  return 0;
+  return VerifyInstance(ui);
+}
+
+void ShowBanner(UserInterface& ui) {
+  const std::string dashes(77, '-');
+  ui.Print(msg::kLine, dashes.c_str());
+  ui.Print(msg::kBannerTitle, msg::kProgramTitle, platform::OwnFileVersion().c_str());
+  ui.Print(msg::kLine, msg::kCopyrightLine);
+  ui.Print(msg::kLineAndBlank, dashes.c_str());
+}
+
+void LogTimestamp(UserInterface& ui, const char* label) {
+  ui.Write(msg::kTimestamp, label, platform::LocalTimeText().c_str());
+}
+
+void LogCommandLine(UserInterface& ui, int argc, char** argv) {
+  ui.Write(msg::kCommandLineSupplied);
+  for (int i = 0; i < argc; ++i) ui.Write(msg::kCommandLineWord, argv[i]);
+  ui.Write(msg::kNewLine);
 }
 
 }  // namespace
@@ -57,80 +68,59 @@ std::string PrepareLogFile() {
   return path;
 }
 
-bool CheckSupportingFile() {
-  if (!FileExists(kSupportingFileName)) {
-    UI().Print("Supporting file %s is missing. Cannot proceed.\n", kSupportingFileName);
-    return false;
-  }
-  CreateUpdaterList();
-  return VerifyInstance();
-}
-
-bool InitializeProgram() {
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui) {
   try {
-    platform::SetConsoleWindowTitle(kProgramTitle);
+    platform::SetConsoleWindowTitle(msg::kProgramTitle);
     std::string log_path = PrepareLogFile();
-    InstallUserInterface(new UserInterface(log_path, kConsoleColumns, kConsoleRows));
-    return CheckSupportingFile();
+    *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
+    return CheckSupportingFile(**ui);
   } catch (...) {
-    if (HasUserInterface()) UI().Print("Error initializing FW upgrade software.\n");
+    if (*ui) (*ui)->Print(msg::kInitializationError);
     return false;
   }
 }
 
-std::string GetOwnFileVersion() {
-  std::string version = platform::OwnFileVersion();
-  return version.empty() ? "0.0.0.0" : version;
+void CheckHardwareFlags(RunContext& run) {
+  VersionOnlyReportWriter writer(run);
+  RunHardwareFlagsCheck(run.tool, &run.catalog, run.ui, writer.ForMode());
 }
 
-void ShowBanner() {
-  const std::string dashes(77, '-');
-  UI().Print("%s\n", dashes.c_str());
-  UI().Print("%s (%s)\n", kProgramTitle, GetOwnFileVersion().c_str());
-  UI().Print("%s\n", kCopyrightLine);
-  UI().Print("%s\n\n", dashes.c_str());
-}
-
-void LogTimestamp(const char* label) {
-  UI().Write("%s: %s\n", label, platform::LocalTimeText().c_str());
-}
-
-void LogCommandLine(int argc, char** argv) {
-  UI().Write("Command line supplied:\n\t");
-  for (int i = 0; i < argc; ++i) UI().Write("%s ", argv[i]);
-  UI().Write("\n");
-}
-
-void PostRunHardwareFlagsCheck(void (*check)()) {
-  if (SupportedAdapterCount() == 0 || RunFlags::IsSet(RunFlags::ReportOnly)) return;
+void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
+  if (run.inventory.empty() || run.options.update.report_only) return;
   // The check runs outside the mode's handler; whatever escapes it must not change the
   // exit code or end the run without its closing line.
   try {
-    check();
+    check(run);
   } catch (const std::exception& e) {
-    UI().Write("Error: the iPE/dPE setting verification ended unexpectedly: %s\n", e.what());
+    run.ui.Write(msg::kCheckEndedUnexpectedlyWhat, e.what());
   } catch (...) {
-    UI().Write("Error: the iPE/dPE setting verification ended unexpectedly.\n");
+    run.ui.Write(msg::kCheckEndedUnexpectedly);
   }
 }
 
-int RunProgram(int argc, char** argv) {
-  if (!InitializeProgram()) return 0;
-
-  bool accepted = ParseCommandLine(argc, argv) && CheckOptionCompatibility();
-  UI().SetModes(RunFlags::IsSet(RunFlags::Silent), RunFlags::IsSet(RunFlags::Debug),
-                RunFlags::IsSet(RunFlags::AssumeDefault));
-  ShowBanner();
-  LogCommandLine(argc, argv);
-  LogTimestamp("Upgrade began");
-  if (!accepted) {
-    ShowUsage(argv[0]);
-    return 0;
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv) {
+  ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  const Options& options = parsed.options;
+  ui.SetModes(options.answers.silent, options.debug, options.answers.assume_default);
+  ShowBanner(ui);
+  LogCommandLine(ui, argc, argv);
+  LogTimestamp(ui, msg::kUpgradeBegan);
+  if (!parsed.accepted) {
+    ShowUsage(ui, argv[0]);
+    return ExitCode::kFailed;
   }
 
-  int exit_code = RunModeGuarded();
-  LogTimestamp("Upgrade completed");
-  PostRunHardwareFlagsCheck();
-  UI().Write("Exiting with code %d\n", exit_code);
+  RunContext run{ui, tool, options, {}, {}};
+  ExitCode exit_code = RunModeGuarded(run);
+  LogTimestamp(ui, msg::kUpgradeCompleted);
+  PostRunHardwareFlagsCheck(run);
+  ui.Write(msg::kExiting, static_cast<int>(exit_code));
   return exit_code;
+}
+
+int RunProgram(int argc, char** argv) {
+  std::unique_ptr<UserInterface> ui;
+  if (!InitializeProgram(&ui)) return 0;
+  ProcessFlashTool tool(*ui);
+  return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv));
 }

@@ -2,25 +2,26 @@
 // closing lines and the exit code.
 #pragma once
 
+#include <memory>
 #include <string>
 
-#include "inventory/catalog.h"  // kSupportingFileName
-#include "inventory/hardware_flags.h"
-
-constexpr const char kProgramTitle[] =
-    "Zelt Orla-Series RavAre P3 Online Firmware Upgrade Utility for Windows";
-constexpr const char kCopyrightLine[] = "Copyright (C) 2026 Zelt Corporation. All rights reserved.";
+#include "app/exit_code.h"
+#include "app/run_context.h"
+#include "tool/flash_tool.h"
+#include "ui/user_interface.h"
 
 int RunProgram(int argc, char** argv);
 
-bool InitializeProgram();
+// Sets the console up, opens the log and creates the user interface, then checks the
+// package and the single-instance rule. False when the run must end with exit code 0.
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui);
+// Everything after start-up: the command line, the opening lines, the mode, the closing
+// lines. The tool is the real one in a run and a fake in tests.
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv);
+
 std::string PrepareLogFile();
-bool CheckSupportingFile();
-// The running executable's file version, "a.b.c.d" ("0.0.0.0" when it carries none).
-std::string GetOwnFileVersion();
-void ShowBanner();
-void LogTimestamp(const char* label);
-void LogCommandLine(int argc, char** argv);
-// Runs the check (the hardware-flags check unless a test passes another) when the run found
-// adapters and -n is off; nothing that escapes it changes the exit code.
-void PostRunHardwareFlagsCheck(void (*check)() = RunHardwareFlagsCheck);
+// The hardware-flags check after the run, with the run's catalog and -v report writer.
+void CheckHardwareFlags(RunContext& run);
+// Runs the check when the run found adapters and -n is off; nothing that escapes it changes
+// the exit code.
+void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&) = CheckHardwareFlags);

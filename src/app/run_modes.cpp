@@ -1,117 +1,160 @@
 #include "app/run_modes.h"
 
-#include "app/run_flags.h"
 #include "env/dependencies.h"
-#include "env/file_exists.h"
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
-#include "inventory/discovery.h"
+#include "inventory/installed_firmware.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
-#include "ui/user_interface.h"
-#include "update/firmware.h"
-#include "update/flash_tool.h"
-#include "update/tool_runner.h"
 
 namespace {
 
-bool ToolSucceeded(const std::string& command) {
-  uint32_t exit_code = 0;
-  return RunExternalCommand(command, "", &exit_code) && exit_code == 0;
+// Every mode's discovery: the ports found become the run's inventory.
+Discovery Discover(RunContext& run) {
+  VersionOnlyReportWriter writer(run);
+  Discovery discovery = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode());
+  run.inventory = discovery.ports;
+  return discovery;
 }
 
 }  // namespace
 
-int CheckUpdateDependencies() {
-  if (!DependenciesVerified() && VerifyDependencies() != 0) {
-    UI().Write("Dependencies Failed -- Driver and firmware set are not allowed for update.\n");
-    return -1;
-  }
-  if (DiscoverAdapters() != 0 || AdapterListLength() == 0) return -1;
-  return static_cast<int>(SupportedAdapterCount());
+void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
+  WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui);
 }
 
-int SelectionPhase(int adapter_count) {
-  for (int i = 0; i < adapter_count; ++i) {
-    SetCurrentAdapterIndex(i);
-    for (int u = 0; u < UpdaterCount(); ++u) {
-      if (!RunFlags::IsSet(RunFlags::SkipAdapter | RunFlags::UserCancelled))
-        UpdaterAt(u)->SelectAdapter();
+ExitCode RunSelectedMode(RunContext& run) {
+  switch (run.options.mode) {
+    case RunMode::kShowInstalled:
+      return ShowInstalledFirmware(run);
+    case RunMode::kWriteReport:
+      return WriteDiscoveryReport(run);
+    case RunMode::kApplyReport:
+      return ApplyDiscoveryReport(run);
+    case RunMode::kVersionOnlyCheck:
+      return CheckVersionOnlyReport(run);
+    case RunMode::kDependencyCheck:
+      return RunDependencyCheck(run);
+    case RunMode::kUpdate:
+      break;
+  }
+  return RunDefaultUpdate(run);
+}
+
+std::optional<size_t> CheckUpdateDependencies(RunContext& run) {
+  Discovery found = Discover(run);
+  if (!VerifyDependencies(run.inventory, run.ui)) {
+    run.ui.Write(msg::kDependenciesFailed);
+    return std::nullopt;
+  }
+  // A discovery that failed but left ports behind is tried once more.
+  if (!found.completed) found = Discover(run);
+  if (found.exit_code != 0 || run.inventory.empty()) return std::nullopt;
+  return run.inventory.size();
+}
+
+bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {
+  for (AdapterRecord& adapter : run.inventory) {
+    for (auto& updater : updaters) {
+      Answer answer = updater->SelectAdapter(adapter, outcome);
+      if (answer == Answer::kNextAdapter) break;
+      if (answer == Answer::kQuit) {
+        run.ui.Print(msg::kCancelledByUser);
+        return false;
+      }
     }
-    if (RunFlags::IsSet(RunFlags::SkipAdapter)) {
-      RunFlags::Clear(RunFlags::SkipAdapter);
-    } else if (RunFlags::IsSet(RunFlags::UserCancelled)) {
-      UI().Print("\nFirmware upgrade cancelled by User \n");
-      return 3;
+  }
+  return true;
+}
+
+void ApplyPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {
+  for (const AdapterRecord& adapter : run.inventory) {
+    for (auto& updater : updaters) updater->UpgradeAdapter(adapter, outcome);
+  }
+}
+
+ExitCode ReportOutcome(const UpdateOutcome& outcome, bool report_only, UserInterface& ui) {
+  if (outcome.failed) {
+    ui.Print(msg::kCompletedWithErrors);
+    return ExitCode::kFailed;
+  }
+  if (report_only) {
+    if (outcome.recommended) {
+      ui.Print(msg::kUpdateRecommended);
+      return ExitCode::kRecommended;
     }
+    ui.Print(msg::kUpdateNotRecommended);
+    return outcome.installed_newer ? ExitCode::kNotRecommendedNewer : ExitCode::kNotRecommendedSame;
   }
-  return 0;
+  if (outcome.done) {
+    ui.Print(msg::kUpdateComplete);
+    return ExitCode::kUpdateComplete;
+  }
+  ui.Print(msg::kNothingSelected);
+  return ExitCode::kNothingSelected;
 }
 
-void ApplyPhase(int adapter_count) {
-  for (int i = 0; i < adapter_count; ++i) {
-    SetCurrentAdapterIndex(i);
-    for (int u = 0; u < UpdaterCount(); ++u) UpdaterAt(u)->UpgradeAdapter();
-  }
+ExitCode RunDefaultUpdate(RunContext& run) {
+  if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
+  UpdaterList updaters = CreateUpdaterList(run.ui, run.tool, run.options.update);
+  UpdateOutcome outcome;
+  if (!SelectionPhase(run, updaters, &outcome)) return ExitCode::kNothingSelected;
+  ApplyPhase(run, updaters, &outcome);
+  return ReportOutcome(outcome, run.options.update.report_only, run.ui);
 }
 
-int ReportOutcome() {
-  if (RunFlags::IsSet(RunFlags::UpdateFailed)) {
-    UI().Print("\nNIC firmware update completed with errors. \n");
-    return 0;
-  }
-  if (RunFlags::IsSet(RunFlags::ReportOnly)) {
-    if (RunFlags::IsSet(RunFlags::UpdateRecommended)) {
-      UI().Print("\nNIC firmware update is recommended.\n");
-      return 4;
-    }
-    UI().Print("\nNIC firmware update is not recommended.\n");
-    return RunFlags::IsSet(RunFlags::InstalledNewer) ? 6 : 5;
-  }
-  if (RunFlags::IsSet(RunFlags::UpdateDone)) {
-    UI().Print("\nNIC firmware update complete.\n");
-    return 2;
-  }
-  UI().Print("\nNo firmware is selected for update.\n");
-  return 3;
+ExitCode ShowInstalledFirmware(RunContext& run) {
+  Discover(run);
+  if (run.inventory.empty()) return ExitCode::kNoAdapters;
+  // Adapter data may hold a '%': the table is printed as text, never as a format.
+  run.ui.Print(msg::kText, InstalledFirmwareTable(run.inventory).c_str());
+  return ExitCode::kShown;
 }
 
-int RunDefaultUpdate() {
-  int count = CheckUpdateDependencies();
-  if (count == -1) return 0;
-  int result = SelectionPhase(count);
-  if (result != 0) return result;
-  ApplyPhase(count);
-  return ReportOutcome();
-}
-
-int WriteDiscoveryReport() {
-  if (CheckUpdateDependencies() == -1) return 0;
-  const std::string& report = ReportFileName();
-  if (FileExists(report)) platform::RemoveFile(report);
+ExitCode WriteDiscoveryReport(RunContext& run) {
+  if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
+  const std::string& report = run.options.report_file;
+  if (platform::FileExists(report)) platform::RemoveFile(report);
   // A tool that ends well but leaves no report has failed all the same.
-  if (!ToolSucceeded(DiscoveryCommand(report)) || !FileExists(report)) {
-    UI().Print("\nFailed to generate NIC discovery report to %s.\n", report.c_str());
-    return 0;
+  if (!run.tool.Discover(report).Succeeded() || !platform::FileExists(report)) {
+    run.ui.Print(msg::kReportFailed, report.c_str());
+    return ExitCode::kFailed;
   }
-  UI().Print("\nSuccessfully generated NIC discovery report to %s.\n", report.c_str());
-  return 1;
+  run.ui.Print(msg::kReportWritten, report.c_str());
+  return ExitCode::kReportWritten;
 }
 
-int ApplyDiscoveryReport() {
-  const std::string& report = ReportFileName();
-  if (!FileExists(report)) {
-    UI().Write("Error: Discovery file %s not found!.\n", report.c_str());
-    return 0;
+ExitCode ApplyDiscoveryReport(RunContext& run) {
+  const std::string& report = run.options.report_file;
+  if (!platform::FileExists(report)) {
+    run.ui.Write(msg::kApplyFileMissing, report.c_str());
+    return ExitCode::kFailed;
   }
-  LoadFirmwareCatalog();
-  if (!ToolSucceeded(ApplyReportCommand(report))) {
-    UI().Print("Error: Failed to process discovery file %s.\n", report.c_str());
-    return 0;
+  LoadFirmwareCatalog(&run.catalog, run.ui);
+  if (!run.tool.ApplyReport(report).Succeeded()) {
+    run.ui.Print(msg::kApplyFailed, report.c_str());
+    return ExitCode::kFailed;
   }
-  RunFlags::Set(RunFlags::UpdateDone);
-  return ReportOutcome();
+  UpdateOutcome outcome;
+  outcome.done = true;
+  return ReportOutcome(outcome, run.options.update.report_only, run.ui);
 }
 
-int RunDependencyCheck() {
-  return DependenciesVerified() ? 0 : VerifyDependencies();
+ExitCode CheckVersionOnlyReport(RunContext& run) {
+  Discover(run);
+  if (run.inventory.empty()) {
+    run.ui.Print(msg::kNoSupportedAdapters);
+    return ExitCode::kNoAdaptersForCheck;
+  }
+  const std::string& name = run.options.report_file;
+  if (platform::FileExists(name)) {
+    run.ui.Print(msg::kVersionOnlyFileCreated, name.c_str());
+    return ExitCode::kVersionFileFound;
+  }
+  run.ui.Print(msg::kVersionOnlyFileMissing, name.c_str());
+  return ExitCode::kVersionFileMissing;
+}
+
+ExitCode RunDependencyCheck(RunContext& run) {
+  Discover(run);
+  return VerifyDependencies(run.inventory, run.ui) ? ExitCode::kDriverAllowed
+                                                   : ExitCode::kDriverRefused;
 }

@@ -1,16 +1,44 @@
 // The run modes of the program driver; each returns the process exit code.
 #pragma once
 
-int RunDefaultUpdate();
-int WriteDiscoveryReport();
-int ApplyDiscoveryReport();
-int RunDependencyCheck();
+#include <cstddef>
+#include <optional>
 
-// The gate of the update and report modes: -1 to stop, else the supported-port count.
-int CheckUpdateDependencies();
-// Asks about every port; 3 when the user quit, else 0.
-int SelectionPhase(int adapter_count);
+#include "app/exit_code.h"
+#include "app/run_context.h"
+#include "inventory/discovery.h"
+#include "update/firmware.h"
+
+// The mode the options chose.
+ExitCode RunSelectedMode(RunContext& run);
+
+ExitCode RunDefaultUpdate(RunContext& run);
+ExitCode ShowInstalledFirmware(RunContext& run);
+ExitCode WriteDiscoveryReport(RunContext& run);
+ExitCode ApplyDiscoveryReport(RunContext& run);
+ExitCode CheckVersionOnlyReport(RunContext& run);
+ExitCode RunDependencyCheck(RunContext& run);
+
+// -v writes its report whenever a discovery reads a report to its end, in its own mode and
+// in the post-run check's discovery; other modes write nothing.
+class VersionOnlyReportWriter : public ReportObserver {
+ public:
+  explicit VersionOnlyReportWriter(RunContext& run) : run_(run) {}
+  void ReportRead(const VersionSummary& summary) override;
+  // The writer for the run's mode, or null.
+  ReportObserver* ForMode() {
+    return run_.options.mode == RunMode::kDependencyCheck ? this : nullptr;
+  }
+
+ private:
+  RunContext& run_;
+};
+
+// The gate of the update and report modes: the supported-port count, or nothing to stop.
+std::optional<size_t> CheckUpdateDependencies(RunContext& run);
+// Asks about every port; false when the user quit.
+bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome);
 // Flashes every selected port.
-void ApplyPhase(int adapter_count);
-// Turns the outcome bits into the closing message and the exit code.
-int ReportOutcome();
+void ApplyPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome);
+// Turns the outcome into the closing message and the exit code.
+ExitCode ReportOutcome(const UpdateOutcome& outcome, bool report_only, UserInterface& ui);

@@ -6,13 +6,15 @@
 #include <cstdint>
 #include <string>
 
-// 0 when the update may proceed, 2 when it must not or the rule cannot be evaluated.
-int VerifyDependencies();
-// Set once VerifyDependencies reached a verdict; callers then treat the rule as passed.
-bool DependenciesVerified();
-void ResetDependencyCheck();
+#include "inventory/adapter_inventory.h"
+#include "ui/user_interface.h"
+
+// True when the update of the discovered ports may proceed; false when it must not or the
+// rule cannot be evaluated.
+bool VerifyDependencies(const AdapterInventory& inventory, UserInterface& ui);
 
 // The product version of a driver file in the system directory; false when unreadable.
 bool ReadDriverVersion(const std::string& driver_file, uint32_t* most, uint32_t* least);
 // True when the installed driver is strictly below its limit.
-bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least);
+bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least,
+                          UserInterface& ui);

@@ -2,13 +2,13 @@
 
 #include <vector>
 
-#include "env/file_exists.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
-#include "ui/user_interface.h"
+#include "tool/command_lines.h"
 
 namespace {
 
-const char* const kToolNames[] = {"nxflash.exe", "nxflash_x86.exe"};
+constexpr const char* kToolNames[] = {kFlashToolName, kFlashToolX86Name};
 
 bool IsToolProcess(const std::string& name) {
   for (const char* tool : kToolNames) {
@@ -26,33 +26,31 @@ std::string LockFilePath() {
   return temp + platform::PathSeparator() + kLockFileName;
 }
 
-bool VerifyInstance() {
-  UI().Write("Checking for any other instance of RavAre tool!\n");
+bool VerifyInstance(UserInterface& ui) {
+  ui.Write(msg::kCheckingInstance);
   std::string lock = LockFilePath();
   if (lock.empty()) {
-    UI().Write("VerifyInstance: No temp directory identified or GetTempPath failed!\n");
+    ui.Write(msg::kNoTempDirectory);
     return true;
   }
-  if (!FileExists(lock)) return true;
+  if (!platform::FileExists(lock)) return true;
 
   std::vector<std::string> names;
   if (!platform::RunningProcessNames(&names)) {
-    UI().Write("VerifyInstance: Failed to get process details!\n");
+    ui.Write(msg::kNoProcessList);
     return true;
   }
   for (const std::string& name : names) {
     if (IsToolProcess(name)) {
-      UI().Write(
-          "Error: Either another RavAre tool is already running, or your last session did not "
-          "close gracefully. Required to clear the settings!\n");
+      ui.Write(msg::kToolAlreadyRunning);
       return false;
     }
   }
-  if (!FileExists(lock)) return true;
+  if (!platform::FileExists(lock)) return true;
   if (platform::RemoveFile(lock)) {
-    UI().Write("Warning: last session did not close gracefully.  Clearing lock.\n");
+    ui.Write(msg::kLockCleared);
     return true;
   }
-  UI().Write("Error: last session did not close gracefully.  Unable to clear lock.\n");
+  ui.Write(msg::kLockNotCleared);
   return false;
 }

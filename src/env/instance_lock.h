@@ -4,10 +4,12 @@
 
 #include <string>
 
+#include "ui/user_interface.h"
+
 constexpr const char kLockFileName[] = "ravare_lock_file";
 
 // Full path of the lock file in the temporary directory, or "" when there is none.
 std::string LockFilePath();
 
 // True when the program may go on.
-bool VerifyInstance();
+bool VerifyInstance(UserInterface& ui);

@@ -1,5 +1,4 @@
-// The supported adapter ports the last discovery found, in report order, and the mark of a
-// completed discovery. Process-wide; ResetDiscovery empties it.
+// The supported adapter ports a discovery found, in report order.
 #pragma once
 
 #include <cstdint>
@@ -24,7 +23,6 @@ struct AdapterRecord {
   FirmwareVersion available_version;
   std::string product_id;
   std::string image_file;
-  std::string selected_image;
   int32_t wol = 0;
   int32_t pxe = 0;
   int32_t ncsi = 0;
@@ -37,17 +35,4 @@ struct AdapterRecord {
   std::string message;
 };
 
-// Number of supported ports; always equals the list length.
-uint32_t SupportedAdapterCount();
-size_t AdapterListLength();
-// The record at an index below the count; read and changed in place by the updater.
-AdapterRecord& AdapterAt(size_t index);
-void AddAdapter(const AdapterRecord& record);
-bool DiscoveryCompleted();
-void MarkDiscoveryCompleted();
-// Empties the list, sets the count to 0 and clears the completion mark.
-void ResetDiscovery();
-
-// The index of the adapter the updater operations work on.
-int CurrentAdapterIndex();
-void SetCurrentAdapterIndex(int index);
+using AdapterInventory = std::vector<AdapterRecord>;

@@ -6,9 +6,12 @@
 #include <string>
 
 #include "inventory/firmware_version.h"
+#include "ui/user_interface.h"
 
 // The catalog's file name, read from the current directory.
 constexpr const char kSupportingFileName[] = "NICFWData.xml";
+// The utility's own executable, as the package names it.
+constexpr const char kProgramFileName[] = "Quorvane.exe";
 
 // One supported adapter model. Absent attributes read as " ". Assignment copies the texts
 // and assigns the version by FirmwareVersion's rule.
@@ -23,11 +26,8 @@ struct CatalogEntry {
   FirmwareVersion version;  // parsed from rom
 };
 
-// PCI-ID text -> entry, ordered byte-wise. Process-wide; only grows between resets.
-using FirmwareCatalogMap = std::map<std::string, CatalogEntry>;
-const FirmwareCatalogMap& FirmwareCatalog();
-// Empties the catalog (tests).
-void ResetFirmwareCatalog();
+// PCI-ID text -> entry, ordered byte-wise. Only grows during a run: each load adds to it.
+using FirmwareCatalog = std::map<std::string, CatalogEntry>;
 
 // The key of four ID texts: each right-aligned in four characters and padded with '0'
 // ("100" -> "0100"); longer texts are kept whole.
@@ -35,9 +35,10 @@ std::string CatalogKey(const std::string& venid, const std::string& devid,
                        const std::string& subvenid, const std::string& subdevid);
 
 // Reads NICFWData.xml from the current directory into the catalog; failures go to the log.
-void LoadFirmwareCatalog();
-// 0 and a copy of the entry when pci_id is a key; 1, entry unchanged and a log line when not.
-int FindCatalogEntry(const std::string& pci_id, CatalogEntry* entry);
+void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
+// The entry of a PCI-ID text; null, after a log line, when the catalog does not know it.
+const CatalogEntry* FindCatalogEntry(const FirmwareCatalog& catalog, const std::string& pci_id,
+                                     UserInterface& ui);
 
 // The log line for an XML file that could not be loaded, by its XmlStatus code.
-void LogConfigurationLoadFailure(const std::string& path, int code);
+void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, int code);

@@ -5,16 +5,11 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/run_flags.h"
-#include "env/file_exists.h"
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
 #include "inventory/hex_reader.h"
-#include "inventory/installed_firmware.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
-#include "ui/user_interface.h"
-#include "update/flash_tool.h"
-#include "update/tool_runner.h"
+#include "platform/text.h"
+#include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
 namespace {
@@ -22,15 +17,14 @@ namespace {
 constexpr char kReportRoot[] = "zelt_rom_discovery";
 constexpr char kExpectedReportType[] = "RAVARE_NIC";
 
-// What one ReadDiscoveryReport call gathers besides the records it adds.
-struct Reading {
-  int32_t result = 1;
-  std::string last_active_version;
-  std::string last_package_rom;
-  std::string takes_effect;
-};
-
 enum class Walk { kGoOn, kStop };
+
+// One report's reading: the report being filled and where its messages go.
+struct Reader {
+  const FirmwareCatalog& catalog;
+  UserInterface& ui;
+  DiscoveryReport report;
+};
 
 bool NameIs(const XmlNode& node, const char* name) {
   const char* actual = node.Name();
@@ -43,23 +37,6 @@ std::string ValueOf(const XmlNode& node) {
   return value ? value : " ";
 }
 
-std::string TrimBlanks(const std::string& text) {
-  size_t first = text.find_first_not_of(' ');
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  size_t i = 0;
-  for (; i < a.size() && b[i]; ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-    if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-    if (x != y) return false;
-  }
-  return i == a.size() && b[i] == '\0';
-}
-
 // A decimal number the way a lenient C conversion reads it: 0 when there are no digits.
 int32_t ReadDecimal(const std::string& text) {
   long long value = std::strtoll(text.c_str(), nullptr, 10);
@@ -69,13 +46,10 @@ int32_t ReadDecimal(const std::string& text) {
 }
 
 // A bad ID is a warning, not a stop: the field reads 0 and the port fails the lookup.
-int32_t ReadId(const XmlNode& node, const char* what, const char* tag) {
-  try {
-    return ReadStrictHex(node.AttributeValue("value"));
-  } catch (const InvalidHexNumber&) {
-    UI().Write("Warning!!! - Invalid/Corrupted %s (XML tag: %s) value.\n", what, tag);
-    return 0;
-  }
+int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char* tag) {
+  std::optional<int32_t> id = ReadStrictHex(node.AttributeValue("value"));
+  if (!id) reader.ui.Write(msg::kInvalidId, what, tag);
+  return id.value_or(0);
 }
 
 std::string PciIdText(const AdapterRecord& r) {
@@ -87,30 +61,28 @@ std::string PciIdText(const AdapterRecord& r) {
   return text;
 }
 
-Walk ReadFirmwareItem(const XmlNode& item, AdapterRecord* record, Reading* reading) {
+Walk ReadFirmwareItem(Reader& reader, const XmlNode& item, AdapterRecord* record) {
   for (int i = 0; i < item.ChildCount(); ++i) {
     XmlNode child = item.ChildAt(i);
     if (NameIs(child, "type")) {
       std::string type = ValueOf(child);
-      if (!EqualsIgnoringCase(type, "rom")) {
-        UI().Write(
-            "Warning!!! - firmware type is not expected!. Expected type is ROM, current value "
-            "is %s\n",
-            type.c_str());
+      if (!platform::EqualsIgnoringCase(type, "rom")) {
+        reader.ui.Write(msg::kUnexpectedFirmwareType, type.c_str());
         return Walk::kStop;
       }
     } else if (NameIs(child, "firmware_id")) {
       record->firmware_id = ValueOf(child);
     } else if (NameIs(child, "active_version")) {
       record->active_version = ValueOf(child);
-      reading->last_active_version = record->active_version;
+      reader.report.summary.current_version = record->active_version;
       if (!record->active_version.empty()) {
         record->installed_version.Parse(record->active_version.c_str(), true);
+        reader.ui.Trace(msg::kParsedVersion, record->installed_version.text());
       }
     } else if (NameIs(child, "version")) {
       record->item_version = ValueOf(child);
     } else if (NameIs(child, "action")) {
-      record->action = TrimBlanks(ValueOf(child));
+      record->action = platform::Trim(ValueOf(child));
     } else if (NameIs(child, "shared")) {
       record->shared = ValueOf(child) != "NO";
     } else if (NameIs(child, "duration")) {
@@ -124,21 +96,21 @@ Walk ReadFirmwareItem(const XmlNode& item, AdapterRecord* record, Reading* readi
 
 // Each device starts from a fresh record and fresh bus, device and function texts, so no
 // value of one port leaks into the next.
-Walk ReadDevice(const XmlNode& device, Reading* reading) {
+Walk ReadDevice(Reader& reader, const XmlNode& device) {
   AdapterRecord record;
   std::string bus, dev, func;
   for (int i = 0; i < device.ChildCount(); ++i) {
     XmlNode child = device.ChildAt(i);
     if (NameIs(child, "device_id")) {
-      record.device_id = TrimBlanks(ValueOf(child));
+      record.device_id = platform::Trim(ValueOf(child));
     } else if (NameIs(child, "venid")) {
-      record.venid = ReadId(child, "vendor ID", "venid");
+      record.venid = ReadId(reader, child, "vendor ID", "venid");
     } else if (NameIs(child, "devid")) {
-      record.devid = ReadId(child, "device ID", "devid");
+      record.devid = ReadId(reader, child, "device ID", "devid");
     } else if (NameIs(child, "subvenid")) {
-      record.subvenid = ReadId(child, "sub-vendor ID", "subvenid");
+      record.subvenid = ReadId(reader, child, "sub-vendor ID", "subvenid");
     } else if (NameIs(child, "subdevid")) {
-      record.subdevid = ReadId(child, "sub-device ID", "subdevid");
+      record.subdevid = ReadId(reader, child, "sub-device ID", "subdevid");
     } else if (NameIs(child, "macaddress")) {
       record.macaddress = ValueOf(child);
     } else if (NameIs(child, "product_id")) {
@@ -150,32 +122,31 @@ Walk ReadDevice(const XmlNode& device, Reading* reading) {
     } else if (NameIs(child, "funcnumber")) {
       func = ValueOf(child);
     } else if (NameIs(child, "fw_item")) {
-      if (ReadFirmwareItem(child, &record, reading) == Walk::kStop) return Walk::kStop;
+      if (ReadFirmwareItem(reader, child, &record) == Walk::kStop) return Walk::kStop;
     }
     record.bdf = bus + ":" + dev + "." + func;
   }
 
   record.pci_id = PciIdText(record);
-  CatalogEntry entry;
-  if (FindCatalogEntry(record.pci_id, &entry) != 0) return Walk::kGoOn;
-  reading->result = 0;
-  reading->last_package_rom = entry.rom;
+  const CatalogEntry* entry = FindCatalogEntry(reader.catalog, record.pci_id, reader.ui);
+  if (!entry) return Walk::kGoOn;
+  reader.report.found_supported = true;
+  reader.report.summary.package_version = entry->rom;
   record.flags |= AdapterRecord::kSupported;
-  record.available_version = entry.version;
+  record.available_version = entry->version;
   record.wol = record.pxe = record.ncsi = 0;
-  AddAdapter(record);
+  reader.report.ports.push_back(record);
   return Walk::kGoOn;
 }
 
 // Checks the report type; false (after its message) when the report is not for this tool.
-bool AcceptReportType(const std::string& type, const std::string& path) {
+bool AcceptReportType(UserInterface& ui, const std::string& type, const std::string& path) {
   if (type == "VARORU_NIC") {
-    UI().Write("This VRIT tool can only be used to update P3-series VAroru NICs.\n");
+    ui.Write(msg::kOtherFamilyReport);
     return false;
   }
   if (type != kExpectedReportType) {
-    UI().Write("Unexpected value '%s' in file %s. Expected '%s'.\n", type.c_str(), path.c_str(),
-               kExpectedReportType);
+    ui.Write(msg::kUnexpectedReportType, type.c_str(), path.c_str(), kExpectedReportType);
     return false;
   }
   return true;
@@ -183,60 +154,61 @@ bool AcceptReportType(const std::string& type, const std::string& path) {
 
 }  // namespace
 
-int32_t ReadDiscoveryReport(const std::string& path) {
-  if (DiscoveryCompleted()) return 0;
-  Reading reading;
-
+DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
+                                    UserInterface& ui) {
+  Reader reader{catalog, ui, {}};
   XmlParseOutcome outcome;
   XmlNode root = XmlNode::LoadFile(path.c_str(), kReportRoot, &outcome);
   if (outcome.error != kXmlNoError) {
-    LogConfigurationLoadFailure(path, outcome.error);
-    return 1;
+    LogConfigurationLoadFailure(ui, path, outcome.error);
+    return reader.report;
   }
 
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode child = root.ChildAt(i);
     if (NameIs(child, "type")) {
-      // Ports read before a refused type stay in the inventory.
-      if (!AcceptReportType(ValueOf(child), path)) return 1;
+      // Ports read before a refused type stay in the report.
+      if (!AcceptReportType(ui, ValueOf(child), path)) {
+        reader.report.found_supported = false;
+        return reader.report;
+      }
     } else if (NameIs(child, "takes_effect")) {
-      reading.takes_effect = ValueOf(child);
+      reader.report.summary.takes_effect = ValueOf(child);
     } else if (NameIs(child, "devices")) {
       for (int j = 0; j < child.ChildCount(); ++j) {
         XmlNode device = child.ChildAt(j);
         if (!NameIs(device, "device")) continue;
-        if (ReadDevice(device, &reading) == Walk::kStop) return reading.result;
+        if (ReadDevice(reader, device) == Walk::kStop) return reader.report;
       }
     }
   }
-
-  if (RunFlags::IsSet(RunFlags::VersionOnlyReport)) {
-    WriteVersionOnlyReport(reading.last_active_version, reading.last_package_rom,
-                           reading.takes_effect);
-  }
-  return reading.result;
+  reader.report.read_to_end = true;
+  return reader.report;
 }
 
-int32_t DiscoverAdapters() {
-  if (DiscoveryCompleted()) return 0;
-  UI().Write("Started device discovery!\n");
-  LoadFirmwareCatalog();
-  const std::string command = DiscoveryCommand(kDiscoveryReportFile);
+Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
+                           ReportObserver* observer) {
+  ui.Write(msg::kDiscoveryStarted);
+  LoadFirmwareCatalog(catalog, ui);
   platform::RemoveFile(kDiscoveryReportFile);
-  // A discovery that failed earlier may have left ports behind; never list them twice.
-  ResetDiscovery();
 
-  uint32_t exit_code = 0;
-  bool ran = RunExternalCommand(command, "", &exit_code);
-  bool discovered = ran && exit_code == 0 && FileExists(kDiscoveryReportFile) &&
-                    ReadDiscoveryReport(kDiscoveryReportFile) == 0;
-  if (discovered) {
-    MarkDiscoveryCompleted();
-    UI().Write("Device discovery completed successfully!\n");
-  } else {
-    if (!FileExists(kDiscoveryReportFile)) UI().Write("Could not generate discovery file.\n");
-    UI().Write("Device discovery failed with error code %d\n", static_cast<int32_t>(exit_code));
+  Discovery discovery;
+  ToolResult run = tool.Discover(kDiscoveryReportFile);
+  discovery.exit_code = static_cast<int32_t>(run.exit_code);
+  bool discovered = false;
+  if (run.Succeeded() && platform::FileExists(kDiscoveryReportFile)) {
+    DiscoveryReport report = ReadDiscoveryReport(kDiscoveryReportFile, *catalog, ui);
+    if (report.read_to_end && observer) observer->ReportRead(report.summary);
+    discovered = report.found_supported;
+    discovery.ports = std::move(report.ports);
   }
-  if (FileExists(kDiscoveryReportFile)) platform::RemoveFile(kDiscoveryReportFile);
-  return static_cast<int32_t>(exit_code);
+  if (discovered) {
+    discovery.completed = true;
+    ui.Write(msg::kDiscoveryCompleted);
+  } else {
+    if (!platform::FileExists(kDiscoveryReportFile)) ui.Write(msg::kNoDiscoveryFile);
+    ui.Write(msg::kDiscoveryFailed, discovery.exit_code);
+  }
+  if (platform::FileExists(kDiscoveryReportFile)) platform::RemoveFile(kDiscoveryReportFile);
+  return discovery;
 }

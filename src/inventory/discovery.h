@@ -4,9 +4,46 @@
 #include <cstdint>
 #include <string>
 
-// Runs one discovery unless one has completed (then returns 0 at once). Returns the tool's
-// exit code (98 when it could not be started); whether ports were found is told by the
-// inventory, not by the result.
-int32_t DiscoverAdapters();
-// Reads one report into the inventory: 0 when a supported port was added by this call.
-int32_t ReadDiscoveryReport(const std::string& path);
+#include "inventory/adapter_inventory.h"
+#include "inventory/catalog.h"
+#include "tool/flash_tool.h"
+#include "ui/user_interface.h"
+
+// What a report tells besides its ports; the -v report carries these texts.
+struct VersionSummary {
+  std::string current_version;  // of the last port listed, supported or not
+  std::string package_version;  // the package firmware of the last supported port
+  std::string takes_effect;
+};
+
+// Told when a report has been read to its end, before discovery logs its outcome.
+class ReportObserver {
+ public:
+  virtual void ReportRead(const VersionSummary& summary) = 0;
+
+ protected:
+  ~ReportObserver() = default;
+};
+
+struct DiscoveryReport {
+  AdapterInventory ports;        // what was read, also when the reading stopped early
+  bool found_supported = false;  // a supported port was read
+  bool read_to_end = false;      // neither refused nor stopped
+  VersionSummary summary;
+};
+
+struct Discovery {
+  AdapterInventory ports;
+  int32_t exit_code = 0;  // the tool's (98 when it could not be started)
+  bool completed = false;
+};
+
+// Reads one report written by the tool.
+DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
+                                    UserInterface& ui);
+
+// Loads the catalog, has the tool write its report into the package directory, reads it and
+// deletes it. Ports read from a report that failed come back all the same; the caller
+// decides what to do with them.
+Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
+                           ReportObserver* observer = nullptr);

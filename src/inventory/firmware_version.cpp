@@ -6,10 +6,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "ui/user_interface.h"
-
-const FirmwareVersion DependencyThresholdVersion(4, 0, 555);
-
 namespace {
 
 constexpr size_t kWorkingBuffer = 256;
@@ -34,9 +30,6 @@ char* PastLast(char* cursor, char c) {
 }
 
 }  // namespace
-
-FirmwareVersion::FirmwareVersion(uint32_t major, uint32_t minor, uint32_t build)
-    : major_(major), minor_(minor), build_(build), three_part_(true) {}
 
 FirmwareVersion::FirmwareVersion(const FirmwareVersion& other)
     : major_(other.major_),
@@ -89,7 +82,6 @@ void FirmwareVersion::Parse(const char* source, bool three_part) {
   }
   three_part_ = three_part;
   Format();
-  if (HasUserInterface()) UI().Trace("Parsed version to be %s \n", text_);
 }
 
 const char* FirmwareVersion::Format() {

@@ -9,7 +9,8 @@ class FirmwareVersion {
   // Cleared: 0.0, two parts, empty text.
   FirmwareVersion() = default;
   // Three parts, empty text.
-  FirmwareVersion(uint32_t major, uint32_t minor, uint32_t build);
+  constexpr FirmwareVersion(uint32_t major, uint32_t minor, uint32_t build)
+      : major_(major), minor_(minor), build_(build), three_part_(true) {}
   // Copies the numbers; the text starts empty.
   FirmwareVersion(const FirmwareVersion& other);
   // Copies the numbers and empties the text, unless the two compare equal (this as the left
@@ -18,7 +19,8 @@ class FirmwareVersion {
 
   void Clear();
   // Reads a version text (see the cursor rules in the implementation); null or empty
-  // changes nothing. Texts of 256 characters or more are cut to 255 first.
+  // changes nothing. Texts of 256 characters or more are cut to 255 first. Callers
+  // trace the result for -debug.
   void Parse(const char* source, bool three_part);
   // Renders into text() and returns it.
   const char* Format();
@@ -45,4 +47,4 @@ class FirmwareVersion {
 };
 
 // 4.0.555: the dividing line of the driver rule and the hardware-flags check.
-extern const FirmwareVersion DependencyThresholdVersion;
+inline constexpr FirmwareVersion DependencyThresholdVersion(4, 0, 555);

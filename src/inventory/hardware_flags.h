@@ -1,21 +1,30 @@
 // After a run that found adapters: disables the iPE/dPE setting of ports at 4.0.555.
 #pragma once
 
-#include <cstddef>
 #include <string>
 
+#include "inventory/adapter_inventory.h"
+#include "inventory/catalog.h"
+#include "inventory/discovery.h"
+#include "tool/flash_tool.h"
+#include "ui/user_interface.h"
+
 // What a query tells about a port's iPE/dPE setting.
-enum HardwareFlagsState : int {
-  kHardwareFlagsDisabled = 0,
-  kHardwareFlagsActive = 3,
-  kHardwareFlagsUnknown = 9,  // the query did not run, failed or found no matching line
+enum class HardwareFlagsState {
+  kDisabled,
+  kActive,
+  kUnknown,  // the query did not run, failed or found no matching line
 };
 
-void RunHardwareFlagsCheck();
+// Discovers the ports afresh (the observer sees the report as in any discovery), then
+// examines every port at 4.0.555.
+void RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
+                           ReportObserver* observer = nullptr);
 
-// True when the adapter at index runs exactly 4.0.555, the only firmware with the setting.
-bool HasHardwareFlagsFirmware(size_t index);
-// Asks the flash tool for the adapter's setting; the capture file is removed afterwards.
-HardwareFlagsState QueryHardwareFlags(size_t index);
+// True when the port runs exactly 4.0.555, the only firmware with the setting.
+bool HasHardwareFlagsFirmware(const AdapterRecord& adapter);
+// Asks the flash tool for the port's setting; the capture file is removed afterwards.
+HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
+                                      UserInterface& ui);
 // Reads a capture of the tool's --info output; logs the line that decides.
-HardwareFlagsState ReadHardwareFlagsCapture(const std::string& path);
+HardwareFlagsState ReadHardwareFlagsCapture(const std::string& path, UserInterface& ui);

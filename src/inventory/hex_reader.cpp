@@ -13,21 +13,17 @@ int HexDigit(char c) {
   return -1;
 }
 
-[[noreturn]] void Fail(const char* why) {
-  throw InvalidHexNumber(why);
-}
-
 }  // namespace
 
-int32_t ReadStrictHex(const char* text) {
-  if (!text) Fail("no text");
+std::optional<int32_t> ReadStrictHex(const char* text) {
+  if (!text) return std::nullopt;
   const char* p = text;
   while (IsSpace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   // A 0x not followed by a digit is a lone 0 with the x left over.
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigit(p[2]) >= 0) p += 2;
-  if (HexDigit(*p) < 0) Fail("no digits");
+  if (HexDigit(*p) < 0) return std::nullopt;
 
   // Accumulation stops growing past the range, so any number of digits is safe.
   constexpr int64_t kCap = int64_t{INT32_MAX} + 1;
@@ -36,7 +32,7 @@ int32_t ReadStrictHex(const char* text) {
     magnitude = magnitude * 16 + HexDigit(*p);
     if (magnitude > kCap) magnitude = kCap;
   }
-  if (*p != '\0') Fail("characters left over");
-  if (negative ? magnitude >= kCap : magnitude >= INT32_MAX) Fail("out of range");
+  if (*p != '\0') return std::nullopt;
+  if (negative ? magnitude >= kCap : magnitude >= INT32_MAX) return std::nullopt;
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }

@@ -2,16 +2,10 @@
 #pragma once
 
 #include <cstdint>
-#include <stdexcept>
-
-// Raised for text that is not one whole signed 32-bit hexadecimal number.
-class InvalidHexNumber : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
+#include <optional>
 
 // Optional leading white space, an optional sign and an optional 0x, then hexadecimal digits
-// up to the end of the text. Throws InvalidHexNumber for null or empty text, any character
-// left over, and values outside the signed 32-bit range; the limits 7FFFFFFF and -80000000
-// are refused too, since a clamping reader cannot tell them from an overflow.
-int32_t ReadStrictHex(const char* text);
+// up to the end of the text. Nothing for null or empty text, any character left over, and
+// values outside the signed 32-bit range; the limits 7FFFFFFF and -80000000 are refused too,
+// since a clamping reader cannot tell them from an overflow.
+std::optional<int32_t> ReadStrictHex(const char* text);

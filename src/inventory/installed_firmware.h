@@ -1,16 +1,16 @@
-// The read-only outputs: the -c table, the version-only report and the -ql check.
+// The read-only outputs: the -c table and the version-only report.
 #pragma once
 
 #include <string>
 
-// Shown when discovery leaves no supported port to work on.
-constexpr const char kNoSupportedAdapters[] =
-    "No supported network adapters for firmware upgrade.\n";
+#include "inventory/adapter_inventory.h"
+#include "inventory/discovery.h"
+#include "ui/user_interface.h"
 
-// -c: the installed and available firmware of every supported port.
-int ShowInstalledFirmware();
-// -ql: whether the version-only report file exists after discovery.
-int CheckVersionOnlyReport();
-// -v: saves the small version-only report to ReportFileName and logs its text.
-void WriteVersionOnlyReport(const std::string& current_version, const std::string& package_version,
-                            const std::string& takes_effect);
+// -c: one block per supported port, as text.
+std::string InstalledFirmwareTable(const AdapterInventory& inventory);
+
+// -v: saves the small version-only report to path and logs its text. A failed save is not
+// reported: -ql tells afterwards whether the file exists.
+void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
+                            UserInterface& ui);

@@ -25,10 +25,12 @@ std::string TempDirectory();
 // Creates one directory; false when it could not be created (it may exist already).
 bool MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
+// True when a status query on the path succeeds; a directory of that name counts too.
+bool FileExists(const std::string& path);
 
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
-// The running executable's file version, "a.b.c.d", or "" when it carries none.
+// The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.
 std::string OwnFileVersion();
 
 // Product version of a file's VERSIONINFO resource: the most and least significant

@@ -1,16 +1,14 @@
 #include "ui/user_interface.h"
 
-#include <strings.h>
 #include <cctype>
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
 
-#include "app/run_flags.h"
+#include "messages/messages.h"
+#include "platform/text.h"
 
 namespace {
-
-UserInterface* g_ui = nullptr;
 
 QV_PRINTF(1, 0) std::string FormatV(const char* format, va_list args) {
   va_list copy;
@@ -23,27 +21,32 @@ QV_PRINTF(1, 0) std::string FormatV(const char* format, va_list args) {
   return text;
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  return strcasecmp(a, b) == 0;
-}
-
 // The answer a typed line stands for; blanks count as characters.
-int DecideAnswer(const char* line) {
+Answer DecideAnswer(const std::string& line) {
+  using platform::EqualsIgnoringCase;
   switch (std::tolower(static_cast<unsigned char>(line[0]))) {
     case 'y':
-      return EqualsIgnoringCase(line, "y") || EqualsIgnoringCase(line, "yes") ? kAnswerYes
-                                                                              : kAnswerNo;
+      return EqualsIgnoringCase(line, "y") || EqualsIgnoringCase(line, "yes") ? Answer::kYes
+                                                                              : Answer::kNo;
     case 'q':
-      return EqualsIgnoringCase(line, "q") || EqualsIgnoringCase(line, "quit") ? kAnswerQuit
-                                                                               : kAnswerNo;
+      return EqualsIgnoringCase(line, "q") || EqualsIgnoringCase(line, "quit") ? Answer::kQuit
+                                                                               : Answer::kNo;
     case 'c':
-      return EqualsIgnoringCase(line, "c") ? kAnswerNextAdapter : kAnswerNo;
+      return EqualsIgnoringCase(line, "c") ? Answer::kNextAdapter : Answer::kNo;
     default:
-      return kAnswerNo;
+      return Answer::kNo;
   }
 }
 
 }  // namespace
+
+std::string FormatText(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatV(format, args);
+  va_end(args);
+  return text;
+}
 
 UserInterface::UserInterface(const std::string& log_path, int columns, int rows, std::FILE* input,
                              std::FILE* output)
@@ -63,8 +66,7 @@ bool UserInterface::OpenLog() {
   if (log_) return true;
   log_ = std::fopen(log_path_.c_str(), "a");
   if (!log_) {
-    Trace("UserInterface::Write(): fopen() %s failed %lu\n", log_path_.c_str(),
-          static_cast<unsigned long>(errno));
+    Trace(msg::kLogOpenFailed, log_path_.c_str(), static_cast<unsigned long>(errno));
     return false;
   }
   return true;
@@ -118,30 +120,18 @@ void UserInterface::Trace(const char* format, ...) {
   std::fflush(log_);
 }
 
-int UserInterface::Ask(const std::string& question, int silent_answer, int forced_answer,
-                       int empty_answer, const char* default_text) {
-  if (silent_) return RunFlags::IsSet(RunFlags::Force) ? forced_answer : silent_answer;
-  if (assume_default_) return silent_answer;
+Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& defaults) {
+  if (silent_ || assume_default_) return defaults.silent_answer;
 
-  Print("%s y/n/q/c (%s):", question.c_str(), default_text);
+  Print(msg::kQuestion, question.c_str(), defaults.default_text);
   char line[80];
   if (!std::fgets(line, sizeof line, input_)) {
-    Print("Unknown input problem!\nQuit...\n");
-    return kAnswerNo;
+    Print(msg::kInputProblem);
+    return Answer::kNo;
   }
-  Write("%s", line);
+  Write(msg::kText, line);
   size_t length = std::strlen(line);
   if (length > 0 && line[length - 1] == '\n') line[--length] = '\0';
-  if (length == 0) return empty_answer;
+  if (length == 0) return defaults.empty_answer;
   return DecideAnswer(line);
-}
-
-UserInterface& UI() {
-  return *g_ui;
-}
-bool HasUserInterface() {
-  return g_ui != nullptr;
-}
-void InstallUserInterface(UserInterface* ui) {
-  g_ui = ui;
 }

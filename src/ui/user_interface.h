@@ -1,5 +1,5 @@
-// Every user-visible text passes through the one UserInterface: the console, the log
-// file, the debug trace and the y/n/q/c question.
+// Every user-visible text passes through the one UserInterface of a run: the console, the
+// log file, the debug trace and the y/n/q/c question.
 #pragma once
 
 #include <cstdio>
@@ -14,8 +14,25 @@
 #define QV_PRINTF(fmt, args) __attribute__((format(gnu_printf, fmt, args)))
 #endif
 
-// Answer codes of UserInterface::Ask.
-enum Answer { kAnswerYes = 0, kAnswerNo = 1, kAnswerQuit = 2, kAnswerNextAdapter = 3 };
+// A printf format filled in, as a string.
+std::string FormatText(const char* format, ...) QV_PRINTF(1, 2);
+
+// What one question was answered with.
+enum class Answer { kYes, kNo, kQuit, kNextAdapter };
+
+// How questions are answered without a person: silent runs and -y take the silent answer.
+struct AnswerModes {
+  bool silent = false;
+  bool assume_default = false;
+};
+
+// The defaults of one question: silent_answer serves silent and assume-default runs,
+// empty_answer an empty input line; default_text is shown in parentheses.
+struct QuestionDefaults {
+  Answer silent_answer = Answer::kYes;
+  Answer empty_answer = Answer::kYes;
+  const char* default_text = "y";
+};
 
 class UserInterface {
  public:
@@ -37,11 +54,7 @@ class UserInterface {
   // Log, only with -debug and without -s.
   void Trace(const char* format, ...) QV_PRINTF(2, 3);
 
-  // Asks the question and returns an Answer. silent_answer serves silent and assume-default
-  // runs, forced_answer silent runs with -f, empty_answer an empty input line;
-  // default_text is shown in parentheses.
-  int Ask(const std::string& question, int silent_answer, int forced_answer, int empty_answer,
-          const char* default_text);
+  Answer Ask(const std::string& question, const QuestionDefaults& defaults);
 
   const std::string& log_path() const { return log_path_; }
 
@@ -59,8 +72,3 @@ class UserInterface {
   std::FILE* input_;
   std::FILE* output_;
 };
-
-// The process-wide UserInterface. Start-up creates it; tests install their own.
-UserInterface& UI();
-bool HasUserInterface();
-void InstallUserInterface(UserInterface* ui);

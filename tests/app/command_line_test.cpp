@@ -5,7 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "app/run_flags.h"
 #include "support/ui_capture.h"
 
 namespace {
@@ -22,48 +21,63 @@ struct Args {
   std::vector<char*> pointers;
 };
 
-// Parses and checks like the start of a run; true when the line is accepted.
-bool Accepts(std::vector<std::string> words) {
-  RunFlags::Reset();
+ParsedCommandLine Parse(std::vector<std::string> words) {
   Args args(std::move(words));
-  return ParseCommandLine(args.argc(), args.argv()) && CheckOptionCompatibility();
+  return ParseCommandLine(args.argc(), args.argv());
 }
 
-TEST(CommandLine, EveryOptionWordSetsItsBit) {
+bool Accepts(std::vector<std::string> words) {
+  return Parse(std::move(words)).accepted;
+}
+
+// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file.
+std::string Describe(const Options& o) {
+  std::string text = std::to_string(static_cast<int>(o.mode)) + " ";
+  for (bool bit : {o.update.report_only, o.update.rewrite, o.update.force, o.update.downgrade,
+                   o.answers.silent, o.answers.assume_default, o.debug})
+    text += bit ? '1' : '0';
+  return text + " " + o.report_file;
+}
+
+TEST(CommandLine, EveryOptionWordSetsItsOption) {
   struct Case {
-    const char* word;
-    uint32_t bit;
+    std::vector<std::string> words;
+    const char* options;
   } cases[] = {
-      {"-c", RunFlags::ShowInstalled},
-      {"-debug", RunFlags::Debug},
-      {"-e", RunFlags::Rewrite},
-      {"-REWRITE", RunFlags::Rewrite},
-      {"-f", RunFlags::Force},
-      {"-g", RunFlags::Downgrade},
-      {"-Downgrade", RunFlags::Downgrade},
-      {"-n", RunFlags::ReportOnly},
-      {"-ql", RunFlags::VersionOnlyCheck},
-      {"-s", RunFlags::Silent},
-      {"-y", RunFlags::AssumeDefault},
+      {{}, "0 0000000 "},
+      {{"-c"}, "1 0000000 "},
+      {{"-d", "r.xml"}, "2 0000000 r.xml"},
+      {{"-u", "r.xml"}, "3 0000000 r.xml"},
+      {{"-ql"}, "4 0000000 "},
+      {{"-v", "r.xml"}, "5 0000000 r.xml"},
+      {{"-ql", "-u", "r.xml"}, "3 0000000 r.xml"},  // the apply mode wins
+      {{"-n"}, "0 1000000 "},
+      {{"-e"}, "0 0100000 "},
+      {{"-REWRITE"}, "0 0100000 "},
+      {{"-f"}, "0 0010000 "},
+      {{"-g"}, "0 0001000 "},
+      {{"-Downgrade"}, "0 0001000 "},
+      {{"-s"}, "0 0000100 "},
+      {{"-y"}, "0 0000010 "},
+      {{"-debug"}, "0 0000001 "},
   };
   for (const Case& c : cases) {
-    EXPECT_TRUE(Accepts({c.word})) << c.word;
-    EXPECT_EQ(RunFlags::Value(), c.bit) << c.word;
+    ParsedCommandLine parsed = Parse(c.words);
+    EXPECT_TRUE(parsed.accepted) << c.options;
+    EXPECT_EQ(Describe(parsed.options), c.options);
   }
-  RunFlags::Reset();
 }
 
 TEST(CommandLine, SlashOptionsAreRewrittenInPlace) {
-  RunFlags::Reset();
   Args args({"/S"});
-  EXPECT_TRUE(ParseCommandLine(args.argc(), args.argv()));
+  ParsedCommandLine parsed = ParseCommandLine(args.argc(), args.argv());
+  EXPECT_TRUE(parsed.accepted);
   EXPECT_STREQ(args.argv()[1], "-S");
-  EXPECT_TRUE(RunFlags::IsSet(RunFlags::Silent));
+  EXPECT_TRUE(parsed.options.answers.silent);
 
   Args question({"/?"});
-  EXPECT_FALSE(ParseCommandLine(question.argc(), question.argv()));
+  EXPECT_FALSE(ParseCommandLine(question.argc(), question.argv()).accepted);
   EXPECT_STREQ(question.argv()[1], "-?");
-  RunFlags::Reset();
 }
 
 TEST(CommandLine, HelpAndUnknownWordsAreRejected) {
@@ -72,38 +86,33 @@ TEST(CommandLine, HelpAndUnknownWordsAreRejected) {
   EXPECT_FALSE(Accepts({"-HELP"}));
   EXPECT_FALSE(Accepts({"-x"}));
   EXPECT_FALSE(Accepts({"-NO_OVERWRITE"}));
-  // The help word stops parsing, but what came before it stays set.
-  EXPECT_FALSE(Accepts({"-c", "-h"}));
-  EXPECT_TRUE(RunFlags::IsSet(RunFlags::ShowInstalled));
-  RunFlags::Reset();
+  // The help word stops parsing, but what came before it stays set: -s -h shows the usage
+  // text in the log only.
+  ParsedCommandLine parsed = Parse({"-s", "-h", "-c"});
+  EXPECT_FALSE(parsed.accepted);
+  EXPECT_EQ(Describe(parsed.options), "0 0000100 ");
 }
 
 TEST(CommandLine, NoOverwriteWordsAreIgnoredAnywhere) {
   EXPECT_TRUE(Accepts({"x-no_overwritey"}));
-  EXPECT_EQ(RunFlags::Value(), 0u);
+  EXPECT_EQ(Describe(Parse({"x-no_overwritey"}).options), "0 0000000 ");
   EXPECT_TRUE(Accepts({"-no_overwrite", "-c"}));
 }
 
 TEST(CommandLine, FileNamesFollowTheirOption) {
   EXPECT_FALSE(Accepts({"-d"}));
-  EXPECT_TRUE(Accepts({"-d", "-s"}));  // -s is the file name here
-  EXPECT_EQ(ReportFileName(), "-s");
-  EXPECT_FALSE(RunFlags::IsSet(RunFlags::Silent));
-
-  EXPECT_TRUE(Accepts({"-d", "a.xml", "-d", "b.xml"}));
-  EXPECT_EQ(ReportFileName(), "b.xml");
+  EXPECT_EQ(Describe(Parse({"-d", "-s"}).options), "2 0000000 -s");  // -s is the file name
+  EXPECT_EQ(Describe(Parse({"-d", "a.xml", "-d", "b.xml"}).options), "2 0000000 b.xml");
   EXPECT_FALSE(Accepts({"-d", "a.xml", "-u", "b.xml"}));
-  EXPECT_TRUE(Accepts({"-v", "report.xml", "-s"}));
-  EXPECT_EQ(ReportFileName(), "report.xml");
+  EXPECT_EQ(Describe(Parse({"-v", "report.xml", "-s"}).options), "5 0000100 report.xml");
 }
 
 TEST(CommandLine, FileNamesLongerThan259CharactersAreRejected) {
-  EXPECT_TRUE(Accepts({"-d", std::string(259, 'a')}));
-  EXPECT_EQ(ReportFileName().size(), 259u);
-  EXPECT_FALSE(Accepts({"-d", std::string(260, 'a')}));
-  EXPECT_TRUE(ReportFileName().empty());
+  EXPECT_EQ(Parse({"-d", std::string(259, 'a')}).options.report_file.size(), 259u);
+  ParsedCommandLine parsed = Parse({"-d", std::string(260, 'a')});
+  EXPECT_FALSE(parsed.accepted);
+  EXPECT_TRUE(parsed.options.report_file.empty());
   EXPECT_FALSE(Accepts({"-u", std::string(300, 'b')}));
-  RunFlags::Reset();
 }
 
 TEST(CompatibilityMatrix, AllowsOnlyTheListedPairs) {
@@ -131,7 +140,6 @@ TEST(CompatibilityMatrix, AllowsOnlyTheListedPairs) {
       EXPECT_EQ(Accepts(words), expected) << a << " " << b;
     }
   }
-  RunFlags::Reset();
 }
 
 TEST(CompatibilityMatrix, DebugCombinesWithEverythingAndTriplesByPairs) {
@@ -139,13 +147,12 @@ TEST(CompatibilityMatrix, DebugCombinesWithEverythingAndTriplesByPairs) {
   EXPECT_TRUE(Accepts({"-e", "-g", "-y", "-debug"}));
   EXPECT_TRUE(Accepts({"-u", "x.xml", "-y", "-ql"}));
   EXPECT_FALSE(Accepts({"-u", "x.xml", "-y", "-c"}));
-  RunFlags::Reset();
 }
 
 TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
   test::CapturedUi capture;
   std::string path = "C:\\tools\\pkg\\Quorvane.exe";
-  ShowUsage(&path[0]);
+  ShowUsage(capture.ui(), &path[0]);
   std::string console = capture.Console();
   EXPECT_EQ(console.rfind("USAGE: Quorvane [-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] "
                           "[-u <filename>] [-y]\nWith no options",
@@ -159,7 +166,7 @@ TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
 TEST(Usage, KeepsTheWholeNameWhenTheDotIsInADirectory) {
   test::CapturedUi capture;
   std::string path = "C:\\pkg.v2\\Quorvane";
-  ShowUsage(&path[0]);
+  ShowUsage(capture.ui(), &path[0]);
   EXPECT_EQ(capture.Console().rfind("USAGE: Quorvane [-c]", 0), 0u);
 }
 

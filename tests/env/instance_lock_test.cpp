@@ -33,7 +33,7 @@ class InstanceLockTest : public ::testing::Test {
 
 TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
   test::CapturedUi capture;
-  EXPECT_TRUE(VerifyInstance());
+  EXPECT_TRUE(VerifyInstance(capture.ui()));
   EXPECT_EQ(capture.Log(), "Checking for any other instance of RavAre tool!\n");
   EXPECT_EQ(capture.Console(), "");
 }
@@ -41,7 +41,7 @@ TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
 TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
   test::CapturedUi capture;
   test::WriteBytes(LockFilePath(), "");
-  EXPECT_TRUE(VerifyInstance());
+  EXPECT_TRUE(VerifyInstance(capture.ui()));
   EXPECT_FALSE(test::Exists(LockFilePath()));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
@@ -51,7 +51,7 @@ TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
 TEST_F(InstanceLockTest, UndeletableLockStopsTheProgram) {
   test::CapturedUi capture;
   ASSERT_TRUE(platform::MakeDirectory(LockFilePath()));
-  EXPECT_FALSE(VerifyInstance());
+  EXPECT_FALSE(VerifyInstance(capture.ui()));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
             "Error: last session did not close gracefully.  Unable to clear lock.\n");

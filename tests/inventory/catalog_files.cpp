@@ -2,8 +2,6 @@
 
 #include <filesystem>
 
-#include "inventory/catalog.h"
-
 namespace test {
 
 ScopedCurrentDirectory::ScopedCurrentDirectory(const std::string& path)
@@ -27,10 +25,11 @@ std::string CatalogEntryXml(const std::string& venid, const std::string& devid,
          subvenid + "\" subdevid=\"" + subdevid + "\" rom=\"" + rom + "\" fwFile=\"p3fw.bin\"/>\n";
 }
 
-void LoadCatalogFrom(const TempDir& dir, const std::string& text) {
+void LoadCatalogFrom(const TempDir& dir, const std::string& text, FirmwareCatalog* catalog,
+                     UserInterface& ui) {
   WriteBytes(dir.File(kSupportingFileName), text);
   ScopedCurrentDirectory cwd(dir.path());
-  LoadFirmwareCatalog();
+  LoadFirmwareCatalog(catalog, ui);
 }
 
 }  // namespace test

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "inventory/catalog.h"
 #include "support/files.h"
 
 namespace test {
@@ -26,6 +27,7 @@ std::string CatalogEntryXml(const std::string& venid, const std::string& devid,
                             const std::string& subvenid, const std::string& subdevid,
                             const std::string& rom);
 // Writes NICFWData.xml into dir and loads it from there.
-void LoadCatalogFrom(const TempDir& dir, const std::string& text);
+void LoadCatalogFrom(const TempDir& dir, const std::string& text, FirmwareCatalog* catalog,
+                     UserInterface& ui);
 
 }  // namespace test

@@ -12,11 +12,9 @@ using test::CatalogText;
 
 class CatalogTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetFirmwareCatalog(); }
-  void TearDown() override { ResetFirmwareCatalog(); }
+  void Load(const std::string& text) { test::LoadCatalogFrom(dir_, text, &catalog_, ui_.ui()); }
 
-  void Load(const std::string& text) { test::LoadCatalogFrom(dir_, text); }
-
+  FirmwareCatalog catalog_;
   test::CapturedUi ui_;
   test::TempDir dir_;
 };
@@ -28,9 +26,9 @@ TEST(CatalogKey, PadsShortTextsWithZerosAndKeepsLongOnes) {
 
 TEST_F(CatalogTest, ReadsEntriesTwoLevelsDown) {
   Load(CatalogText(CatalogEntryXml("4040", "100", "1234", "00AB", "4.0.556")));
-  ASSERT_EQ(FirmwareCatalog().size(), 1u);
-  const CatalogEntry& entry = FirmwareCatalog().begin()->second;
-  EXPECT_EQ(FirmwareCatalog().begin()->first, "4040-0100-1234-00AB");
+  ASSERT_EQ(catalog_.size(), 1u);
+  const CatalogEntry& entry = catalog_.begin()->second;
+  EXPECT_EQ(catalog_.begin()->first, "4040-0100-1234-00AB");
   EXPECT_EQ(entry.name, "P3 Adapter");
   EXPECT_EQ(entry.devid, "100");
   EXPECT_EQ(entry.rom, "4.0.556");
@@ -51,16 +49,16 @@ TEST_F(CatalogTest, SkipsEntriesAtTheWrongDepthOrWithOtherNames) {
       "    <nic VenID=\"6666\" DEVID=\"1\" subVenId=\"1\" SubDevId=\"1\"/>\n"
       "  </nic>\n"
       "</nic_fw_package>\n");
-  ASSERT_EQ(FirmwareCatalog().size(), 2u);
+  ASSERT_EQ(catalog_.size(), 2u);
   // The nested entry element itself is read (its attributes are absent); its child is not.
-  EXPECT_EQ(FirmwareCatalog().count("000 -000 -000 -000 "), 1u);
-  EXPECT_EQ(FirmwareCatalog().count("6666-0001-0001-0001"), 1u);
+  EXPECT_EQ(catalog_.count("000 -000 -000 -000 "), 1u);
+  EXPECT_EQ(catalog_.count("6666-0001-0001-0001"), 1u);
 }
 
 TEST_F(CatalogTest, AbsentAttributesReadAsOneBlank) {
   Load(CatalogText("<nic venid=\"4040\" devid=\"0100\"/>\n"));
-  ASSERT_EQ(FirmwareCatalog().count("4040-0100-000 -000 "), 1u);
-  const CatalogEntry& entry = FirmwareCatalog().at("4040-0100-000 -000 ");
+  ASSERT_EQ(catalog_.count("4040-0100-000 -000 "), 1u);
+  const CatalogEntry& entry = catalog_.at("4040-0100-000 -000 ");
   EXPECT_EQ(entry.name, " ");
   EXPECT_EQ(entry.rom, " ");
   EXPECT_EQ(entry.fwFile, " ");
@@ -69,7 +67,7 @@ TEST_F(CatalogTest, AbsentAttributesReadAsOneBlank) {
 TEST_F(CatalogTest, EntryWithoutRomDoesNotInheritTheVersionBeforeIt) {
   Load(CatalogText(CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.556") +
                    "<nic venid=\"4040\" devid=\"0200\" subvenid=\"1234\" subdevid=\"00AB\"/>\n"));
-  const CatalogEntry& entry = FirmwareCatalog().at("4040-0200-1234-00AB");
+  const CatalogEntry& entry = catalog_.at("4040-0200-1234-00AB");
   EXPECT_EQ(entry.version.major(), 0u);
   EXPECT_EQ(entry.version.build(), 0u);
 }
@@ -77,25 +75,24 @@ TEST_F(CatalogTest, EntryWithoutRomDoesNotInheritTheVersionBeforeIt) {
 TEST_F(CatalogTest, LaterDuplicateWinsAndReloadKeepsOtherKeys) {
   Load(CatalogText(CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.556") +
                    CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.560")));
-  EXPECT_EQ(FirmwareCatalog().at("4040-0100-1234-00AB").rom, "4.0.560");
+  EXPECT_EQ(catalog_.at("4040-0100-1234-00AB").rom, "4.0.560");
 
   Load(CatalogText(CatalogEntryXml("4040", "0200", "1234", "00AB", "4.0.600")));
-  EXPECT_EQ(FirmwareCatalog().size(), 2u);
-  EXPECT_EQ(FirmwareCatalog().at("4040-0100-1234-00AB").rom, "4.0.560");
+  EXPECT_EQ(catalog_.size(), 2u);
+  EXPECT_EQ(catalog_.at("4040-0100-1234-00AB").rom, "4.0.560");
 }
 
-TEST_F(CatalogTest, FindCopiesAKnownEntryAndLogsAnUnknownOne) {
+TEST_F(CatalogTest, FindsAKnownEntryAndLogsAnUnknownOne) {
   Load(CatalogText(CatalogEntryXml("4040", "0100", "1234", "00ab", "4.0.556") +
                    CatalogEntryXml("4040", "0100", "1234", "00AC", "4.0.557")));
-  CatalogEntry entry;
-  EXPECT_EQ(FindCatalogEntry("4040-0100-1234-00AC", &entry), 0);
-  EXPECT_EQ(entry.rom, "4.0.557");
-  EXPECT_EQ(entry.version.build(), 557u);
+  const CatalogEntry* entry = FindCatalogEntry(catalog_, "4040-0100-1234-00AC", ui_.ui());
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->rom, "4.0.557");
+  EXPECT_EQ(entry->version.build(), 557u);
   EXPECT_EQ(ui_.Log(), "");
 
   // Lower-case letters in the file never match the upper-case text discovery builds.
-  EXPECT_EQ(FindCatalogEntry("4040-0100-1234-00AB", &entry), 1);
-  EXPECT_EQ(entry.rom, "4.0.557");  // unchanged
+  EXPECT_FALSE(FindCatalogEntry(catalog_, "4040-0100-1234-00AB", ui_.ui()));
   EXPECT_EQ(ui_.Log(),
             "NIC with PCI ID 4040-0100-1234-00AB is not identified as a supported VAroru P3 "
             "NIC.\n");
@@ -106,9 +103,9 @@ TEST_F(CatalogTest, MissingFileLogsBothLinesAndKeepsTheTable) {
   test::TempDir empty;
   {
     test::ScopedCurrentDirectory cwd(empty.path());
-    LoadFirmwareCatalog();
+    LoadFirmwareCatalog(&catalog_, ui_.ui());
   }
-  EXPECT_EQ(FirmwareCatalog().size(), 1u);
+  EXPECT_EQ(catalog_.size(), 1u);
   EXPECT_EQ(ui_.Log(),
             "Loading configuration file NICFWData.xml failed. Error code: 10.\n"
             "File Not found!- Please make sure nxflash.exe and nxflash_x86.exe are present in "
@@ -117,7 +114,7 @@ TEST_F(CatalogTest, MissingFileLogsBothLinesAndKeepsTheTable) {
 
 TEST_F(CatalogTest, FileWithoutThePackageRootLogsOnlyTheCode) {
   Load("<other><nic><nic venid=\"4040\"/></nic></other>\n");
-  EXPECT_TRUE(FirmwareCatalog().empty());
+  EXPECT_TRUE(catalog_.empty());
   EXPECT_EQ(ui_.Log(), "Loading configuration file NICFWData.xml failed. Error code: 11.\n");
 }
 

@@ -3,13 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
 #include "inventory/catalog_files.h"
-#include "support/sim.h"
+#include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
-#include "xml/xml_node.h"
 
 namespace {
 
@@ -49,21 +45,22 @@ bool Contains(const std::string& text, const std::string& part) {
 class ReadReportTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ResetDiscovery();
-    ResetFirmwareCatalog();
     test::LoadCatalogFrom(
-        dir_, test::CatalogText(test::CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.556")));
-  }
-  void TearDown() override {
-    ResetDiscovery();
-    ResetFirmwareCatalog();
+        dir_, test::CatalogText(test::CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.556")),
+        &catalog_, ui_.ui());
   }
 
+  // 0 when a supported port was read, as the tool's callers count it.
   int32_t Read(const std::string& report) {
     test::WriteBytes(path_, report);
-    return ReadDiscoveryReport(path_);
+    report_ = ReadDiscoveryReport(path_, catalog_, ui_.ui());
+    return report_.found_supported ? 0 : 1;
   }
+  size_t Ports() const { return report_.ports.size(); }
+  const AdapterRecord& Port(size_t i) const { return report_.ports.at(i); }
 
+  FirmwareCatalog catalog_;
+  DiscoveryReport report_;
   test::CapturedUi ui_;
   test::TempDir dir_;
   std::string path_ = dir_.File("report.xml");
@@ -73,9 +70,9 @@ TEST_F(ReadReportTest, KeepsASupportedPortWithEveryField) {
   std::string extra = Element("action", "  skip  ") + Element("shared", "no") +
                       Element("duration", "30") + Element("message", "Flash it");
   ASSERT_EQ(Read(Report(Device("  NIC1 ", "0x100", FwItem("ROM", "4.0.534", extra)))), 0);
-  ASSERT_EQ(SupportedAdapterCount(), 1u);
-  ASSERT_EQ(AdapterListLength(), 1u);
-  AdapterRecord& r = AdapterAt(0);
+  ASSERT_EQ(Ports(), 1u);
+  ASSERT_EQ(Ports(), 1u);
+  const AdapterRecord& r = Port(0);
   EXPECT_EQ(r.device_id, "NIC1");
   EXPECT_EQ(r.bdf, "4:0.1");
   EXPECT_EQ(r.pci_id, "4040-0100-1234-00AB");
@@ -100,15 +97,14 @@ TEST_F(ReadReportTest, KeepsEveryPortInReportOrderAndSkipsUnsupportedOnes) {
   ASSERT_EQ(
       Read(Report(Device("NIC1") + Device("NIC9", "0200") + Device("NIC2", "0100", not_shared))),
       0);
-  ASSERT_EQ(AdapterListLength(), 2u);
-  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
-  EXPECT_EQ(AdapterAt(1).device_id, "NIC2");
-  EXPECT_FALSE(AdapterAt(1).shared);
+  ASSERT_EQ(Ports(), 2u);
+  EXPECT_EQ(Port(0).device_id, "NIC1");
+  EXPECT_EQ(Port(1).device_id, "NIC2");
+  EXPECT_FALSE(Port(1).shared);
   EXPECT_EQ(ui_.Log(), std::string("NIC with PCI ID 4040-0200-1234-00AB") + kUnsupported);
 
-  ResetDiscovery();
   EXPECT_EQ(Read(Report(Device("NIC9", "0200"))), 1);  // only unsupported ports: a failure
-  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(Ports(), 0u);
   EXPECT_EQ(Read(Report("")), 1);
 }
 
@@ -134,21 +130,21 @@ TEST_F(ReadReportTest, BadHexIdsWarnByFieldAndReadAsZero) {
 
 TEST_F(ReadReportTest, RefusesAReportOfAnotherType) {
   EXPECT_EQ(Read(Report(Device("NIC1"), "VARORU_NIC")), 1);
-  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(Ports(), 0u);
   EXPECT_EQ(Read(Report(Device("NIC1"), "rAvArE_NiC")), 1);
-  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(Ports(), 0u);
   EXPECT_EQ(ui_.Log(),
             "This VRIT tool can only be used to update P3-series VAroru NICs.\n"
             "Unexpected value 'rAvArE_NiC' in file " +
                 path_ + ". Expected 'RAVARE_NIC'.\n");
 }
 
-TEST_F(ReadReportTest, TypeAfterTheDevicesKeepsThePortsAlreadyAdded) {
+TEST_F(ReadReportTest, TypeAfterTheDevicesKeepsThePortsAlreadyRead) {
   std::string report = "<zelt_rom_discovery><devices>" + Device("NIC1") + "</devices>" +
                        Element("type", "VARORU_NIC") + "</zelt_rom_discovery>";
   EXPECT_EQ(Read(report), 1);
-  EXPECT_EQ(AdapterListLength(), 1u);
-  EXPECT_EQ(SupportedAdapterCount(), 1u);
+  EXPECT_EQ(Ports(), 1u);
+  EXPECT_EQ(Ports(), 1u);
 }
 
 TEST_F(ReadReportTest, FirmwareOfAnotherTypeStopsTheReading) {
@@ -157,28 +153,21 @@ TEST_F(ReadReportTest, FirmwareOfAnotherTypeStopsTheReading) {
       "nvram\n";
   EXPECT_EQ(Read(Report(Device("NIC1") + Device("NIC2", "0100", FwItem("nvram")) + Device("NIC3"))),
             0);
-  ASSERT_EQ(AdapterListLength(), 1u);
-  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
+  ASSERT_EQ(Ports(), 1u);
+  EXPECT_EQ(Port(0).device_id, "NIC1");
   EXPECT_EQ(ui_.Log(), warning);
 
-  ResetDiscovery();
   EXPECT_EQ(Read(Report(Device("NIC2", "0100", FwItem("nvram")) + Device("NIC3"))), 1);
-  EXPECT_EQ(AdapterListLength(), 0u);
+  EXPECT_EQ(Ports(), 0u);
 }
 
 TEST_F(ReadReportTest, UnloadableReportsLogTheirCode) {
-  EXPECT_EQ(ReadDiscoveryReport(dir_.File("absent.xml")), 1);
+  EXPECT_FALSE(ReadDiscoveryReport(dir_.File("absent.xml"), catalog_, ui_.ui()).found_supported);
   EXPECT_EQ(Read("<other/>"), 1);
   EXPECT_EQ(ui_.Log(), "Loading configuration file " + dir_.File("absent.xml") +
                            " failed. Error code: 10.\n"
                            "Loading configuration file " +
                            path_ + " failed. Error code: 11.\n");
-}
-
-TEST_F(ReadReportTest, CompletedDiscoveryReadsNothing) {
-  MarkDiscoveryCompleted();
-  EXPECT_EQ(Read(Report(Device("NIC1"))), 0);
-  EXPECT_EQ(AdapterListLength(), 0u);
 }
 
 TEST_F(ReadReportTest, MissingElementsLeaveAFreshRecord) {
@@ -187,69 +176,101 @@ TEST_F(ReadReportTest, MissingElementsLeaveAFreshRecord) {
                      Element("devid", "100") + Element("subvenid", "1234") +
                      Element("subdevid", "AB") + "</device>";
   ASSERT_EQ(Read(Report(Device("NIC1") + bare)), 0);
-  ASSERT_EQ(AdapterListLength(), 2u);
-  const AdapterRecord& r = AdapterAt(1);
+  ASSERT_EQ(Ports(), 2u);
+  const AdapterRecord& r = Port(1);
   EXPECT_EQ(r.bdf, ":.");
   EXPECT_EQ(r.active_version, "");
   EXPECT_EQ(r.installed_version.Compare(FirmwareVersion()), 0);
   EXPECT_EQ(r.macaddress, "");
 }
 
-// The substitute tool beside the test binary answers in the catalog's directory.
-TEST_F(ReadReportTest, ToolRunsOncePerDiscoveryAndReplacesWhatAFailedOneLeft) {
-  test::WriteSimConfig(dir_.path(), {test::SimPort()});
-  test::ScopedCurrentDirectory cwd(dir_.path());
-  AdapterRecord stale;
-  stale.device_id = "STALE";
-  AddAdapter(stale);
-  EXPECT_EQ(DiscoverAdapters(), 0);
-  EXPECT_EQ(DiscoverAdapters(), 0);  // completed: not run again
-  ASSERT_EQ(AdapterListLength(), 1u);
-  EXPECT_EQ(AdapterAt(0).device_id, "NIC1");
-  EXPECT_EQ(test::ReadCallLog(dir_.path()).size(), 1u);
+TEST_F(ReadReportTest, SummaryCarriesTheLastVersionsReadAndTheTakesEffectText) {
+  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC9", "0200", FwItem("rom", "4.0.999")))), 0);
+  EXPECT_TRUE(report_.read_to_end);
+  EXPECT_EQ(report_.summary.current_version, "4.0.999");  // the unsupported port read last
+  EXPECT_EQ(report_.summary.package_version, "4.0.556");
+  EXPECT_EQ(report_.summary.takes_effect, "reboot");
 
-  ResetDiscovery();
-  EXPECT_EQ(DiscoverAdapters(), 0);
-  EXPECT_EQ(AdapterListLength(), 1u);
-  EXPECT_EQ(test::ReadCallLog(dir_.path()).size(), 2u);
+  Read(Report(Device("NIC1") + Device("NIC2", "0100", FwItem("nvram"))));
+  EXPECT_FALSE(report_.read_to_end);
+  Read(Report(Device("NIC1"), "VARORU_NIC"));
+  EXPECT_FALSE(report_.read_to_end);
 }
 
-class VersionOnlyReportTest : public ReadReportTest {
+// Discovery through a fake tool, from the catalog's directory.
+class DiscoverTest : public ReadReportTest {
  protected:
-  void SetUp() override {
-    ReadReportTest::SetUp();
-    RunFlags::Set(RunFlags::VersionOnlyReport);
-    SetReportFileName(only_);
+  Discovery Discover() {
+    test::ScopedCurrentDirectory cwd(dir_.path());
+    ui_.ui().Write("--\n");
+    return DiscoverAdapters(tool_, &catalog_, ui_.ui(), &observer_);
+  }
+  std::string LogSinceLastRun() const {
+    std::string log = ui_.Log();
+    return log.substr(log.rfind("--\n") + 3);
   }
 
-  std::string ValueOf(const char* element) {
-    XmlNode root = XmlNode::LoadFile(only_.c_str(), "zelt_rom_discovery", nullptr);
-    const char* value = root.FindChild(element).AttributeValue("value");
-    return value ? value : "(none)";
-  }
+  struct Observer : ReportObserver {
+    void ReportRead(const VersionSummary& s) override { seen.push_back(s.current_version); }
+    std::vector<std::string> seen;
+  };
 
-  std::string only_ = dir_.File("versions.xml");
+  test::FakeFlashTool tool_;
+  Observer observer_;
 };
 
-TEST_F(VersionOnlyReportTest, CarriesTheLastVersionsReadAndTheTakesEffectText) {
-  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC9", "0200", FwItem("rom", "4.0.999")))), 0);
-  EXPECT_EQ(ValueOf("current_version"), "4.0.999");  // from the unsupported port read last
-  EXPECT_EQ(ValueOf("package_version"), "4.0.556");
-  EXPECT_EQ(ValueOf("takes_effect"), "reboot");
-
-  ResetDiscovery();
-  std::string without = Report(Device("NIC1"));
-  without.erase(without.find("<takes_effect"),
-                std::string("<takes_effect value=\"reboot\"/>").size());
-  ASSERT_EQ(Read(without), 0);
-  EXPECT_EQ(ValueOf("takes_effect"), "");
+TEST_F(DiscoverTest, ReadsTheToolsReportAndDeletesIt) {
+  tool_.report = Report(Device("NIC1") + Device("NIC2"));
+  Discovery found = Discover();
+  EXPECT_TRUE(found.completed);
+  EXPECT_EQ(found.exit_code, 0);
+  ASSERT_EQ(found.ports.size(), 2u);
+  EXPECT_EQ(found.ports[1].device_id, "NIC2");
+  EXPECT_EQ(tool_.calls, std::vector<std::string>{"nxflash.exe -d tempNicList.xml"});
+  EXPECT_FALSE(test::Exists(dir_.File("tempNicList.xml")));
+  EXPECT_EQ(observer_.seen, std::vector<std::string>{"4.0.534"});
+  EXPECT_EQ(LogSinceLastRun(),
+            "Started device discovery!\nDevice discovery completed successfully!\n");
 }
 
-TEST_F(VersionOnlyReportTest, IsNotWrittenWhenTheReadingStops) {
-  Read(Report(Device("NIC1") + Device("NIC2", "0100", FwItem("nvram"))));
-  EXPECT_FALSE(test::Exists(only_));
-  Read(Report(Device("NIC1"), "VARORU_NIC"));
-  EXPECT_FALSE(test::Exists(only_));
+TEST_F(DiscoverTest, FailuresAreLoggedWithTheToolsCode) {
+  struct Case {
+    std::vector<std::string> missing;
+    std::string report;
+    uint32_t exit;
+    size_t ports;
+    std::string log;
+  } cases[] = {
+      {{"tempNicList.xml"},
+       "",
+       0,
+       0,
+       "Could not generate discovery file.\nDevice discovery failed with error code 0\n"},
+      {{}, Report(Device("NIC1")), 7, 0, "Device discovery failed with error code 7\n"},
+      {{},
+       Report(Device("NIC9", "0200")),
+       0,
+       0,
+       "NIC with PCI ID 4040-0200-1234-00AB" + std::string(kUnsupported) +
+           "Device discovery failed with error code 0\n"},
+      {{},
+       Report(Device("NIC1"), "VARORU_NIC"),
+       0,
+       0,
+       "This VRIT tool can only be used to update P3-series VAroru NICs.\n"
+       "Device discovery failed with error code 0\n"},
+  };
+  for (const Case& c : cases) {
+    tool_.missing_reports = c.missing;
+    tool_.report = c.report;
+    tool_.discover_exit = c.exit;
+    Discovery found = Discover();
+    EXPECT_FALSE(found.completed) << c.log;
+    EXPECT_EQ(found.exit_code, static_cast<int32_t>(c.exit));
+    EXPECT_EQ(found.ports.size(), c.ports) << c.log;
+    EXPECT_EQ(LogSinceLastRun(), "Started device discovery!\n" + c.log);
+    EXPECT_FALSE(test::Exists(dir_.File("tempNicList.xml")));
+  }
 }
 
 }  // namespace

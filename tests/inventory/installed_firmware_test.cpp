@@ -1,10 +1,8 @@
-// The -c table, the version-only report and the -ql check, over an inventory filled directly.
+// The -c table and the version-only report, over an inventory filled directly.
 #include "inventory/installed_firmware.h"
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
-#include "inventory/adapter_inventory.h"
 #include "support/ui_capture.h"
 
 namespace {
@@ -24,15 +22,6 @@ AdapterRecord Port(const std::string& device_id, const std::string& bdf) {
 
 class InstalledFirmwareTest : public ::testing::Test {
  protected:
-  void SetUp() override { ResetDiscovery(); }
-  void TearDown() override { ResetDiscovery(); }
-
-  // Adds the ports and marks discovery done, so that no flash tool is run.
-  void Discovered(const std::vector<AdapterRecord>& ports) {
-    for (const AdapterRecord& p : ports) AddAdapter(p);
-    MarkDiscoveryCompleted();
-  }
-
   test::CapturedUi ui_;
 };
 
@@ -47,9 +36,7 @@ TEST_F(InstalledFirmwareTest, ColumnsShowOddValuesAndUnsupportedRecordsAreLeftOu
   b.installed_version.Clear();
   AdapterRecord unsupported = Port("NIC3", "4:0.2");
   unsupported.flags = AdapterRecord::kSelected;
-  Discovered({a, unsupported, b});
-  EXPECT_EQ(ShowInstalledFirmware(), 0);
-  std::string text = ui_.Console();
+  std::string text = InstalledFirmwareTable({a, unsupported, b});
   EXPECT_NE(text.find("  NIC1     ON       NS       ERROR: Unexpected value!\n"), std::string::npos)
       << text;
   EXPECT_NE(text.find("ROM       0.0      ROM       4.0.556  NIC2     ERROR: Unexpected value!"
@@ -62,9 +49,7 @@ TEST_F(InstalledFirmwareTest, ColumnsShowOddValuesAndUnsupportedRecordsAreLeftOu
 TEST_F(InstalledFirmwareTest, AdapterDataIsPrintedAsTextNotAsFormat) {
   AdapterRecord a = Port("NIC%d", "4:0.0");
   a.product_id = "P3 100% %s%n Adapter";
-  Discovered({a});
-  EXPECT_EQ(ShowInstalledFirmware(), 0);
-  std::string text = ui_.Console();
+  std::string text = InstalledFirmwareTable({a});
   EXPECT_NE(text.find("     P3 100% %s%n Adapter\n"), std::string::npos) << text;
   EXPECT_NE(text.find("  NIC%d     n/a"), std::string::npos) << text;
 }
@@ -76,8 +61,7 @@ class VersionOnlyFileTest : public InstalledFirmwareTest {
 };
 
 TEST_F(VersionOnlyFileTest, DataIsEscapedAndMissingTextsGiveEmptyValues) {
-  SetReportFileName(ReportPath());
-  WriteVersionOnlyReport("4.0 \"beta\" & <x>", "", "");
+  WriteVersionOnlyReport(ReportPath(), {"4.0 \"beta\" & <x>", "", ""}, ui_.ui());
   std::string text = test::ReadBytes(ReportPath());
   EXPECT_NE(text.find("\t<current_version value=\"4.0 &quot;beta&quot; &amp; &lt;x&gt;\"/>\n"
                       "\t<package_version value=\"\"/>\n"
@@ -87,26 +71,13 @@ TEST_F(VersionOnlyFileTest, DataIsEscapedAndMissingTextsGiveEmptyValues) {
 }
 
 TEST_F(VersionOnlyFileTest, UnwritableFileStillLogsTheText) {
-  SetReportFileName(ui_.dir().File("no-such-dir/version.xml"));
-  WriteVersionOnlyReport("4.0.534", "4.0.556", "");
+  WriteVersionOnlyReport(ui_.dir().File("no-such-dir/version.xml"), {"4.0.534", "4.0.556", ""},
+                         ui_.ui());
   EXPECT_EQ(ui_.Log().rfind("Created an XML file with only FW version information!\n"
                             "<zelt_rom_discovery version=",
                             0),
             0u)
       << ui_.Log();
-}
-
-TEST_F(InstalledFirmwareTest, VersionOnlyCheckTellsWhetherTheFileExists) {
-  Discovered({Port("NIC1", "4:0.0")});
-  std::string path = ui_.dir().File("version.xml");
-  SetReportFileName(path);
-  EXPECT_EQ(CheckVersionOnlyReport(), 1);
-  test::WriteBytes(path, "x");
-  EXPECT_EQ(CheckVersionOnlyReport(), 0);
-  EXPECT_EQ(ui_.Console(), "Failed to create file " + path +
-                               " with only firmware version details!\n"
-                               "Created file " +
-                               path + " with only firmware version details.\n");
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 
 #include "support/files.h"
 #include "support/process.h"
-#include "update/flash_tool.h"
+#include "tool/command_lines.h"
 
 namespace test {
 namespace {

@@ -1,7 +1,5 @@
 #include "support/ui_capture.h"
 
-#include "app/run_flags.h"
-
 namespace test {
 
 CapturedUi::CapturedUi(const std::string& typed_input) {
@@ -9,16 +7,12 @@ CapturedUi::CapturedUi(const std::string& typed_input) {
   input_ = std::fopen(dir_.File("input.txt").c_str(), "r");
   output_ = std::fopen(dir_.File("console.txt").c_str(), "w");
   ui_ = new UserInterface(dir_.File("test.log"), 121, 65, input_, output_);
-  InstallUserInterface(ui_);
-  RunFlags::Reset();
 }
 
 CapturedUi::~CapturedUi() {
-  InstallUserInterface(nullptr);
   delete ui_;
   std::fclose(input_);
   std::fclose(output_);
-  RunFlags::Reset();
 }
 
 std::string CapturedUi::Console() {

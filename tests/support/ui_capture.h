@@ -1,4 +1,4 @@
-// Installs a UserInterface whose console, input and log are files the test can read.
+// A UserInterface whose console, input and log are files the test can read.
 #pragma once
 
 #include <cstdio>

@@ -2,29 +2,28 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
 #include "support/ui_capture.h"
 
 namespace {
 
-int AskOnce(test::CapturedUi& capture) {
-  return capture.ui().Ask("Go?", 0, 0, 0, "y");
+Answer AskOnce(test::CapturedUi& capture) {
+  return capture.ui().Ask("Go?", QuestionDefaults{});
 }
 
 TEST(Ask, UnderstandsEveryAnswerForm) {
   struct Case {
     const char* typed;
-    int answer;
+    Answer answer;
   } cases[] = {
-      {"y\n", kAnswerYes},         {"YES\n", kAnswerYes},
-      {"Yes\n", kAnswerYes},       {"n\n", kAnswerNo},
-      {"no\n", kAnswerNo},         {"nope\n", kAnswerNo},
-      {"q\n", kAnswerQuit},        {"QUIT\n", kAnswerQuit},
-      {"Q\n", kAnswerQuit},        {"c\n", kAnswerNextAdapter},
-      {"C\n", kAnswerNextAdapter}, {"yes please\n", kAnswerNo},
-      {"cancel\n", kAnswerNo},     {"quitting\n", kAnswerNo},
-      {" y\n", kAnswerNo},         {"y \n", kAnswerNo},
-      {"x\n", kAnswerNo},          {"y", kAnswerYes},  // last line without its line break
+      {"y\n", Answer::kYes},         {"YES\n", Answer::kYes},
+      {"Yes\n", Answer::kYes},       {"n\n", Answer::kNo},
+      {"no\n", Answer::kNo},         {"nope\n", Answer::kNo},
+      {"q\n", Answer::kQuit},        {"QUIT\n", Answer::kQuit},
+      {"Q\n", Answer::kQuit},        {"c\n", Answer::kNextAdapter},
+      {"C\n", Answer::kNextAdapter}, {"yes please\n", Answer::kNo},
+      {"cancel\n", Answer::kNo},     {"quitting\n", Answer::kNo},
+      {" y\n", Answer::kNo},         {"y \n", Answer::kNo},
+      {"x\n", Answer::kNo},          {"y", Answer::kYes},  // last line without its line break
   };
   for (const Case& c : cases) {
     test::CapturedUi capture(c.typed);
@@ -34,21 +33,21 @@ TEST(Ask, UnderstandsEveryAnswerForm) {
 
 TEST(Ask, EmptyLineGivesTheEmptyLineAnswer) {
   test::CapturedUi capture("\n\n");
-  EXPECT_EQ(capture.ui().Ask("Go?", 1, 0, kAnswerYes, "y"), kAnswerYes);
-  EXPECT_EQ(capture.ui().Ask("Go?", 0, 0, kAnswerNo, "n"), kAnswerNo);
+  EXPECT_EQ(capture.ui().Ask("Go?", {Answer::kNo, Answer::kYes, "y"}), Answer::kYes);
+  EXPECT_EQ(capture.ui().Ask("Go?", {Answer::kYes, Answer::kNo, "n"}), Answer::kNo);
 }
 
 TEST(Ask, PromptAndAnswerAreTextNotFormats) {
   test::CapturedUi capture("%s%n%d\n");
-  EXPECT_EQ(capture.ui().Ask("Update 100% of '%s'?", 0, 0, 0, "y"), kAnswerNo);
+  EXPECT_EQ(capture.ui().Ask("Update 100% of '%s'?", QuestionDefaults{}), Answer::kNo);
   EXPECT_EQ(capture.Console(), "Update 100% of '%s'? y/n/q/c (y):");
   EXPECT_EQ(capture.Log(), "Update 100% of '%s'? y/n/q/c (y):%s%n%d\n");
 }
 
 TEST(Ask, EndOfInputAnswersNoEveryTime) {
   test::CapturedUi capture("");
-  EXPECT_EQ(AskOnce(capture), kAnswerNo);
-  EXPECT_EQ(AskOnce(capture), kAnswerNo);
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);
   const std::string once = "Go? y/n/q/c (y):Unknown input problem!\nQuit...\n";
   EXPECT_EQ(capture.Console(), once + once);
   EXPECT_EQ(capture.Log(), once + once);
@@ -57,28 +56,20 @@ TEST(Ask, EndOfInputAnswersNoEveryTime) {
 TEST(Ask, LongLineIsReadInTwoParts) {
   std::string line(100, 'y');
   test::CapturedUi capture(line + "\n");
-  EXPECT_EQ(AskOnce(capture), kAnswerNo);  // the first 79 characters
-  EXPECT_EQ(AskOnce(capture), kAnswerNo);  // the rest, at once
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);  // the first 79 characters
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);  // the rest, at once
   EXPECT_EQ(capture.Log(),
             "Go? y/n/q/c (y):" + line.substr(0, 79) + "Go? y/n/q/c (y):" + line.substr(79) + "\n");
 }
 
-TEST(Ask, SilentRunsAnswerWithoutAsking) {
-  test::CapturedUi capture("n\n");
-  capture.ui().SetModes(true, false, false);
-  EXPECT_EQ(capture.ui().Ask("Go?", kAnswerNo, kAnswerYes, kAnswerNo, "n"), kAnswerNo);
-  RunFlags::Set(RunFlags::Force);
-  EXPECT_EQ(capture.ui().Ask("Go?", kAnswerNo, kAnswerYes, kAnswerNo, "n"), kAnswerYes);
-  EXPECT_EQ(capture.Console(), "");
-  EXPECT_EQ(capture.Log(), "");
-}
-
-TEST(Ask, AssumeDefaultTakesTheSilentAnswer) {
-  test::CapturedUi capture("y\n");
-  capture.ui().SetModes(false, false, true);
-  RunFlags::Set(RunFlags::Force);  // only silent runs use the forced answer
-  EXPECT_EQ(capture.ui().Ask("Go?", kAnswerNo, kAnswerYes, kAnswerYes, "n"), kAnswerNo);
-  EXPECT_EQ(capture.Console(), "");
+TEST(Ask, SilentAndAssumeDefaultRunsTakeTheSilentAnswerWithoutAsking) {
+  for (bool silent : {true, false}) {
+    test::CapturedUi capture("y\n");
+    capture.ui().SetModes(silent, false, !silent);
+    EXPECT_EQ(capture.ui().Ask("Go?", {Answer::kNo, Answer::kYes, "n"}), Answer::kNo);
+    EXPECT_EQ(capture.Console(), "");
+    EXPECT_EQ(capture.Log(), "");
+  }
 }
 
 TEST(Channels, EachWritesWhereItShould) {

@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/run_flags.h"
-#include "inventory/adapter_inventory.h"
+#include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
 
 namespace {
@@ -20,22 +19,25 @@ AdapterRecord Port(const char* installed, const char* available) {
   return a;
 }
 
-// One port in the inventory, a captured console with typed answers, fresh run flags.
+// One port, a captured console with typed answers and an updater with the given options.
 class UpdaterTest : public ::testing::Test {
  protected:
-  void Use(const AdapterRecord& port, const std::string& typed = "", uint32_t flags = 0) {
-    capture_.reset();  // the old capture uninstalls its UserInterface first
-    capture_.reset(new test::CapturedUi(typed));
-    RunFlags::Set(flags);
-    ResetDiscovery();
-    AddAdapter(port);
-    SetCurrentAdapterIndex(0);
+  void Use(const AdapterRecord& port, const std::string& typed = "",
+           const UpdatePolicy& policy = {}) {
+    port_ = port;
+    updater_.reset();
+    capture_ = std::make_unique<test::CapturedUi>(typed);
+    updater_ = std::make_unique<VAroruFirmware>(capture_->ui(), tool_, policy);
   }
-  void TearDown() override { ResetDiscovery(); }
-  AdapterRecord& port() { return AdapterAt(0); }
+  Answer Select() { return updater_->SelectAdapter(port_, &outcome_); }
+  void Upgrade() { updater_->UpgradeAdapter(port_, &outcome_); }
+  AdapterRecord& port() { return port_; }
 
+  AdapterRecord port_;
+  UpdateOutcome outcome_;
+  test::FakeFlashTool tool_;
   std::unique_ptr<test::CapturedUi> capture_;
-  VAroruFirmware updater_;
+  std::unique_ptr<VAroruFirmware> updater_;
 };
 
 // Against a package at 4.0.534: the warning shown and what an empty answer means. Silent and
@@ -47,19 +49,19 @@ TEST_F(UpdaterTest, WarningsAndTheEmptyAnswer) {
       "*** WARNING *** - Installed firmware is more recent than selected firmware\n";
   struct Case {
     const char* installed;
-    uint32_t flags;
+    UpdatePolicy policy;
     bool selected;
     std::string shown;  // just before the question
     const char* empty_answer;
   } cases[] = {
-      {"4.0.534", 0, false, same, "(n):"},
-      {"4.0.534", RunFlags::Rewrite, true, same, "(y):"},
-      {"4.0.600", RunFlags::Downgrade, true, newer, "(y):"},
-      {"", 0, true, "(v0.0)\n", "(y):"},  // an unread version counts as older
+      {"4.0.534", {}, false, same, "(n):"},
+      {"4.0.534", {false, true, false, false}, true, same, "(y):"},
+      {"4.0.600", {false, false, false, true}, true, newer, "(y):"},
+      {"", {}, true, "(v0.0)\n", "(y):"},  // an unread version counts as older
   };
   for (const Case& c : cases) {
-    Use(Port(c.installed, "4.0.534"), "\n", c.flags);
-    updater_.SelectAdapter();
+    Use(Port(c.installed, "4.0.534"), "\n", c.policy);
+    Select();
     EXPECT_EQ((port().flags & AdapterRecord::kSelected) != 0, c.selected) << c.installed;
     std::string console = capture_->Console();
     EXPECT_NE(console.find(c.shown + "Update firmware on 'NIC1'"), std::string::npos) << console;
@@ -71,16 +73,55 @@ TEST_F(UpdaterTest, UnsupportedOrUnselectedPortsAreLeftAlone) {
   AdapterRecord p = Port("4.0.516", "4.0.534");
   p.flags = 0;
   Use(p, "y\n");
-  updater_.SelectAdapter();
-  updater_.UpgradeAdapter();
+  EXPECT_EQ(Select(), Answer::kNo);
+  Upgrade();
   EXPECT_EQ(capture_->Console(), "");
 
   p.flags = AdapterRecord::kSupported | AdapterRecord::kSelected;
   p.action = "skip";
   Use(p);
-  updater_.UpgradeAdapter();
+  Upgrade();
   EXPECT_EQ(capture_->Console(), "");
   EXPECT_EQ(capture_->Log(), "");
+  EXPECT_TRUE(tool_.calls.empty());
+}
+
+TEST_F(UpdaterTest, AnswersMarkThePortAndFlashesRecordTheOutcome) {
+  struct Case {
+    const char* typed;
+    Answer answer;
+    bool selected;
+  } cases[] = {
+      {"y\n", Answer::kYes, true},
+      {"n\n", Answer::kNo, false},
+      {"c\n", Answer::kNextAdapter, false},
+      {"q\n", Answer::kQuit, false},
+  };
+  for (const Case& c : cases) {
+    Use(Port("4.0.516", "4.0.534"), c.typed);
+    EXPECT_EQ(Select(), c.answer) << c.typed;
+    EXPECT_EQ((port().flags & AdapterRecord::kSelected) != 0, c.selected) << c.typed;
+  }
+
+  Use(Port("4.0.516", "4.0.534"), "y\n");
+  Select();
+  tool_.flash_exit["4:0.0"] = 3;
+  Upgrade();
+  EXPECT_TRUE(outcome_.failed);
+  EXPECT_FALSE(outcome_.done);
+  EXPECT_NE(capture_->Console().find("Command to upgrade firmware failed with internal error "
+                                     "code 3\n\tCommand: nxflash.exe -i 4:0.0 -f -a\n"),
+            std::string::npos);
+}
+
+TEST_F(UpdaterTest, ReportOnlyRecordsTheComparisonWithoutAsking) {
+  UpdatePolicy report_only{true, false, false, false};
+  for (const char* installed : {"4.0.516", "4.0.534", "4.0.600"}) {
+    Use(Port(installed, "4.0.534"), "y\n", report_only);
+    EXPECT_EQ(Select(), Answer::kNo);
+  }
+  EXPECT_TRUE(outcome_.recommended && outcome_.same_version && outcome_.installed_newer);
+  EXPECT_EQ(capture_->Log().find("y/n/q/c"), std::string::npos);
 }
 
 }  // namespace

@@ -8,7 +8,7 @@
 
 #include "env/instance_lock.h"
 #include "platform/platform.h"
-#include "update/flash_tool.h"
+#include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
 namespace {

@@ -82,7 +82,7 @@ std::string OwnExecutablePath() {
 
 std::string OwnFileVersion() {
   VS_FIXEDFILEINFO info;
-  if (!FixedFileInfo(OwnExecutablePath(), &info)) return "";
+  if (!FixedFileInfo(OwnExecutablePath(), &info)) return "0.0.0.0";
   char text[256];
   std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(HIWORD(info.dwFileVersionMS)),
                 static_cast<int>(LOWORD(info.dwFileVersionMS)),

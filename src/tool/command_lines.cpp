@@ -1,4 +1,4 @@
-#include "update/flash_tool.h"
+#include "tool/command_lines.h"
 
 std::string QuoteArgument(const std::string& arg, bool always) {
   if (!always && !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;

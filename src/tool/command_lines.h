@@ -1,4 +1,5 @@
-// Every command line the utility gives the vendor flash tool, built in one place.
+// Every command line the utility gives the vendor flash tool, built in one place, and the
+// names of the files the tool is asked to write.
 #pragma once
 
 #include <string>

@@ -1,8 +1,13 @@
-#include "env/file_exists.h"
-
+// File services that read the same on every host.
 #include <sys/stat.h>
+
+#include "platform/platform.h"
+
+namespace platform {
 
 bool FileExists(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0;
 }
+
+}  // namespace platform

@@ -1,26 +1,9 @@
-#include "update/tool_runner.h"
+#include "ui/one_time_notice.h"
 
 #include <cstdarg>
-#include <cstdio>
 #include <vector>
 
-#include "platform/platform.h"
-
-bool RunExternalCommand(const std::string& command_line, const std::string& output_file,
-                        uint32_t* exit_code) {
-  UI().Write("%s\n", command_line.c_str());
-  switch (platform::RunCommandLine(command_line, output_file, exit_code)) {
-    case platform::RunStatus::Ran:
-      return true;
-    case platform::RunStatus::CaptureFailed:
-      UI().Write("Failed to create file\n");
-      break;
-    case platform::RunStatus::StartFailed:
-      break;
-  }
-  *exit_code = kToolNotStarted;
-  return false;
-}
+#include "messages/messages.h"
 
 void WriteOnce(OneTimeNotice* notice, UserInterface& ui, const char* format, ...) {
   if (notice->shown) return;
@@ -43,14 +26,14 @@ void WriteOnce(OneTimeNotice* notice, UserInterface& ui, const char* format, ...
   if (length < 0) return;
 
   switch (notice->channel) {
-    case 0:
-      ui.Display("%s", text.data());
+    case OneTimeNotice::Channel::kConsole:
+      ui.Display(msg::kText, text.data());
       break;
-    case 2:
-      ui.Print("%s", text.data());
+    case OneTimeNotice::Channel::kConsoleAndLog:
+      ui.Print(msg::kText, text.data());
       break;
-    default:
-      ui.Write("%s", text.data());
+    case OneTimeNotice::Channel::kLog:
+      ui.Write(msg::kText, text.data());
       break;
   }
 }

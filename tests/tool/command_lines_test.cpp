@@ -1,4 +1,4 @@
-#include "update/flash_tool.h"
+#include "tool/command_lines.h"
 
 #include <gtest/gtest.h>
 

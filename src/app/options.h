@@ -1,0 +1,27 @@
+// What the command line asked for: one immutable value per run.
+#pragma once
+
+#include <string>
+
+#include "ui/user_interface.h"
+#include "update/firmware.h"
+
+enum class RunMode {
+  kUpdate,            // no mode option, or -n
+  kShowInstalled,     // -c
+  kWriteReport,       // -d FILE
+  kApplyReport,       // -u FILE
+  kVersionOnlyCheck,  // -ql
+  kDependencyCheck,   // -v FILE
+};
+
+struct Options {
+  RunMode mode = RunMode::kUpdate;
+  UpdatePolicy update;  // -n, -e, -f, -g
+  AnswerModes answers;  // -s, -y
+  bool debug = false;
+  std::string report_file;  // the file of -d, -u or -v
+};
+
+// The longest file name -d, -u and -v accept (a 260-character buffer with its terminator).
+constexpr size_t kMaxReportFileName = 259;

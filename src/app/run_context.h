@@ -1,0 +1,16 @@
+// What one run works with, owned by RunProgram and handed to each step.
+#pragma once
+
+#include "app/options.h"
+#include "inventory/adapter_inventory.h"
+#include "inventory/catalog.h"
+#include "tool/flash_tool.h"
+#include "ui/user_interface.h"
+
+struct RunContext {
+  UserInterface& ui;
+  FlashTool& tool;
+  const Options& options;
+  FirmwareCatalog catalog;
+  AdapterInventory inventory;  // the ports of the latest discovery
+};

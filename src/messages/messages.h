@@ -1,0 +1,170 @@
+// Every text the utility shows on the console, writes to the log or asks with. Deployment
+// frameworks and administrators read these texts, so they change only on purpose; a newcomer
+// finds each one here and nowhere else. Formats take their values as printf arguments; data
+// from outside is never a format.
+#pragma once
+
+namespace msg {
+
+// Start-up and the opening and closing lines.
+constexpr char kProgramTitle[] =
+    "Zelt Orla-Series RavAre P3 Online Firmware Upgrade Utility for Windows";
+constexpr char kCopyrightLine[] = "Copyright (C) 2026 Zelt Corporation. All rights reserved.";
+constexpr char kBannerTitle[] = "%s (%s)\n";
+constexpr char kLine[] = "%s\n";
+constexpr char kLineAndBlank[] = "%s\n\n";
+constexpr char kText[] = "%s";
+constexpr char kSupportingFileMissing[] = "Supporting file %s is missing. Cannot proceed.\n";
+constexpr char kInitializationError[] = "Error initializing FW upgrade software.\n";
+constexpr char kCommandLineSupplied[] = "Command line supplied:\n\t";
+constexpr char kCommandLineWord[] = "%s ";
+constexpr char kNewLine[] = "\n";
+constexpr char kTimestamp[] = "%s: %s\n";
+constexpr char kUpgradeBegan[] = "Upgrade began";
+constexpr char kUpgradeCompleted[] = "Upgrade completed";
+constexpr char kExiting[] = "Exiting with code %d\n";
+constexpr char kUnexpectedError[] =
+    "An unexpected error has occurred.  Firmware update will not be completed.\n";
+constexpr char kUnexpectedErrorWhat[] =
+    "An unexpected error has occurred.  Firmware update will not be completed.\n%s";
+constexpr char kCheckEndedUnexpectedlyWhat[] =
+    "Error: the iPE/dPE setting verification ended unexpectedly: %s\n";
+constexpr char kCheckEndedUnexpectedly[] =
+    "Error: the iPE/dPE setting verification ended unexpectedly.\n";
+
+// The usage text; it follows the program's base name.
+constexpr char kUsagePrefix[] = "USAGE: %s ";
+constexpr char kUsage[] =
+    "[-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n"
+    "With no options, interactively upgrade firmware.\n"
+    "-c  Display currently installed firmware information.\n"
+    "-d <filename>  Generate XML discovery report to <filename>.\n"
+    "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
+    "firmware is older.\n"
+    "-f  Force all firmware changes to occur.\n"
+    "-g  Enable downgrade if the current firmware is newer, and upgrade if the current firmware "
+    "is older.\n"
+    "-h  Display this help menu.\n"
+    "-s  Silently (non-interactively) upgrade firmware. \n"
+    "-u <filename>  Read XML discovery report from <filename> and perform firmware upgrade.\n"
+    "-y  Assume default repsonse for all prompts.\n";
+
+// The question.
+constexpr char kQuestion[] = "%s y/n/q/c (%s):";
+constexpr char kInputProblem[] = "Unknown input problem!\nQuit...\n";
+constexpr char kLogOpenFailed[] = "UserInterface::Write(): fopen() %s failed %lu\n";
+
+// The single-instance check.
+constexpr char kCheckingInstance[] = "Checking for any other instance of RavAre tool!\n";
+constexpr char kNoTempDirectory[] =
+    "VerifyInstance: No temp directory identified or GetTempPath failed!\n";
+constexpr char kNoProcessList[] = "VerifyInstance: Failed to get process details!\n";
+constexpr char kToolAlreadyRunning[] =
+    "Error: Either another RavAre tool is already running, or your last session did not close "
+    "gracefully. Required to clear the settings!\n";
+constexpr char kLockCleared[] = "Warning: last session did not close gracefully.  Clearing lock.\n";
+constexpr char kLockNotCleared[] =
+    "Error: last session did not close gracefully.  Unable to clear lock.\n";
+
+// The driver rule.
+constexpr char kAssessingDriver[] = "Assessing device driver %s\n";
+constexpr char kInstalledDriverVersion[] = "Installed device driver version: %d.%d.%d.%d.\n";
+constexpr char kDriverTooNew[] =
+    "Device driver %s must be version less than %d.%d.%d.%d in order to complete firmware "
+    "update. The driver can be updated after the system is rebooted.\n";
+constexpr char kNoAdaptersToVerify[] =
+    "VerifyDependencies: No supported network adapters for firmware upgrade.\n";
+constexpr char kAllAtThreshold[] =
+    "All VAroru P3 adapters have firmware version above or equal to v4.0.555.\n";
+constexpr char kPackageVersion[] = "Firmware version in this package: %s\n";
+constexpr char kSomeBelowThreshold[] =
+    "At least one VAroru P3 adapter has a firmware version less than v4.0.555.  Will verify "
+    "whether the current device driver version is allowed for this update.\n";
+constexpr char kDriverVersionUnknown[] =
+    "Could not get device driver (%s) version details. Please make sure that device driver is "
+    "properly installed!\n";
+constexpr char kDependenciesFailed[] =
+    "Dependencies Failed -- Driver and firmware set are not allowed for update.\n";
+
+// The catalog.
+constexpr char kLoadFailed[] = "Loading configuration file %s failed. Error code: %d.\n";
+constexpr char kPackageFilesMissing[] =
+    "File Not found!- Please make sure %s and %s are present in the same directory where %s is "
+    "located.\n";
+constexpr char kNotSupported[] =
+    "NIC with PCI ID %s is not identified as a supported VAroru P3 NIC.\n";
+constexpr char kParsedVersion[] = "Parsed version to be %s \n";
+
+// Discovery.
+constexpr char kDiscoveryStarted[] = "Started device discovery!\n";
+constexpr char kDiscoveryCompleted[] = "Device discovery completed successfully!\n";
+constexpr char kNoDiscoveryFile[] = "Could not generate discovery file.\n";
+constexpr char kDiscoveryFailed[] = "Device discovery failed with error code %d\n";
+constexpr char kInvalidId[] = "Warning!!! - Invalid/Corrupted %s (XML tag: %s) value.\n";
+constexpr char kUnexpectedFirmwareType[] =
+    "Warning!!! - firmware type is not expected!. Expected type is ROM, current value is %s\n";
+constexpr char kOtherFamilyReport[] =
+    "This VRIT tool can only be used to update P3-series VAroru NICs.\n";
+constexpr char kUnexpectedReportType[] = "Unexpected value '%s' in file %s. Expected '%s'.\n";
+constexpr char kNoSupportedAdapters[] = "No supported network adapters for firmware upgrade.\n";
+
+// The read-only outputs.
+constexpr char kVersionOnlyReportLogged[] =
+    "Created an XML file with only FW version information!\n%s\n";
+constexpr char kVersionOnlyFileCreated[] = "Created file %s with only firmware version details.\n";
+constexpr char kVersionOnlyFileMissing[] =
+    "Failed to create file %s with only firmware version details!\n";
+constexpr char kStatusOff[] = "n/a";
+constexpr char kStatusOn[] = "ON";
+constexpr char kStatusNotSupported[] = "NS";
+constexpr char kStatusUnexpected[] = "ERROR: Unexpected value!";
+constexpr char kTableHeader[] = "MAC                  B:D.F     PCI-ID                  NIC\n";
+constexpr char kTableColumns[] =
+    "   (Installed)            (Available)     Interface               WOL       PXE       "
+    "NCSI\n"
+    "Image     Version      Image     Version   \n";
+constexpr char kTableRom[] = "ROM       ";
+
+// The hardware-flags check.
+constexpr char kCheckStarted[] =
+    "Started verification of iPE/dPE setting for the supported NICs.\n";
+constexpr char kCheckFinished[] =
+    "Finished verification of iPE/dPE setting for the supported NICs.\n";
+constexpr char kPortVersion[] = "\"%s\" has firmware version %s.\n";
+constexpr char kPortAtThreshold[] = "\"%s\" has firmware version equal to v4.0.555.\n";
+constexpr char kFlagsAlreadyDisabled[] = "iPE/dPE setting is already disabled for \"%s\".\n";
+constexpr char kFlagsCurrentValue[] = "Current value: %s\n";
+constexpr char kFlagsResetSucceeded[] = "\"%s\": disabling the iPE/dPE setting succeeded!\n";
+constexpr char kFlagsResetFailed[] =
+    "\"%s\": disabling the iPE/dPE setting failed!\n%s: error code %d.\n";
+
+// The flash tool runner.
+constexpr char kCaptureFileFailed[] = "Failed to create file\n";
+
+// Updating.
+constexpr char kFoundPort[] = "Found %s MAC: %-17s (v%s)\n";
+constexpr char kNoImageFile[] = "Failed to get firmware image filename from %s.\n";
+constexpr char kUpdatePrompt[] = "Update firmware on '%s' (%s) : \nFrom ROM %s to %s? ";
+constexpr char kSameVersionWarning[] =
+    "*** WARNING *** - Installed firmware is the same version as selected firmware\n";
+constexpr char kNewerVersionWarning[] =
+    "*** WARNING *** - Installed firmware is more recent than selected firmware\n";
+constexpr char kPatience[] = "The Firmware upgrade will take several minutes. Please be patient.\n";
+constexpr char kSelectingPort[] = "Selecting %s MAC: %-12s \n";
+constexpr char kUpgradeSucceeded[] = "MAC %s upgrade SUCCESS!\n";
+constexpr char kUpgradeFailed[] =
+    "Command to upgrade firmware failed with internal error code %d\n\tCommand: %s\n";
+
+// The run modes' closing messages.
+constexpr char kCancelledByUser[] = "\nFirmware upgrade cancelled by User \n";
+constexpr char kCompletedWithErrors[] = "\nNIC firmware update completed with errors. \n";
+constexpr char kUpdateRecommended[] = "\nNIC firmware update is recommended.\n";
+constexpr char kUpdateNotRecommended[] = "\nNIC firmware update is not recommended.\n";
+constexpr char kUpdateComplete[] = "\nNIC firmware update complete.\n";
+constexpr char kNothingSelected[] = "\nNo firmware is selected for update.\n";
+constexpr char kReportFailed[] = "\nFailed to generate NIC discovery report to %s.\n";
+constexpr char kReportWritten[] = "\nSuccessfully generated NIC discovery report to %s.\n";
+constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
+constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
+
+}  // namespace msg

@@ -1,0 +1,28 @@
+// The flash tool as a child process: each request becomes its command line, which is logged
+// and then run without a shell.
+#pragma once
+
+#include <string>
+
+#include "tool/flash_tool.h"
+#include "ui/user_interface.h"
+
+// Logs the command line, runs it and waits for its end. An empty output_file captures
+// nothing; a capture file that cannot be created is logged and nothing is run.
+ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
+                              const std::string& output_file);
+
+class ProcessFlashTool : public FlashTool {
+ public:
+  explicit ProcessFlashTool(UserInterface& ui) : ui_(ui) {}
+
+  ToolResult Discover(const std::string& report_file) override;
+  ToolResult QueryHardwareFlags(const std::string& device_id,
+                                const std::string& capture_file) override;
+  ToolResult ResetHardwareFlags(const std::string& bdf) override;
+  ToolResult Flash(const std::string& bdf) override;
+  ToolResult ApplyReport(const std::string& report_file) override;
+
+ private:
+  UserInterface& ui_;
+};

@@ -1,0 +1,141 @@
+// Whole runs after start-up against a fake flash tool: what each mode asks the tool to do,
+// and the exit code it ends with. The end-to-end tests run the same modes with the
+// substitute tool as a real process.
+#include "app/run_modes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/program.h"
+#include "inventory/catalog_files.h"
+#include "support/fake_flash_tool.h"
+#include "support/ui_capture.h"
+
+namespace {
+
+std::string Port(const std::string& id, int function, const std::string& version) {
+  auto value = [](const char* name, const std::string& v) {
+    return std::string("<") + name + " value=\"" + v + "\"/>";
+  };
+  return "<device>" + value("device_id", id) + value("venid", "4040") + value("devid", "0100") +
+         value("subvenid", "1234") + value("subdevid", "00AB") +
+         value("macaddress", "00:0E:1E:00:00:0" + std::to_string(function)) +
+         value("product_id", "P3") + value("busnumber", "4") + value("devicenumber", "0") +
+         value("funcnumber", std::to_string(function)) + "<fw_item>" + value("type", "rom") +
+         value("active_version", version) + "</fw_item></device>";
+}
+
+// Three ports against a package at 4.0.600: older, equal, newer.
+const std::string kReport = "<zelt_rom_discovery><type value=\"RAVARE_NIC\"/><devices>" +
+                            Port("NIC1", 0, "4.0.556") + Port("NIC2", 1, "4.0.600") +
+                            Port("NIC3", 2, "4.0.700") + "</devices></zelt_rom_discovery>";
+
+const std::string kDiscover = "nxflash.exe -d tempNicList.xml";
+std::string Flash(int function) {
+  return "nxflash.exe -i 4:0." + std::to_string(function) + " -f -a";
+}
+
+// A package directory with the catalog, made the current directory, and one run in it.
+class PackageRun {
+ public:
+  explicit PackageRun(const std::string& typed = "") : capture_(typed) {
+    test::WriteBytes(
+        package_.File("NICFWData.xml"),
+        test::CatalogText(test::CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.600")));
+    tool.report = kReport;
+  }
+
+  int Run(std::vector<std::string> args) {
+    test::ScopedCurrentDirectory cwd(package_.path());
+    args.insert(args.begin(), "Quorvane.exe");
+    std::vector<char*> argv;
+    for (std::string& w : args) argv.push_back(&w[0]);
+    int code = static_cast<int>(
+        RunAfterStartUp(capture_.ui(), tool, static_cast<int>(argv.size()), argv.data()));
+    EXPECT_FALSE(test::Exists(package_.File("tempNicList.xml")));
+    return code;
+  }
+  std::string Log() const { return capture_.Log(); }
+
+  test::FakeFlashTool tool;
+
+ private:
+  test::CapturedUi capture_;
+  test::TempDir package_;
+};
+
+struct Case {
+  std::vector<std::string> args;
+  std::string typed;
+  int exit_code;
+  std::vector<std::string> calls;
+};
+
+TEST(RunModes, EachModeAsksTheToolForWhatItNeedsAndEndsWithItsCode) {
+  const std::vector<std::string> post_run = {kDiscover};  // the hardware-flags check
+  auto then = [&](std::vector<std::string> calls) {
+    calls.insert(calls.end(), post_run.begin(), post_run.end());
+    return calls;
+  };
+  const Case cases[] = {
+      {{}, "y\ny\ny\n", 2, then({kDiscover, Flash(0), Flash(1), Flash(2)})},
+      {{}, "n\n\n\n", 3, then({kDiscover})},  // empty answers take "n" for equal and newer
+      {{}, "y\nq\n", 3, then({kDiscover})},   // quit: nothing flashed
+      {{}, "c\ny\n\n", 2, then({kDiscover, Flash(1)})},
+      {{"-s"}, "", 2, then({kDiscover, Flash(0)})},
+      {{"-s", "-f"}, "", 2, then({kDiscover, Flash(0), Flash(1), Flash(2)})},
+      {{"-y", "-g"}, "", 2, then({kDiscover, Flash(0), Flash(2)})},
+      {{"-n"}, "", 4, {kDiscover}},  // no post-run check after -n
+      {{"-c"}, "", 0, then({kDiscover})},
+      {{"-d", "r.xml"}, "", 1, then({kDiscover, "nxflash.exe -d r.xml"})},
+      {{"-u", "absent.xml"}, "", 0, {}},
+      {{"-ql"}, "", 1, then({kDiscover})},
+      {{"-v", "v.xml"}, "", 0, then({kDiscover})},
+      {{"-x"}, "", 0, {}},  // rejected: usage text only
+  };
+  for (const Case& c : cases) {
+    std::string what = c.args.empty() ? "(none)" : c.args[0];
+    PackageRun run(c.typed);
+    EXPECT_EQ(run.Run(c.args), c.exit_code) << what << " " << c.typed;
+    EXPECT_EQ(run.tool.calls, c.calls) << what << " " << c.typed;
+  }
+}
+
+TEST(RunModes, FailuresOfTheToolEndWithExitCodeZero) {
+  struct Failure {
+    std::vector<std::string> args;
+    void (*fault)(test::FakeFlashTool*);
+    std::string console;  // the closing message
+  } cases[] = {
+      {{"-s"},
+       [](test::FakeFlashTool* t) { t->flash_exit["4:0.0"] = 7; },
+       "\nNIC firmware update completed with errors. \n"},
+      {{"-s"}, [](test::FakeFlashTool* t) { t->discover_exit = 2; }, ""},
+      {{"-d", "r.xml"},
+       [](test::FakeFlashTool* t) { t->missing_reports = {"r.xml"}; },
+       "\nFailed to generate NIC discovery report to r.xml.\n"},
+      {{"-u", "NICFWData.xml"},
+       [](test::FakeFlashTool* t) { t->apply_exit = 4; },
+       "Error: Failed to process discovery file NICFWData.xml.\n"},
+  };
+  for (const Failure& c : cases) {
+    PackageRun run;
+    c.fault(&run.tool);
+    EXPECT_EQ(run.Run(c.args), 0) << c.args[0];
+    std::string log = run.Log();
+    EXPECT_NE(log.find(c.console + "Upgrade completed: "), std::string::npos) << log;
+  }
+}
+
+TEST(RunModes, DebugTracesEveryVersionParsed) {
+  PackageRun run;
+  run.Run({"-c", "-debug"});
+  for (const char* version : {"4.0.600", "4.0.556", "4.0.700"})
+    EXPECT_NE(run.Log().find("Parsed version to be " + std::string(version) + " \n"),
+              std::string::npos)
+        << version;
+}
+
+}  // namespace

@@ -1,0 +1,40 @@
+// A flash tool without processes: it answers each request from what the test set up and
+// records the command line the real tool would have been given.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tool/flash_tool.h"
+
+namespace test {
+
+class FakeFlashTool : public FlashTool {
+ public:
+  // Discover writes this text into the report file, unless the file is listed as missing.
+  std::string report;
+  std::vector<std::string> missing_reports;
+  uint32_t discover_exit = 0;
+  // --info prints this into the capture file.
+  std::string info = "Hardware Flags (iPE/dPE) ....... set to 2\n";
+  uint32_t info_exit = 0;
+  uint32_t reset_exit = 0;
+  uint32_t apply_exit = 0;
+  std::map<std::string, uint32_t> flash_exit;  // by bus:device.function; 0 when absent
+
+  std::vector<std::string> calls;  // the command lines, in order
+
+  ToolResult Discover(const std::string& report_file) override;
+  ToolResult QueryHardwareFlags(const std::string& device_id,
+                                const std::string& capture_file) override;
+  ToolResult ResetHardwareFlags(const std::string& bdf) override;
+  ToolResult Flash(const std::string& bdf) override;
+  ToolResult ApplyReport(const std::string& report_file) override;
+
+ private:
+  ToolResult Ran(const std::string& command, uint32_t exit_code);
+};
+
+}  // namespace test

@@ -1,0 +1,59 @@
+#include "tool/process_flash_tool.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/platform.h"
+#include "support/files.h"
+#include "support/ui_capture.h"
+
+namespace {
+
+// Found beside the test binary, as the flash tool is found beside the utility.
+const std::string kChild = "runner-child.exe";
+
+class ToolRunnerTest : public ::testing::Test {
+ protected:
+  test::CapturedUi capture_;
+  test::TempDir dir_;
+};
+
+TEST_F(ToolRunnerTest, MissingToolGives98AndLogsTheCommandLine) {
+  std::string capture = dir_.File("out.txt");
+  test::WriteBytes(capture, "old");
+  ToolResult result =
+      RunExternalCommand(capture_.ui(), "no-such-tool.exe -d tempNicList.xml", capture);
+  EXPECT_FALSE(result.ran);
+  EXPECT_EQ(result.exit_code, 98u);
+  EXPECT_EQ(test::ReadText(capture), "");  // emptied all the same
+  EXPECT_EQ(capture_.Log(), "no-such-tool.exe -d tempNicList.xml\n");
+  EXPECT_EQ(capture_.Console(), "");
+}
+
+// Exit codes passed on are seen end to end: discovery and flash failures name their codes.
+TEST_F(ToolRunnerTest, CaptureFileIsEmptiedAndHoldsOutputAndErrors) {
+  std::string capture = dir_.File("hwflagStatus.dat");
+  test::WriteBytes(capture, "left over from an earlier run\n");
+  ToolResult result =
+      RunExternalCommand(capture_.ui(), kChild + " out:first err:second out:third exit:3", capture);
+  EXPECT_TRUE(result.ran);
+  EXPECT_EQ(result.exit_code, 3u);
+  EXPECT_FALSE(result.Succeeded());
+  EXPECT_EQ(test::ReadText(capture), "first\nsecond\nthird\n");
+
+  // A silent run still empties the file.
+  EXPECT_TRUE(RunExternalCommand(capture_.ui(), kChild, capture).Succeeded());
+  EXPECT_TRUE(test::Exists(capture));
+  EXPECT_EQ(test::ReadText(capture), "");
+}
+
+TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
+  std::string capture = dir_.File("missing-dir") + platform::PathSeparator() + "out.txt";
+  ToolResult result = RunExternalCommand(capture_.ui(), kChild + " exit:5", capture);
+  EXPECT_FALSE(result.ran);
+  EXPECT_EQ(result.exit_code, 98u);
+  EXPECT_EQ(capture_.Log(), kChild + " exit:5\nFailed to create file\n");
+}
+
+}  // namespace
