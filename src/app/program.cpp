@@ -9,6 +9,7 @@
 #include "inventory/hardware_flags.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "tool/command_lines.h"
 #include "tool/process_flash_tool.h"
 
 namespace {
@@ -68,11 +69,26 @@ std::string PrepareLogFile() {
   return path;
 }
 
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui) {
+bool IsProtectedReportFile(const std::string& name) {
+  std::string own = platform::OwnExecutablePath();
+  std::string own_dir = own.substr(0, own.find_last_of("/\\") + 1);
+  const std::string protected_files[] = {
+      kSupportingFileName, kDiscoveryReportFile,     kHardwareFlagsCaptureFile,   kFlashToolName,
+      kFlashToolX86Name,   own_dir + kFlashToolName, own_dir + kFlashToolX86Name, own,
+      LockFilePath(),
+  };
+  for (const std::string& file : protected_files) {
+    if (!file.empty() && platform::SamePath(name, file)) return true;
+  }
+  return false;
+}
+
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui, std::FILE* errors) {
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
     std::string log_path = PrepareLogFile();
     *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
+    (*ui)->SetErrorOutput(errors);
     return CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
@@ -109,6 +125,13 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
     ShowUsage(ui, argv[0]);
     return ExitCode::kFailed;
   }
+  bool writes_report =
+      options.mode == RunMode::kWriteReport || options.mode == RunMode::kDependencyCheck;
+  if (writes_report && IsProtectedReportFile(options.report_file)) {
+    ShowUsage(ui, argv[0]);
+    ui.Print(msg::kProtectedReportFile, options.report_file.c_str());
+    return ExitCode::kFailed;
+  }
 
   RunContext run{ui, tool, options, {}, {}};
   ExitCode exit_code = RunModeGuarded(run);
@@ -119,8 +142,10 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
 }
 
 int RunProgram(int argc, char** argv) {
+  // Whether -s was given decides already at start-up whether failures reach standard error.
+  bool silent = ParseCommandLine(argc, argv).options.answers.silent;
   std::unique_ptr<UserInterface> ui;
-  if (!InitializeProgram(&ui)) return 0;
+  if (!InitializeProgram(&ui, silent ? nullptr : stderr)) return 0;
   ProcessFlashTool tool(*ui);
   return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv));
 }

@@ -15,6 +15,21 @@ Discovery Discover(RunContext& run) {
   return discovery;
 }
 
+// Moves an earlier report out of the tool's way, so that it is not lost when no new one
+// comes; returns where it went ("" when there was none). A report that cannot be moved is
+// deleted, so that an old file never passes for a new one.
+std::string KeepAside(const std::string& report) {
+  if (!platform::FileExists(report) || platform::IsDirectory(report)) return "";
+  for (int n = 0; n < 100; ++n) {
+    std::string aside = report + ".previous" + (n ? std::to_string(n) : "");
+    if (platform::FileExists(aside)) continue;
+    if (platform::RenameFile(report, aside)) return aside;
+    break;
+  }
+  platform::RemoveFile(report);
+  return "";
+}
+
 }  // namespace
 
 void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
@@ -112,9 +127,17 @@ ExitCode ShowInstalledFirmware(RunContext& run) {
 ExitCode WriteDiscoveryReport(RunContext& run) {
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
   const std::string& report = run.options.report_file;
-  if (platform::FileExists(report)) platform::RemoveFile(report);
+  std::string kept = KeepAside(report);
   // A tool that ends well but leaves no report has failed all the same.
-  if (!run.tool.Discover(report).Succeeded() || !platform::FileExists(report)) {
+  bool written = run.tool.Discover(report).Succeeded() && platform::FileExists(report);
+  if (!kept.empty()) {
+    if (platform::FileExists(report)) {
+      platform::RemoveFile(kept);
+    } else {
+      platform::RenameFile(kept, report);
+    }
+  }
+  if (!written) {
     run.ui.Print(msg::kReportFailed, report.c_str());
     return ExitCode::kFailed;
   }
@@ -126,6 +149,7 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
   const std::string& report = run.options.report_file;
   if (!platform::FileExists(report)) {
     run.ui.Write(msg::kApplyFileMissing, report.c_str());
+    run.ui.Error(msg::kApplyFileMissing, report.c_str());
     return ExitCode::kFailed;
   }
   LoadFirmwareCatalog(&run.catalog, run.ui);

@@ -43,6 +43,7 @@ bool VerifyInstance(UserInterface& ui) {
   for (const std::string& name : names) {
     if (IsToolProcess(name)) {
       ui.Write(msg::kToolAlreadyRunning);
+      ui.Error(msg::kToolAlreadyRunning);
       return false;
     }
   }
@@ -52,5 +53,6 @@ bool VerifyInstance(UserInterface& ui) {
     return true;
   }
   ui.Write(msg::kLockNotCleared);
+  ui.Error(msg::kLockNotCleared);
   return false;
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "inventory/hex_reader.h"
+#include "inventory/temporary_file.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -130,6 +131,13 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   record.pci_id = PciIdText(record);
   const CatalogEntry* entry = FindCatalogEntry(reader.catalog, record.pci_id, reader.ui);
   if (!entry) return Walk::kGoOn;
+  // A port listed twice would be flashed twice: the first listing stands.
+  for (const AdapterRecord& kept : reader.report.ports) {
+    if (kept.bdf == record.bdf) {
+      reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
+      return Walk::kGoOn;
+    }
+  }
   reader.report.found_supported = true;
   reader.report.summary.package_version = entry->rom;
   record.flags |= AdapterRecord::kSupported;
@@ -167,9 +175,10 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode child = root.ChildAt(i);
     if (NameIs(child, "type")) {
-      // Ports read before a refused type stay in the report.
+      // A refused report yields no ports, whatever came before its type.
       if (!AcceptReportType(ui, ValueOf(child), path)) {
         reader.report.found_supported = false;
+        reader.report.ports.clear();
         return reader.report;
       }
     } else if (NameIs(child, "takes_effect")) {
@@ -193,6 +202,7 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
   platform::RemoveFile(kDiscoveryReportFile);
 
   Discovery discovery;
+  TemporaryFileGuard report_file(kDiscoveryReportFile);
   ToolResult run = tool.Discover(kDiscoveryReportFile);
   discovery.exit_code = static_cast<int32_t>(run.exit_code);
   bool discovered = false;

@@ -95,9 +95,20 @@ const char* FirmwareVersion::Format() {
   return text_;
 }
 
+namespace {
+
+// Parts are compared as the signed values they are shown as, so that "4.0.-1" is older than
+// "4.0.0" in every comparison, as it reads.
+int CompareParts(uint32_t a, uint32_t b) {
+  int32_t x = static_cast<int32_t>(a);
+  int32_t y = static_cast<int32_t>(b);
+  return x == y ? 0 : x > y ? 1 : -1;
+}
+
+}  // namespace
+
 int FirmwareVersion::Compare(const FirmwareVersion& other) const {
-  if (major_ != other.major_) return major_ > other.major_ ? 1 : -1;
-  if (minor_ != other.minor_) return minor_ > other.minor_ ? 1 : -1;
-  if (three_part_ && build_ != other.build_) return build_ > other.build_ ? 1 : -1;
-  return 0;
+  if (int c = CompareParts(major_, other.major_)) return c;
+  if (int c = CompareParts(minor_, other.minor_)) return c;
+  return three_part_ ? CompareParts(build_, other.build_) : 0;
 }

@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "inventory/temporary_file.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
@@ -77,6 +78,7 @@ HardwareFlagsState ReadHardwareFlagsCapture(const std::string& path, UserInterfa
 
 HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
                                       UserInterface& ui) {
+  TemporaryFileGuard capture(kHardwareFlagsCaptureFile);
   ToolResult query = tool.QueryHardwareFlags(adapter.device_id, kHardwareFlagsCaptureFile);
   // After a failed run the capture stays until the next query empties it.
   if (!query.Succeeded() || !platform::FileExists(kHardwareFlagsCaptureFile))

@@ -26,7 +26,7 @@ constexpr char kExiting[] = "Exiting with code %d\n";
 constexpr char kUnexpectedError[] =
     "An unexpected error has occurred.  Firmware update will not be completed.\n";
 constexpr char kUnexpectedErrorWhat[] =
-    "An unexpected error has occurred.  Firmware update will not be completed.\n%s";
+    "An unexpected error has occurred.  Firmware update will not be completed.\n%s\n";
 constexpr char kCheckEndedUnexpectedlyWhat[] =
     "Error: the iPE/dPE setting verification ended unexpectedly: %s\n";
 constexpr char kCheckEndedUnexpectedly[] =
@@ -53,6 +53,8 @@ constexpr char kUsage[] =
 constexpr char kQuestion[] = "%s y/n/q/c (%s):";
 constexpr char kInputProblem[] = "Unknown input problem!\nQuit...\n";
 constexpr char kLogOpenFailed[] = "UserInterface::Write(): fopen() %s failed %lu\n";
+constexpr char kLogUnavailable[] =
+    "Error: the log file %s cannot be opened; this run is not recorded.\n";
 
 // The single-instance check.
 constexpr char kCheckingInstance[] = "Checking for any other instance of RavAre tool!\n";
@@ -107,6 +109,9 @@ constexpr char kOtherFamilyReport[] =
     "This VRIT tool can only be used to update P3-series VAroru NICs.\n";
 constexpr char kUnexpectedReportType[] = "Unexpected value '%s' in file %s. Expected '%s'.\n";
 constexpr char kNoSupportedAdapters[] = "No supported network adapters for firmware upgrade.\n";
+constexpr char kDuplicatePort[] =
+    "Warning!!! - Port %s (device %s) is listed more than once in the report; only its first "
+    "listing is used.\n";
 
 // The read-only outputs.
 constexpr char kVersionOnlyReportLogged[] =
@@ -166,5 +171,7 @@ constexpr char kReportFailed[] = "\nFailed to generate NIC discovery report to %
 constexpr char kReportWritten[] = "\nSuccessfully generated NIC discovery report to %s.\n";
 constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
 constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
+constexpr char kProtectedReportFile[] =
+    "Error: %s is a file of the package or of the utility and cannot be a report file.\n";
 
 }  // namespace msg

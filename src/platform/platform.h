@@ -27,6 +27,15 @@ bool MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+// Gives a file another name in the same directory; false when the new name is taken.
+bool RenameFile(const std::string& from, const std::string& to);
+// The absolute path a file name stands for from the current directory, with links and "."
+// and ".." resolved as far as the path exists.
+std::string FullPath(const std::string& path);
+// True when two file names stand for the same file (case-insensitively where the host's
+// file names are).
+bool SamePath(const std::string& a, const std::string& b);
 
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();

@@ -1,5 +1,7 @@
 #include "tool/command_lines.h"
 
+#include "platform/text.h"
+
 std::string QuoteArgument(const std::string& arg, bool always) {
   if (!always && !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
   // Backslashes count only before a double quote: doubled there, plus one for the quote.
@@ -20,6 +22,12 @@ std::string QuoteArgument(const std::string& arg, bool always) {
 
 namespace {
 
+// Adapter data reaches the tool as an unquoted command line would have passed it: without
+// blanks and tabs at its ends.
+std::string AdapterArgument(const std::string& value) {
+  return platform::Trim(value, " \t");
+}
+
 std::string Tool(const char* arguments) {
   return std::string(kFlashToolName) + arguments;
 }
@@ -35,13 +43,13 @@ std::string ApplyReportCommand(const std::string& report_file) {
 }
 
 std::string HardwareFlagsQueryCommand(const std::string& device_id) {
-  return Tool(" -i ") + QuoteArgument(device_id, true) + " --info";
+  return Tool(" -i ") + QuoteArgument(AdapterArgument(device_id), true) + " --info";
 }
 
 std::string HardwareFlagsResetCommand(const std::string& bdf) {
-  return Tool(" -i ") + QuoteArgument(bdf) + " --hwflags 0";
+  return Tool(" -i ") + QuoteArgument(AdapterArgument(bdf)) + " --hwflags 0";
 }
 
 std::string FlashCommand(const std::string& bdf) {
-  return Tool(" -i ") + QuoteArgument(bdf) + " -f -a";
+  return Tool(" -i ") + QuoteArgument(AdapterArgument(bdf)) + " -f -a";
 }

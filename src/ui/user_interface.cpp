@@ -66,6 +66,8 @@ bool UserInterface::OpenLog() {
   if (log_) return true;
   log_ = std::fopen(log_path_.c_str(), "a");
   if (!log_) {
+    if (!log_failed_) Error(msg::kLogUnavailable, log_path_.c_str());
+    log_failed_ = true;
     Trace(msg::kLogOpenFailed, log_path_.c_str(), static_cast<unsigned long>(errno));
     return false;
   }
@@ -120,6 +122,16 @@ void UserInterface::Trace(const char* format, ...) {
   std::fflush(log_);
 }
 
+void UserInterface::Error(const char* format, ...) {
+  if (!errors_) return;
+  va_list args;
+  va_start(args, format);
+  std::string text = FormatV(format, args);
+  va_end(args);
+  std::fwrite(text.data(), 1, text.size(), errors_);
+  std::fflush(errors_);
+}
+
 Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& defaults) {
   if (silent_ || assume_default_) return defaults.silent_answer;
 
@@ -129,9 +141,18 @@ Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& d
     Print(msg::kInputProblem);
     return Answer::kNo;
   }
-  Write(msg::kText, line);
   size_t length = std::strlen(line);
-  if (length > 0 && line[length - 1] == '\n') line[--length] = '\0';
+  bool whole = length > 0 && line[length - 1] == '\n';
+  if (!whole && length == sizeof line - 1) {
+    // One typed line answers one question: what does not fit is read and dropped.
+    Write(msg::kLine, line);
+    int c;
+    while ((c = std::fgetc(input_)) != EOF && c != '\n') continue;
+  } else {
+    Write(msg::kText, line);
+  }
+  if (whole) line[--length] = '\0';
+  if (length > 0 && line[length - 1] == '\r') line[--length] = '\0';
   if (length == 0) return defaults.empty_answer;
   return DecideAnswer(line);
 }

@@ -53,6 +53,10 @@ class UserInterface {
   void Print(const char* format, ...) QV_PRINTF(2, 3);
   // Log, only with -debug and without -s.
   void Trace(const char* format, ...) QV_PRINTF(2, 3);
+  // Standard error, for failures a framework must see although they end with exit code 0;
+  // only once an error stream is given (never with -s).
+  void Error(const char* format, ...) QV_PRINTF(2, 3);
+  void SetErrorOutput(std::FILE* errors) { errors_ = errors; }
 
   Answer Ask(const std::string& question, const QuestionDefaults& defaults);
 
@@ -68,6 +72,8 @@ class UserInterface {
   bool debug_ = false;
   bool assume_default_ = false;
   std::FILE* log_ = nullptr;
+  bool log_failed_ = false;
+  std::FILE* errors_ = nullptr;
   ConsoleWindow console_;
   std::FILE* input_;
   std::FILE* output_;

@@ -72,14 +72,14 @@ const char* const kStatusTexts[] = {
 // Grows an unpacked array by exactly one entry.
 template <typename T>
 void GrowByOne(T*& array, int32_t count) {
-  array = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(count + 1)));
+  array = static_cast<T*>(XmlReallocate(array, sizeof(T) * static_cast<size_t>(count + 1)));
 }
 
 template <typename T>
 T* CopyArray(const T* array, int32_t count) {
   if (count == 0) return nullptr;
   size_t bytes = sizeof(T) * static_cast<size_t>(count);
-  T* copy = static_cast<T*>(std::malloc(bytes));
+  T* copy = static_cast<T*>(XmlAllocate(bytes));
   std::memcpy(copy, array, bytes);
   return copy;
 }
@@ -87,7 +87,7 @@ T* CopyArray(const T* array, int32_t count) {
 char* CopyText(const char* text) {
   if (text == nullptr) return nullptr;
   size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(length + 1));
+  char* copy = static_cast<char*>(XmlAllocate(length + 1));
   std::memcpy(copy, text, length + 1);
   return copy;
 }
@@ -189,7 +189,7 @@ bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord*
 
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration) {
   size_t name_bytes = name ? name_length + 1 : 0;
-  auto* r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + name_bytes));
+  auto* r = static_cast<XmlElementRecord*>(XmlAllocate(sizeof(XmlElementRecord) + name_bytes));
   *r = XmlElementRecord();
   if (name != nullptr) {
     r->name = reinterpret_cast<char*>(r + 1);

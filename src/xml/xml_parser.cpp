@@ -290,7 +290,7 @@ bool Parser::FlushText(const char* end) {
   }
   PendingItem& earlier = items_[items_.size() - 2];
   if (earlier.joined == nullptr) {
-    earlier.joined = static_cast<char*>(std::malloc(earlier.stored_length + 1));
+    earlier.joined = static_cast<char*>(XmlAllocate(earlier.stored_length + 1));
     DecodeInto(earlier.start, earlier.length, earlier.joined);
     earlier.joined[earlier.stored_length] = '\0';
     // The text ends at its first NUL (a reference to character 0 may have put one early).
@@ -302,7 +302,7 @@ bool Parser::FlushText(const char* end) {
   size_t total = kept + static_cast<size_t>(decoded);
   if (total > earlier.joined_capacity) {
     earlier.joined_capacity = total > 2 * kept ? total : 2 * kept;
-    earlier.joined = static_cast<char*>(std::realloc(earlier.joined, earlier.joined_capacity + 1));
+    earlier.joined = static_cast<char*>(XmlReallocate(earlier.joined, earlier.joined_capacity + 1));
   }
   DecodeInto(start, length, earlier.joined + kept);
   earlier.joined[total] = '\0';
@@ -378,12 +378,12 @@ void Parser::OpenElement(XmlElementRecord* record, const char* name, size_t name
 XmlElementRecord* Parser::AllocateRecord(size_t bytes) {
   bytes = (bytes + 15) & ~static_cast<size_t>(15);
   if (bytes > kRecordChunkBytes / 4) {
-    auto* r = static_cast<XmlElementRecord*>(std::malloc(bytes));
+    auto* r = static_cast<XmlElementRecord*>(XmlAllocate(bytes));
     r->chunk = nullptr;
     return r;
   }
   if (chunk_ == nullptr || static_cast<size_t>(chunk_end_ - chunk_next_) < bytes) {
-    chunk_ = static_cast<XmlRecordChunk*>(std::malloc(kRecordChunkBytes));
+    chunk_ = static_cast<XmlRecordChunk*>(XmlAllocate(kRecordChunkBytes));
     chunk_->live_records = 0;
     chunk_next_ = reinterpret_cast<char*>(chunk_ + 1);
     chunk_end_ = reinterpret_cast<char*>(chunk_) + kRecordChunkBytes;
@@ -429,7 +429,7 @@ void Parser::StoreElement() {
     block = reinterpret_cast<char*>(r + 1);
     items_[frame.first_item - 1].child = r;  // the parent's entry for this element
   } else {
-    block = bytes ? static_cast<char*>(std::malloc(bytes)) : nullptr;
+    block = bytes ? static_cast<char*>(XmlAllocate(bytes)) : nullptr;
   }
   r->packed = block;
   char* strings = LayOutPacked(r, block, counts[kOrderChild], counts[kOrderText],

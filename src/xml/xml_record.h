@@ -4,6 +4,21 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
+
+// malloc and realloc that throw std::bad_alloc instead of returning null, so that a document
+// too big for the memory left ends the caller's work through its handler, not a crash.
+inline void* XmlAllocate(size_t bytes) {
+  void* p = std::malloc(bytes ? bytes : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
+inline void* XmlReallocate(void* old, size_t bytes) {
+  void* p = std::realloc(old, bytes ? bytes : 1);
+  if (!p) throw std::bad_alloc();
+  return p;
+}
 
 struct XmlAttributeEntry {
   char* name;   // owned

@@ -193,10 +193,11 @@ TEST_F(UpdateTest, DiscoveryReportIsWrittenForTheUser) {
   EXPECT_EQ(r.exit_code, 1);
   EXPECT_TRUE(Contains(r.output, "\nSuccessfully generated NIC discovery report to report.xml.\n"));
   EXPECT_TRUE(Contains(test::ReadText(PackageFile("report.xml")), "<zelt_rom_discovery"));
+  EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous")));  // the old one is gone
   EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -d report.xml", kDiscovery}));
 }
 
-TEST_F(UpdateTest, FailedReportLeavesNoOldReportBehind) {
+TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
   test::SimFaults failing;
   failing.user_report_exit = 9;
   test::SimFaults silent;  // ends well but writes no report
@@ -208,16 +209,20 @@ TEST_F(UpdateTest, FailedReportLeavesNoOldReportBehind) {
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(Contains(r.output, "\nFailed to generate NIC discovery report to report.xml.\n"));
     EXPECT_FALSE(Contains(r.output, "Successfully"));
-    EXPECT_FALSE(test::Exists(PackageFile("report.xml")));
+    EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
+    EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous")));
   }
 }
 
+// The log line reaches standard error too, unless the run is silent.
 TEST_F(UpdateTest, ApplyingAMissingReportFails) {
   Ports({kOlder});
+  const std::string error = "Error: Discovery file missing.xml not found!.\n";
   test::ProcessResult r = Run({"-u", "missing.xml"});
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_FALSE(Contains(r.output, "missing.xml"));  // only the banner reaches the console
-  EXPECT_TRUE(Contains(Log(), "Error: Discovery file missing.xml not found!.\n"));
+  EXPECT_TRUE(Contains(r.output, error));
+  EXPECT_TRUE(Contains(Log(), error));
+  EXPECT_EQ(Run({"-u", "missing.xml", "-s"}).output, "");
   EXPECT_TRUE(ToolCalls().empty());
 }
 

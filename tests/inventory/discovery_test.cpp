@@ -27,7 +27,8 @@ std::string Device(const std::string& id, const std::string& devid = "0100",
   return "<device>" + Element("device_id", id) + Element("venid", "4040") +
          Element("devid", devid) + Element("subvenid", "1234") + Element("subdevid", "00AB") +
          Element("macaddress", "00:0E:1E:00:00:01") + Element("product_id", "P3 Adapter") +
-         Element("busnumber", "4") + Element("devicenumber", "0") + Element("funcnumber", "1") +
+         Element("busnumber", "4") + Element("devicenumber", "0") +
+         Element("funcnumber", id.substr(id.find_first_of("0123456789"), 1)) +
          Element("slotnumber", "2") + Element("nictype", "P3") + fw_item + "</device>";
 }
 
@@ -139,12 +140,20 @@ TEST_F(ReadReportTest, RefusesAReportOfAnotherType) {
                 path_ + ". Expected 'RAVARE_NIC'.\n");
 }
 
-TEST_F(ReadReportTest, TypeAfterTheDevicesKeepsThePortsAlreadyRead) {
+TEST_F(ReadReportTest, RefusedTypeAfterTheDevicesYieldsNoPorts) {
   std::string report = "<zelt_rom_discovery><devices>" + Device("NIC1") + "</devices>" +
                        Element("type", "VARORU_NIC") + "</zelt_rom_discovery>";
   EXPECT_EQ(Read(report), 1);
-  EXPECT_EQ(Ports(), 1u);
-  EXPECT_EQ(Ports(), 1u);
+  EXPECT_EQ(Ports(), 0u);
+}
+
+TEST_F(ReadReportTest, APortListedTwiceIsKeptOnce) {
+  ASSERT_EQ(Read(Report(Device("NIC1") + Device("NIC1") + Device("NIC2"))), 0);
+  ASSERT_EQ(Ports(), 2u);
+  EXPECT_EQ(Port(1).device_id, "NIC2");
+  EXPECT_EQ(ui_.Log(),
+            "Warning!!! - Port 4:0.1 (device NIC1) is listed more than once in the report; only "
+            "its first listing is used.\n");
 }
 
 TEST_F(ReadReportTest, FirmwareOfAnotherTypeStopsTheReading) {

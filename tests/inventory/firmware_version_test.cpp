@@ -114,11 +114,13 @@ TEST(FirmwareVersionCompare, BuildCountsOnlyForThreePartLeftOperand) {
   EXPECT_TRUE(threshold != two_part);
 }
 
-TEST(FirmwareVersionCompare, PartByPartAsUnsigned) {
+TEST(FirmwareVersionCompare, PartByPartAsShown) {
   EXPECT_EQ(Parsed("4.0.555").Compare(Parsed("4.0.534")), 1);
   EXPECT_EQ(Parsed("3.9.999").Compare(Parsed("4.0.0")), -1);
   EXPECT_EQ(Parsed("4.1.0").Compare(Parsed("4.0.999")), 1);
-  EXPECT_EQ(Parsed("-1.0.0").Compare(Parsed("5.0.0")), 1);  // 4294967295 > 5
+  // Negative parts compare as they are shown, never as their unsigned bit patterns.
+  EXPECT_EQ(Parsed("-1.0.0").Compare(Parsed("5.0.0")), -1);
+  EXPECT_EQ(Parsed("4.0.700").Compare(Parsed("4.0.-1")), 1);
   EXPECT_TRUE(Parsed("4.0.534") < DependencyThresholdVersion);
   EXPECT_TRUE(Parsed("4.0.555") <= DependencyThresholdVersion);
   EXPECT_FALSE(Parsed("4.0.556") <= DependencyThresholdVersion);

@@ -63,4 +63,9 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+bool RemoveDirectory(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::remove(path, ec);
+}
+
 }  // namespace test

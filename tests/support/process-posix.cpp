@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,7 +13,12 @@ namespace test {
 namespace {
 
 // In a forked child: runs the program in the directory, or ends the child.
-[[noreturn]] void ExecIn(const std::vector<std::string>& argv, const std::string& directory) {
+[[noreturn]] void ExecIn(const std::vector<std::string>& argv, const std::string& directory,
+                         size_t limit_mb = 0) {
+  if (limit_mb > 0) {
+    rlimit limit{limit_mb << 20, limit_mb << 20};
+    if (setrlimit(RLIMIT_AS, &limit) != 0) _exit(125);
+  }
   if (chdir(directory.c_str()) != 0) _exit(126);
   std::vector<char*> args;
   for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
@@ -21,10 +27,8 @@ namespace {
   _exit(127);
 }
 
-}  // namespace
-
-ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
-                         const std::string& input) {
+ProcessResult RunLimited(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::string& input, size_t limit_mb) {
   ProcessResult result;
   int in_pipe[2];
   int out_pipe[2];
@@ -38,7 +42,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
     close(in_pipe[1]);
     close(out_pipe[0]);
     close(out_pipe[1]);
-    ExecIn(argv, directory);
+    ExecIn(argv, directory, limit_mb);
   }
   close(in_pipe[0]);
   close(out_pipe[1]);
@@ -57,6 +61,19 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   }
   result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return result;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
+                         const std::string& input) {
+  return RunLimited(argv, directory, input, 0);
+}
+
+bool RunProcessWithMemoryLimit(const std::vector<std::string>& argv, const std::string& directory,
+                               size_t limit_mb, ProcessResult* result) {
+  *result = RunLimited(argv, directory, "", limit_mb);
+  return true;
 }
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv,

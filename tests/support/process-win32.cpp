@@ -97,4 +97,10 @@ bool SetHostVersionForUtility(const std::string& version) {
   return version.empty() || rc == ERROR_SUCCESS;
 }
 
+// Wine enforces no per-process memory limit of a job, so the limit cannot be tested here.
+bool RunProcessWithMemoryLimit(const std::vector<std::string>&, const std::string&, size_t,
+                               ProcessResult*) {
+  return false;
+}
+
 }  // namespace test

@@ -16,6 +16,11 @@ struct ProcessResult {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
                          const std::string& input = "");
 
+// The same with the program's address space limited to limit_mb MiB. False where the host
+// cannot limit one process's memory.
+bool RunProcessWithMemoryLimit(const std::vector<std::string>& argv, const std::string& directory,
+                               size_t limit_mb, ProcessResult* result);
+
 // A program left running while the test goes on; Wait returns its exit code.
 class BackgroundProcess {
  public:

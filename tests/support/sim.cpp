@@ -77,9 +77,11 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .Add("user_report_exit", faults.user_report_exit)
               .AddFlag("user_report_missing", faults.user_report_missing)
               .Add("report_type", faults.report_type)
+              .AddFlag("type_after_devices", faults.type_after_devices)
               .Add("fw_type", faults.fw_type)
               .Add("apply_exit", faults.apply_exit)
               .Add("delay_ms", faults.delay_ms)
+              .Add("message_mb", faults.message_mb)
               .AddFlag("keep_lock", faults.keep_lock)
               .Close();
   for (const SimPort& p : ports) {

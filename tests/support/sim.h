@@ -34,9 +34,11 @@ struct SimFaults {
   int user_report_exit = 0;
   bool user_report_missing = false;
   std::string report_type = "RAVARE_NIC";
+  bool type_after_devices = false;  // the report's type element follows its devices
   std::string fw_type = "rom";
   int apply_exit = 0;  // non-zero: -u changes nothing and ends with this code
   int delay_ms = 0;    // every run sleeps this long while it holds the lock file
+  int message_mb = 0;  // each port's report message is this many MiB of "x"
   bool keep_lock = false;
 };
 

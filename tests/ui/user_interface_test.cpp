@@ -53,13 +53,16 @@ TEST(Ask, EndOfInputAnswersNoEveryTime) {
   EXPECT_EQ(capture.Log(), once + once);
 }
 
-TEST(Ask, LongLineIsReadInTwoParts) {
-  std::string line(100, 'y');
-  test::CapturedUi capture(line + "\n");
-  EXPECT_EQ(AskOnce(capture), Answer::kNo);  // the first 79 characters
-  EXPECT_EQ(AskOnce(capture), Answer::kNo);  // the rest, at once
-  EXPECT_EQ(capture.Log(),
-            "Go? y/n/q/c (y):" + line.substr(0, 79) + "Go? y/n/q/c (y):" + line.substr(79) + "\n");
+TEST(Ask, OneLineAnswersOneQuestion) {
+  // The first 79 characters decide; the rest of the line is dropped, not read as the next
+  // answer. A CR before the line break goes with it.
+  std::string line(79, 'n');
+  test::CapturedUi capture(line + "y\ny\r\n");
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);
+  EXPECT_EQ(AskOnce(capture), Answer::kYes);
+  EXPECT_EQ(AskOnce(capture), Answer::kNo);  // end of input
+  EXPECT_EQ(capture.Log().rfind("Go? y/n/q/c (y):" + line + "\nGo? y/n/q/c (y):y\n", 0), 0u)
+      << capture.Log();
 }
 
 TEST(Ask, SilentAndAssumeDefaultRunsTakeTheSilentAnswerWithoutAsking) {

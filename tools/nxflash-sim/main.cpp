@@ -3,11 +3,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "env/instance_lock.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
@@ -35,7 +37,10 @@ struct Port {
   int hwflags_reset_exit = 0;
   int info_exit = 0;
 
-  std::string Bdf() const { return bus + ":" + device + "." + function; }
+  // Blanks around the numbers do not count, as they would not on a command line.
+  std::string Bdf() const {
+    return platform::Trim(bus) + ":" + platform::Trim(device) + "." + platform::Trim(function);
+  }
 };
 
 struct Faults {
@@ -45,9 +50,11 @@ struct Faults {
   int user_report_exit = 0;
   bool user_report_missing = false;
   std::string report_type;
+  bool type_after_devices = false;
   std::string fw_type;
   int apply_exit = 0;
   int delay_ms = 0;
+  int message_mb = 0;
   bool keep_lock = false;
 };
 
@@ -85,9 +92,11 @@ Faults ReadFaults(const XmlNode& node) {
   f.user_report_exit = Number(node, "user_report_exit");
   f.user_report_missing = Flag(node, "user_report_missing");
   f.report_type = Text(node, "report_type", "RAVARE_NIC");
+  f.type_after_devices = Flag(node, "type_after_devices");
   f.fw_type = Text(node, "fw_type", "rom");
   f.apply_exit = Number(node, "apply_exit");
   f.delay_ms = Number(node, "delay_ms");
+  f.message_mb = Number(node, "message_mb");
   f.keep_lock = Flag(node, "keep_lock");
   return f;
 }
@@ -155,9 +164,11 @@ bool SaveSim(const Sim& sim) {
                        .Set("user_report_exit", f.user_report_exit)
                        .SetFlag("user_report_missing", f.user_report_missing)
                        .Set("report_type", f.report_type)
+                       .SetFlag("type_after_devices", f.type_after_devices)
                        .Set("fw_type", f.fw_type)
                        .Set("apply_exit", f.apply_exit)
                        .Set("delay_ms", f.delay_ms)
+                       .Set("message_mb", f.message_mb)
                        .SetFlag("keep_lock", f.keep_lock)
                        .node());
   for (const Port& p : sim.ports) {
@@ -252,6 +263,25 @@ void AddDatum(XmlNode parent, const char* name, const std::string& value) {
   parent.AppendChild(Element(name).Set("value", value).node());
 }
 
+// Stands for a huge message in the tree; WriteWithHugeMessages streams it out, so the tool
+// itself never holds the message in memory (it may run under the utility's memory limit).
+constexpr char kHugeMessageMark[] = "@huge-message@";
+
+bool WriteWithHugeMessages(const std::string& file, const std::string& text, int megabytes) {
+  std::FILE* out = std::fopen(file.c_str(), "wb");
+  if (!out) return false;
+  const std::string chunk(1 << 20, 'x');
+  size_t from = 0;
+  for (size_t at = text.find(kHugeMessageMark); at != std::string::npos;
+       at = text.find(kHugeMessageMark, from)) {
+    std::fwrite(text.data() + from, 1, at - from, out);
+    for (int i = 0; i < megabytes; ++i) std::fwrite(chunk.data(), 1, chunk.size(), out);
+    from = at + std::strlen(kHugeMessageMark);
+  }
+  std::fwrite(text.data() + from, 1, text.size() - from, out);
+  return std::fclose(out) == 0;
+}
+
 XmlNode ReportDevice(const Port& p, const Faults& faults) {
   XmlNode device = XmlNode::NewRoot("device");
   AddDatum(device, "device_id", p.device_id);
@@ -275,7 +305,7 @@ XmlNode ReportDevice(const Port& p, const Faults& faults) {
   AddDatum(item, "action", p.action);
   AddDatum(item, "shared", "NO");
   AddDatum(item, "duration", "60");
-  AddDatum(item, "message", "");
+  AddDatum(item, "message", faults.message_mb > 0 ? kHugeMessageMark : "");
   device.AppendChild(item);
   return device;
 }
@@ -292,13 +322,17 @@ int Discover(const Sim& sim, const std::string& file) {
     std::fclose(out);
   } else if (!faults.report_missing) {
     XmlNode root = Element("zelt_rom_discovery").Set("version", "1.0").node();
-    AddDatum(root, "type", faults.report_type);
+    if (!faults.type_after_devices) AddDatum(root, "type", faults.report_type);
     AddDatum(root, "version", "1.0");
     AddDatum(root, "takes_effect", "immediately");
     XmlNode devices = XmlNode::NewRoot("devices");
     for (const Port& p : sim.ports) devices.AppendChild(ReportDevice(p, faults));
     root.AppendChild(devices);
-    if (root.SaveFile(file.c_str(), true) != kXmlNoError) {
+    if (faults.type_after_devices) AddDatum(root, "type", faults.report_type);
+    if (faults.message_mb > 0) {
+      std::unique_ptr<char[]> text = root.ToText(true);
+      if (!text || !WriteWithHugeMessages(file, text.get(), faults.message_mb)) return kNoWrite;
+    } else if (root.SaveFile(file.c_str(), true) != kXmlNoError) {
       std::fprintf(stderr, "Cannot write %s.\n", file.c_str());
       return kNoWrite;
     }

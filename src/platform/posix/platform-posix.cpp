@@ -93,6 +93,35 @@ bool RemoveFile(const std::string& path) {
   return unlink(path.c_str()) == 0;
 }
 
+bool RenameFile(const std::string& from, const std::string& to) {
+  // link and unlink, not rename: rename would replace a file already there.
+  if (link(from.c_str(), to.c_str()) != 0) return false;
+  unlink(from.c_str());
+  return true;
+}
+
+std::string FullPath(const std::string& path) {
+  if (char* real = realpath(path.c_str(), nullptr)) {
+    std::string resolved = real;
+    std::free(real);
+    return resolved;
+  }
+  // A file not there yet: its directory resolved, its own name as given.
+  size_t slash = path.rfind('/');
+  std::string dir = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  if (char* real = realpath(dir.c_str(), nullptr)) {
+    std::string resolved = real;
+    std::free(real);
+    return resolved + (resolved.back() == '/' ? "" : "/") + name;
+  }
+  return path;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return FullPath(a) == FullPath(b);
+}
+
 std::string OwnExecutablePath() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

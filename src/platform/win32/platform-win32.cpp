@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
@@ -71,6 +72,24 @@ bool MakeDirectory(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
   return std::remove(path.c_str()) == 0;
+}
+
+bool RenameFile(const std::string& from, const std::string& to) {
+  return MoveFileA(from.c_str(), to.c_str()) != 0;
+}
+
+std::string FullPath(const std::string& path) {
+  char full[MAX_PATH * 4];
+  DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
+  if (n == 0 || n >= sizeof full) return path;
+  // A short 8.3 name and its long name are the same file.
+  char longer[MAX_PATH * 4];
+  DWORD m = GetLongPathNameA(full, longer, sizeof longer);
+  return m > 0 && m < sizeof longer ? longer : full;
+}
+
+bool SamePath(const std::string& a, const std::string& b) {
+  return EqualsIgnoringCase(FullPath(a), FullPath(b));
 }
 
 std::string OwnExecutablePath() {

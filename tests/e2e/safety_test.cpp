@@ -1,0 +1,189 @@
+// Runs that used to flash the wrong ports, lose files or hide failures, through the real
+// executable and the substitute tool.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/package.h"
+#include "support/sim.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define QV_ADDRESS_SANITIZER 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QV_ADDRESS_SANITIZER 1
+#endif
+#endif
+
+namespace {
+
+using test::SimPort;
+using Calls = std::vector<std::string>;
+
+const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
+  SimPort p;
+  p.device_id = id;
+  p.bus = bus;
+  p.macaddress = "00:0E:1E:00:00:0" + bus;
+  p.active_version = version;
+  return p;
+}
+
+class SafetyTest : public test::PackageTest {
+ protected:
+  void Ports(const std::vector<SimPort>& ports, const test::SimFaults& faults = {}) {
+    test::WriteSimConfig(package_dir(), ports, faults);
+    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+  }
+  Calls ToolCalls() const { return test::ReadCallLog(package_dir()); }
+  Calls Flashes() const {
+    Calls flashes;
+    for (const std::string& call : ToolCalls())
+      if (Contains(call, " -f -a")) flashes.push_back(call);
+    return flashes;
+  }
+};
+
+TEST_F(SafetyTest, ARefusedReportFlashesNothingWhereverItsTypeStands) {
+  test::SimFaults refused;
+  refused.report_type = "VARORU_NIC";
+  refused.type_after_devices = true;
+  Ports({Port("NIC1", "4", "4.0.556")}, refused);
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Flashes().empty());
+  EXPECT_TRUE(
+      Contains(Log(), "This VRIT tool can only be used to update P3-series VAroru NICs.\n"));
+}
+
+TEST_F(SafetyTest, APortListedTwiceIsFlashedOnce) {
+  SimPort twin = Port("NIC9", "4", "4.0.556");  // the same bus:device.function as NIC1
+  Ports({Port("NIC1", "4", "4.0.556"), twin});
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 2);
+  EXPECT_EQ(Flashes(), Calls{"nxflash.exe -i 4:0.0 -f -a"});
+  EXPECT_TRUE(Contains(Log(), "Warning!!! - Port 4:0.0 (device NIC9) is listed more than once"));
+}
+
+TEST_F(SafetyTest, VersionsCompareAsTheyAreShown) {
+  std::string catalog = test::ReadText(PackageFile("NICFWData.xml"));
+  size_t at = catalog.find("4.0.600");
+  ASSERT_NE(at, std::string::npos);
+  test::WriteBytes(PackageFile("NICFWData.xml"), catalog.replace(at, 7, "4.0.-1"));
+  Ports({Port("NIC1", "4", "4.0.556"), Port("NIC2", "5", "4.0.700")});
+  test::ProcessResult r = Run({"-s"});
+  EXPECT_EQ(r.exit_code, 3);  // both ports are newer than 4.0.-1
+  EXPECT_TRUE(Flashes().empty());
+}
+
+// Report names aimed at the package's own files are refused before anything runs;
+// absolute paths and ".." elsewhere stay allowed.
+TEST_F(SafetyTest, ReportsNeverReplaceThePackagesFiles) {
+  const std::string catalog = test::ReadText(PackageFile("NICFWData.xml"));
+  const std::string sub = PackageFile("sub");
+  ASSERT_TRUE(platform::MakeDirectory(sub));
+  for (const char* option : {"-d", "-v"}) {
+    for (const std::string& name :
+         {std::string("NICFWData.xml"), std::string("nxflash.exe"), std::string("tempNicList.xml"),
+          std::string("hwflagStatus.dat"),
+          test::Join("sub", "..") + platform::PathSeparator() + "NICFWData.xml",
+          PackageFile("NICFWData.xml"), test::UtilityPath(), test::ToolPath(),
+          test::Join(temp_dir(), "ravare_lock_file")}) {
+      Ports({Port("NIC1", "4", "4.0.556")});
+      test::ProcessResult r = Run({option, name});
+      EXPECT_EQ(r.exit_code, 0) << option << " " << name;
+      EXPECT_TRUE(Contains(r.output, "USAGE: ")) << name;
+      EXPECT_TRUE(Contains(r.output, "Error: " + name +
+                                         " is a file of the package or of the utility and "
+                                         "cannot be a report file.\n"))
+          << r.output;
+      EXPECT_TRUE(ToolCalls().empty()) << name;
+      EXPECT_EQ(test::ReadText(PackageFile("NICFWData.xml")), catalog);
+      EXPECT_TRUE(test::Exists(test::ToolPath()));
+    }
+  }
+  Ports({Port("NIC1", "4", "4.0.556")});
+  std::string elsewhere = test::Join(sub, "..") + platform::PathSeparator() + "report.xml";
+  EXPECT_EQ(Run({"-d", elsewhere}).exit_code, 1);
+  EXPECT_TRUE(test::Exists(PackageFile("report.xml")));
+}
+
+TEST_F(SafetyTest, OneTypedLineAnswersOneQuestion) {
+  Ports({Port("NIC1", "4", "4.0.556"), Port("NIC2", "5", "4.0.556")});
+  // 79 "n" and a "y": the line answers no, and its rest does not answer the second port.
+  EXPECT_EQ(Run({}, std::string(79, 'n') + "y\nn\n").exit_code, 3);
+  EXPECT_TRUE(Flashes().empty());
+  // Answers piped from a file with CR LF line ends read as typed.
+  Ports({Port("NIC1", "4", "4.0.556"), Port("NIC2", "5", "4.0.556")});
+  EXPECT_EQ(Run({}, "y\r\nn\r\n").exit_code, 2);
+  EXPECT_EQ(Flashes(), Calls{"nxflash.exe -i 4:0.0 -f -a"});
+}
+
+TEST_F(SafetyTest, BlanksAroundAReportValueDoNotReachTheToolLine) {
+  Ports({Port("NIC1", " 4", "4.0.556")});
+  EXPECT_EQ(Run({"-s"}).exit_code, 2);
+  EXPECT_EQ(Flashes(), Calls{"nxflash.exe -i 4:0.0 -f -a"});
+}
+
+// Failures that end with exit code 0 are also told on standard error, unless -s is given.
+TEST_F(SafetyTest, FailuresReachStandardError) {
+  Ports({Port("NIC1", "4", "4.0.556")});
+  // A lock file nobody can delete stops the run at start-up.
+  std::string lock = test::Join(temp_dir(), "ravare_lock_file");
+  ASSERT_TRUE(platform::MakeDirectory(lock));
+  const std::string refused =
+      "Error: last session did not close gracefully.  Unable to clear lock.\n";
+  EXPECT_EQ(Run({"-c"}).output, refused);
+  EXPECT_EQ(Run({"-c", "-s"}).output, "");
+  ASSERT_TRUE(test::RemoveDirectory(lock));
+
+  // A log that cannot be opened: the run goes on, and says so once.
+  platform::RemoveFile(LogPath());
+  ASSERT_TRUE(platform::MakeDirectory(LogPath()));
+  test::ProcessResult r = Run({"-c"});
+  EXPECT_EQ(r.exit_code, 0);
+  const std::string unlogged =
+      "Error: the log file " + LogPath() + " cannot be opened; this run is not recorded.\n";
+  EXPECT_EQ(r.output.rfind(unlogged), r.output.find(unlogged)) << r.output;
+  EXPECT_TRUE(Contains(r.output, unlogged)) << r.output;
+  EXPECT_FALSE(Contains(Run({"-c", "-s"}).output, unlogged));
+  // Under Wine the system drive, and so the log, is shared by every test.
+  EXPECT_TRUE(test::RemoveDirectory(LogPath()));
+}
+
+// A report too big for the memory the run may use ends the run through the unexpected-error
+// message, on its own line, with the closing lines and no temporary file left behind.
+TEST_F(SafetyTest, RunningOutOfMemoryEndsTheRunCleanly) {
+#ifdef QV_ADDRESS_SANITIZER
+  GTEST_SKIP() << "the sanitizers reserve more address space than the limit allows";
+#endif
+  const size_t limit_mb = 100;  // an ordinary run needs less than 20
+  test::ProcessResult r;
+  Ports({Port("NIC1", "4", "4.0.556")});
+  if (!test::RunProcessWithMemoryLimit({test::UtilityPath(), "-c"}, package_dir(), limit_mb, &r))
+    GTEST_SKIP() << "this host cannot limit the memory of one process";
+  ASSERT_EQ(r.exit_code, 0) << "the limit leaves room for an ordinary run: " << r.output;
+  ASSERT_TRUE(Contains(r.output, "00:0E:1E:00:00:04"));
+
+  test::SimFaults huge;
+  huge.message_mb = 60;
+  Ports({Port("NIC1", "4", "4.0.556")}, huge);
+  platform::RemoveFile(LogPath());
+  ASSERT_TRUE(
+      test::RunProcessWithMemoryLimit({test::UtilityPath(), "-c"}, package_dir(), limit_mb, &r));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log,
+                       "An unexpected error has occurred.  Firmware update will not be "
+                       "completed.\nstd::bad_alloc\nUpgrade completed: "))
+      << log;
+  EXPECT_TRUE(Contains(log, "Exiting with code 0\n"));
+  EXPECT_FALSE(test::Exists(PackageFile("tempNicList.xml")));
+}
+
+}  // namespace
