@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -59,17 +60,26 @@ enum class RunStatus {
   StartFailed,    // the program could not be started
 };
 
+// Called while a started child runs, about once a second, with the whole seconds since it
+// started (1, 2, ...). The child is never stopped or killed because of it.
+using WaitTick = std::function<void(unsigned elapsed_seconds)>;
+
 // Runs a command line without a shell and without a console window, waiting for it to end.
 // When capture_file is not empty it is created (or emptied) first and receives the child's
 // standard output and standard error. The program is looked up in the utility's own
-// directory first.
+// directory first. A tick, when given, is called while the child runs.
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code);
+                         uint32_t* exit_code, const WaitTick& tick = nullptr);
 
 void SleepMilliseconds(unsigned ms);
 
+// True when standard output is a console (Windows) or a terminal (POSIX), not a file or pipe.
+bool StdoutIsConsole();
+
 void SetConsoleWindowTitle(const std::string& title);
-// Sizes the console window and buffer; does nothing when standard output is no console.
+// Grows the console window and buffer to at least this size, never shrinking either, so
+// what scrolled by before the run stays readable; does nothing when standard output is no
+// console.
 void SizeConsole(int columns, int rows);
 
 // "Wed Jun 30 21:49:08 1993\n" for the current local time.

@@ -1,4 +1,5 @@
-// Gives the console a fixed size for the run; the size is kept after the program ends.
+// Grows the console to at least the given size for the run, never shrinking it; the size
+// is kept after the program ends.
 #pragma once
 
 class ConsoleWindow {

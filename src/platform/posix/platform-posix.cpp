@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -53,6 +54,30 @@ std::string FindProgram(const std::string& name) {
     start = end + 1;
   }
   return "";
+}
+
+// Waits for the child to end; with a tick, polls it so the tick runs on each whole second.
+bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
+  if (!tick) {
+    while (waitpid(pid, status, 0) < 0) {
+      if (errno != EINTR) return false;
+    }
+    return true;
+  }
+  const auto start = std::chrono::steady_clock::now();
+  unsigned ticked = 0;
+  for (;;) {
+    pid_t ended = waitpid(pid, status, WNOHANG);
+    if (ended == pid) return true;
+    if (ended < 0 && errno != EINTR) return false;
+    auto elapsed =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+    if (static_cast<unsigned>(elapsed.count()) > ticked) {
+      ticked = static_cast<unsigned>(elapsed.count());
+      tick(ticked);
+    }
+    usleep(20 * 1000);
+  }
 }
 
 }  // namespace
@@ -170,7 +195,7 @@ bool RunningProcessNames(std::vector<std::string>* names) {
 }
 
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code) {
+                         uint32_t* exit_code, const WaitTick& tick) {
   int output = -1;
   if (!capture_file.empty()) {
     output = open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
@@ -204,9 +229,7 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   if (rc != 0) return RunStatus::StartFailed;
 
   int status = 0;
-  while (waitpid(pid, &status, 0) < 0) {
-    if (errno != EINTR) return RunStatus::StartFailed;
-  }
+  if (!WaitForChild(pid, &status, tick)) return RunStatus::StartFailed;
   if (WIFEXITED(status)) {
     *exit_code = static_cast<uint32_t>(WEXITSTATUS(status));
   } else {
@@ -219,8 +242,12 @@ void SleepMilliseconds(unsigned ms) {
   usleep(ms * 1000u);
 }
 
+bool StdoutIsConsole() {
+  return isatty(STDOUT_FILENO) != 0;
+}
+
 void SetConsoleWindowTitle(const std::string& title) {
-  if (!isatty(STDOUT_FILENO)) return;
+  if (!StdoutIsConsole()) return;
   std::fputs("\033]0;", stdout);
   std::fputs(title.c_str(), stdout);
   std::fputs("\007", stdout);

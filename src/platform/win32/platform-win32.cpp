@@ -9,6 +9,7 @@
 #include <ctime>
 #include <memory>
 
+#include "platform/console_layout.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
@@ -31,6 +32,25 @@ bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
     return false;
   *out = *info;
   return true;
+}
+
+// Waits for the child to end; with a tick, in steps that end on each whole second.
+void WaitForChild(HANDLE process, const WaitTick& tick) {
+  if (!tick) {
+    WaitForSingleObject(process, INFINITE);
+    return;
+  }
+  const ULONGLONG start = GetTickCount64();
+  unsigned ticked = 0;
+  for (;;) {
+    DWORD until_next = static_cast<DWORD>(1000 - (GetTickCount64() - start) % 1000);
+    if (WaitForSingleObject(process, until_next) != WAIT_TIMEOUT) return;
+    unsigned elapsed = static_cast<unsigned>((GetTickCount64() - start) / 1000);
+    if (elapsed > ticked) {
+      ticked = elapsed;
+      tick(elapsed);
+    }
+  }
 }
 
 }  // namespace
@@ -147,7 +167,7 @@ bool RunningProcessNames(std::vector<std::string>* names) {
 }
 
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code) {
+                         uint32_t* exit_code, const WaitTick& tick) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -170,7 +190,7 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     return RunStatus::StartFailed;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  WaitForChild(process.hProcess, tick);
   DWORD code = 0;
   GetExitCodeProcess(process.hProcess, &code);
   *exit_code = code;
@@ -188,14 +208,27 @@ void SetConsoleWindowTitle(const std::string& title) {
   SetConsoleTitleA(title.c_str());
 }
 
+bool StdoutIsConsole() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 void SizeConsole(int columns, int rows) {
   HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
   CONSOLE_SCREEN_BUFFER_INFO info;
   if (!GetConsoleScreenBufferInfo(out, &info)) return;
-  SMALL_RECT window = {0, 0, static_cast<SHORT>(columns - 1), static_cast<SHORT>(rows - 1)};
+  ConsoleLayout now = {info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
+                       info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
+  COORD largest = GetLargestConsoleWindowSize(out);
+  ConsoleLayout grown = GrowConsole(now, columns, rows, largest.X, largest.Y);
+  // The buffer first: the window can only grow inside it.
+  COORD size = {static_cast<SHORT>(grown.buffer_columns), static_cast<SHORT>(grown.buffer_rows)};
+  if ((grown.buffer_columns != now.buffer_columns || grown.buffer_rows != now.buffer_rows) &&
+      !SetConsoleScreenBufferSize(out, size))
+    return;
+  SMALL_RECT window = {static_cast<SHORT>(grown.left), static_cast<SHORT>(grown.top),
+                       static_cast<SHORT>(grown.right), static_cast<SHORT>(grown.bottom)};
   SetConsoleWindowInfo(out, TRUE, &window);
-  COORD size = {static_cast<SHORT>(columns), static_cast<SHORT>(rows)};
-  SetConsoleScreenBufferSize(out, size);
 }
 
 std::string LocalTimeText() {

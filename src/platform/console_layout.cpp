@@ -1,0 +1,28 @@
+#include "platform/console_layout.h"
+
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+// The new extent of the window along one axis: its start and inclusive end.
+void GrowSpan(int* start, int* end, int wanted, int buffer, int largest) {
+  int limit = largest > 0 ? std::min(buffer, largest) : buffer;
+  int size = std::max(*end - *start + 1, std::min(wanted, limit));
+  *start = std::max(0, std::min(*start, buffer - size));
+  *end = *start + size - 1;
+}
+
+}  // namespace
+
+ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int largest_columns,
+                          int largest_rows) {
+  ConsoleLayout grown = now;
+  grown.buffer_columns = std::max(now.buffer_columns, columns);
+  grown.buffer_rows = std::max(now.buffer_rows, rows);
+  GrowSpan(&grown.left, &grown.right, columns, grown.buffer_columns, largest_columns);
+  GrowSpan(&grown.top, &grown.bottom, rows, grown.buffer_rows, largest_rows);
+  return grown;
+}
+
+}  // namespace platform
