@@ -23,8 +23,8 @@ BIN_DIR = ""
 PACKAGE_VERSION = "4.0.600"
 
 # host: (ports as (active_version, flash_exit), inventory variables). Listed in rollout order;
-# the batches are 1, 3, 4, 4, 2 hosts. Hosts with an even number have their package laid out
-# already; the others receive it from the controller.
+# the batches are 1, 3, 4, 4, 2 hosts. The hosts of COPIED receive the package from the
+# controller; the others have theirs laid out already.
 # Older firmware stays above 4.0.555, where the driver rule needs no driver files.
 FLEET = {
     "host01": ([("4.0.560", 0), ("4.0.600", 0)], {}),  # the canary
@@ -68,6 +68,7 @@ EXPECTED_REPORT = [
 FAILED = {"host05", "host09", "host10"}
 UNREACHED = {"host13", "host14"}
 CHECKED = ["host02", "host05", "host13", "host14"]  # batches: host02 | the others
+COPIED = {"host01", "host05", "host13"}
 
 
 def sim_config(host, ports):
@@ -115,7 +116,7 @@ class Fleet:
                 os.makedirs(os.path.join(base, sub))
             package = os.path.join(base, "package")
             missing = extra.get("tool_missing", False)
-            laid = missing or int(host[-2:]) % 2 == 0
+            laid = host not in COPIED
             if laid:
                 self._lay_package(package, tool=not missing)
             with open(os.path.join(package, "nxflash-sim.xml"), "w", encoding="utf-8") as f:
