@@ -89,6 +89,7 @@ bool InitializeProgram(std::unique_ptr<UserInterface>* ui, std::FILE* errors) {
     std::string log_path = PrepareLogFile();
     *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
     (*ui)->SetErrorOutput(errors);
+    (*ui)->EnableProgress(platform::StdoutIsConsole());
     return CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);

@@ -143,8 +143,13 @@ constexpr char kFlagsResetSucceeded[] = "\"%s\": disabling the iPE/dPE setting s
 constexpr char kFlagsResetFailed[] =
     "\"%s\": disabling the iPE/dPE setting failed!\n%s: error code %d.\n";
 
-// The flash tool runner.
+// The flash tool runner, and what its progress line says while the tool runs.
 constexpr char kCaptureFileFailed[] = "Failed to create file\n";
+constexpr char kProgressDiscovering[] = "discovering the adapters";
+constexpr char kProgressQuerying[] = "reading the iPE/dPE setting of %s";
+constexpr char kProgressResetting[] = "disabling the iPE/dPE setting of %s";
+constexpr char kProgressFlashing[] = "flashing %s";
+constexpr char kProgressApplying[] = "applying %s";
 
 // Updating.
 constexpr char kFoundPort[] = "Found %s MAC: %-17s (v%s)\n";

@@ -7,10 +7,11 @@
 #include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
-// Logs the command line, runs it and waits for its end. An empty output_file captures
-// nothing; a capture file that cannot be created is logged and nothing is run.
+// Logs the command line, runs it and waits for its end, counting the time on the console's
+// progress line under the name of the activity. An empty output_file captures nothing; a
+// capture file that cannot be created is logged and nothing is run.
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
-                              const std::string& output_file);
+                              const std::string& output_file, const std::string& activity = "");
 
 class ProcessFlashTool : public FlashTool {
  public:

@@ -122,6 +122,20 @@ void UserInterface::Trace(const char* format, ...) {
   std::fflush(log_);
 }
 
+void UserInterface::ShowProgress(const std::string& text) {
+  if (!ShowsProgress()) return;
+  std::string bytes = DrawProgress(&progress_, text);
+  std::fwrite(bytes.data(), 1, bytes.size(), output_);
+  std::fflush(output_);
+}
+
+void UserInterface::EndProgress() {
+  std::string bytes = EraseProgress(&progress_);
+  if (bytes.empty()) return;
+  std::fwrite(bytes.data(), 1, bytes.size(), output_);
+  std::fflush(output_);
+}
+
 void UserInterface::Error(const char* format, ...) {
   if (!errors_) return;
   va_list args;

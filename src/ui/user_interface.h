@@ -6,6 +6,7 @@
 #include <string>
 
 #include "ui/console_window.h"
+#include "ui/progress_line.h"
 
 // Lets the compiler check every format against its arguments (args 0: a va_list).
 #if defined(__clang__)
@@ -58,6 +59,14 @@ class UserInterface {
   void Error(const char* format, ...) QV_PRINTF(2, 3);
   void SetErrorOutput(std::FILE* errors) { errors_ = errors; }
 
+  // A line on the console that counts while a tool runs: only where standard output is a
+  // console (the caller tells) and the run is not silent; never in the log.
+  void EnableProgress(bool enabled) { progress_enabled_ = enabled; }
+  bool ShowsProgress() const { return progress_enabled_ && !silent_; }
+  void ShowProgress(const std::string& text);
+  // Erases the line, so that the next output starts on a clean line.
+  void EndProgress();
+
   Answer Ask(const std::string& question, const QuestionDefaults& defaults);
 
   const std::string& log_path() const { return log_path_; }
@@ -74,6 +83,8 @@ class UserInterface {
   std::FILE* log_ = nullptr;
   bool log_failed_ = false;
   std::FILE* errors_ = nullptr;
+  bool progress_enabled_ = false;
+  ProgressLine progress_;
   ConsoleWindow console_;
   std::FILE* input_;
   std::FILE* output_;

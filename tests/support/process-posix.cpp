@@ -1,6 +1,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -111,6 +112,43 @@ void SetEnvironment(const std::string& name, const std::string& value) {
 
 bool SetHostVersionForUtility(const std::string&) {
   return false;
+}
+
+bool RunProcessOnTerminal(const std::vector<std::string>& argv, const std::string& directory,
+                          ProcessResult* result) {
+  *result = ProcessResult();
+  int master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0) return false;
+  std::string slave_name = ptsname(master);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    int slave = open(slave_name.c_str(), O_RDWR);
+    if (slave < 0) _exit(125);
+    termios mode;
+    if (tcgetattr(slave, &mode) == 0) {
+      cfmakeraw(&mode);  // bytes pass as written: no CR added to a line feed
+      tcsetattr(slave, TCSANOW, &mode);
+    }
+    dup2(slave, 0);
+    dup2(slave, 1);
+    dup2(slave, 2);
+    if (slave > 2) close(slave);
+    close(master);
+    ExecIn(argv, directory);
+  }
+  char buffer[4096];
+  ssize_t n;
+  // The terminal ends with EIO once the last holder of its other side has gone.
+  while ((n = read(master, buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
+    if (n > 0) result->output.append(buffer, static_cast<size_t>(n));
+  }
+  close(master);
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  result->exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return true;
 }
 
 }  // namespace test

@@ -103,4 +103,8 @@ bool RunProcessWithMemoryLimit(const std::vector<std::string>&, const std::strin
   return false;
 }
 
+bool RunProcessOnTerminal(const std::vector<std::string>&, const std::string&, ProcessResult*) {
+  return false;
+}
+
 }  // namespace test

@@ -21,6 +21,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
 bool RunProcessWithMemoryLimit(const std::vector<std::string>& argv, const std::string& directory,
                                size_t limit_mb, ProcessResult* result);
 
+// The same with standard input, output and error on a new pseudo-terminal, as in an
+// administrator's console; output is every byte the terminal received. False where the host
+// has no pseudo-terminals.
+bool RunProcessOnTerminal(const std::vector<std::string>& argv, const std::string& directory,
+                          ProcessResult* result);
+
 // A program left running while the test goes on; Wait returns its exit code.
 class BackgroundProcess {
  public:
