@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "xml/xml_record.h"
 
@@ -72,14 +73,14 @@ const char* const kStatusTexts[] = {
 // Grows an unpacked array by exactly one entry.
 template <typename T>
 void GrowByOne(T*& array, int32_t count) {
-  array = static_cast<T*>(std::realloc(array, sizeof(T) * static_cast<size_t>(count + 1)));
+  array = static_cast<T*>(XmlReallocate(array, sizeof(T) * static_cast<size_t>(count + 1)));
 }
 
 template <typename T>
 T* CopyArray(const T* array, int32_t count) {
   if (count == 0) return nullptr;
   size_t bytes = sizeof(T) * static_cast<size_t>(count);
-  T* copy = static_cast<T*>(std::malloc(bytes));
+  T* copy = static_cast<T*>(XmlAllocate(bytes));
   std::memcpy(copy, array, bytes);
   return copy;
 }
@@ -87,34 +88,32 @@ T* CopyArray(const T* array, int32_t count) {
 char* CopyText(const char* text) {
   if (text == nullptr) return nullptr;
   size_t length = std::strlen(text);
-  char* copy = static_cast<char*>(std::malloc(length + 1));
+  char* copy = static_cast<char*>(XmlAllocate(length + 1));
   std::memcpy(copy, text, length + 1);
   return copy;
 }
 
-bool PackedInline(const XmlElementRecord* r) {
-  return r->packed == reinterpret_cast<const char*>(r + 1);
-}
-
 // Gives every array and text of a parsed record an allocation of its own, so that the
-// building operations can grow and free them one by one. The name stays where it is.
+// building operations can grow and free them one by one. The name stays where it is. Should
+// an allocation fail, what was copied so far leaks, and the record stays as it was.
 void Unpack(XmlElementRecord* r) {
   if (r->packed == nullptr) return;
-  r->children = CopyArray(r->children, r->child_count);
-  r->texts = CopyArray(r->texts, r->text_count);
-  for (int32_t i = 0; i < r->text_count; ++i) r->texts[i] = CopyText(r->texts[i]);
-  r->clears = CopyArray(r->clears, r->clear_count);
+  XmlElementRecord copy = *r;
+  copy.children = CopyArray(r->children, r->child_count);
+  copy.texts = CopyArray(r->texts, r->text_count);
+  for (int32_t i = 0; i < r->text_count; ++i) copy.texts[i] = CopyText(r->texts[i]);
+  copy.clears = CopyArray(r->clears, r->clear_count);
   for (int32_t i = 0; i < r->clear_count; ++i) {
-    r->clears[i].content = CopyText(r->clears[i].content);
+    copy.clears[i].content = CopyText(r->clears[i].content);
   }
-  r->attributes = CopyArray(r->attributes, r->attribute_count);
+  copy.attributes = CopyArray(r->attributes, r->attribute_count);
   for (int32_t i = 0; i < r->attribute_count; ++i) {
-    r->attributes[i].name = CopyText(r->attributes[i].name);
-    r->attributes[i].value = CopyText(r->attributes[i].value);
+    copy.attributes[i].name = CopyText(r->attributes[i].name);
+    copy.attributes[i].value = CopyText(r->attributes[i].value);
   }
-  r->order = CopyArray(r->order, OrderCount(*r));
-  if (!PackedInline(r)) std::free(r->packed);
-  r->packed = nullptr;
+  copy.order = CopyArray(r->order, OrderCount(*r));
+  copy.packed = nullptr;
+  *r = copy;
 }
 
 int32_t OrderPositionOfChild(const XmlElementRecord* parent, int32_t child_index) {
@@ -161,10 +160,7 @@ void DetachFromParent(XmlElementRecord* child) {
 }
 
 void FreeContents(XmlElementRecord* r) {
-  if (r->packed != nullptr) {
-    if (!PackedInline(r)) std::free(r->packed);
-    return;
-  }
+  if (r->packed != nullptr) return;  // the storage frees it
   for (int32_t i = 0; i < r->text_count; ++i) std::free(r->texts[i]);
   for (int32_t i = 0; i < r->clear_count; ++i) std::free(r->clears[i].content);
   for (int32_t i = 0; i < r->attribute_count; ++i) {
@@ -187,9 +183,31 @@ bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord*
 
 }  // namespace
 
+void* XmlAllocate(size_t bytes) {
+  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void* XmlReallocate(void* block, size_t bytes) {
+  void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
+  if (grown == nullptr) throw std::bad_alloc();
+  return grown;
+}
+
+void ReleaseStorageRecord(XmlParseStorage* storage) {
+  if (--storage->live_records > 0) return;
+  // The header lies in the last block of the chain, which is freed last.
+  for (XmlStorageBlock* block = storage->blocks; block != nullptr;) {
+    XmlStorageBlock* next = block->next;
+    std::free(block);
+    block = next;
+  }
+}
+
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration) {
   size_t name_bytes = name ? name_length + 1 : 0;
-  auto* r = static_cast<XmlElementRecord*>(std::malloc(sizeof(XmlElementRecord) + name_bytes));
+  auto* r = static_cast<XmlElementRecord*>(XmlAllocate(sizeof(XmlElementRecord) + name_bytes));
   *r = XmlElementRecord();
   if (name != nullptr) {
     r->name = reinterpret_cast<char*>(r + 1);
@@ -222,40 +240,12 @@ void ReleaseRecord(XmlElementRecord* record) {
       }
     }
     FreeContents(r);
-    if (r->chunk == nullptr) {
+    if (r->storage == nullptr) {
       std::free(r);
-    } else if (--r->chunk->live_records == 0) {
-      std::free(r->chunk);
+    } else {
+      ReleaseStorageRecord(r->storage);
     }
   }
-}
-
-size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes) {
-  auto n = [](int32_t count) { return static_cast<size_t>(count); };
-  return sizeof(XmlElementRecord*) * n(children) + sizeof(char*) * n(texts) +
-         sizeof(XmlClearSection) * n(clears) + sizeof(XmlAttributeEntry) * n(attributes) +
-         sizeof(int32_t) * (n(children) + n(texts) + n(clears));
-}
-
-char* LayOutPacked(XmlElementRecord* r, char* block, int32_t children, int32_t texts,
-                   int32_t clears, int32_t attributes) {
-  auto n = [](int32_t count) { return static_cast<size_t>(count); };
-  r->child_count = children;
-  r->text_count = texts;
-  r->clear_count = clears;
-  r->attribute_count = attributes;
-  if (block == nullptr) return nullptr;
-  // Pointer-sized entries first, then the order list, then the texts: each part stays aligned.
-  r->children = reinterpret_cast<XmlElementRecord**>(block);
-  block += sizeof(XmlElementRecord*) * n(children);
-  r->texts = reinterpret_cast<char**>(block);
-  block += sizeof(char*) * n(texts);
-  r->clears = reinterpret_cast<XmlClearSection*>(block);
-  block += sizeof(XmlClearSection) * n(clears);
-  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
-  block += sizeof(XmlAttributeEntry) * n(attributes);
-  r->order = reinterpret_cast<int32_t*>(block);
-  return block + sizeof(int32_t) * (n(children) + n(texts) + n(clears));
 }
 
 void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t position) {

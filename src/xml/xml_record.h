@@ -42,20 +42,31 @@ struct XmlElementRecord {
   XmlAttributeEntry* attributes;
   int32_t* order;  // one entry per child, text and clear section
   int32_t reference_count;
-  // The packed block of a parsed record, or null. The building operations first give each
-  // array and text an allocation of its own.
+  // Non-null while a parsed record's arrays and texts lie in its parse's storage, which the
+  // record does not own. The building operations first give each array and text an
+  // allocation of its own, and clear this.
   char* packed;
-  // The chunk a parsed element was carved from, or null for a record allocated on its own.
-  struct XmlRecordChunk* chunk;
+  // The storage of the parse that made this record, or null for a record allocated on its own.
+  struct XmlParseStorage* storage;
 };
 
-// Parsed elements are carved from chunks that the parse allocates; a chunk is freed when the
-// last of its records is. A record that outlives its tree keeps only its own chunk alive.
-struct XmlRecordChunk {
+// A parse carves its records, arrays and texts from blocks of one storage, which is freed
+// with the last of those records: a record that outlives its tree keeps the whole storage.
+struct XmlParseStorage {
   int64_t live_records;
-  int64_t unused;  // keeps the records after the header 16-byte aligned
+  struct XmlStorageBlock* blocks;  // every block, the one holding this header last
 };
-constexpr size_t kRecordChunkBytes = 32 * 1024;
+struct XmlStorageBlock {
+  XmlStorageBlock* next;
+  int64_t unused;  // keeps what follows 16-byte aligned
+};
+constexpr size_t kStorageBlockBytes = 32 * 1024;
+// Counts one of the storage's records as gone; the blocks are freed after the last.
+void ReleaseStorageRecord(XmlParseStorage* storage);
+
+// Every allocation of the layer: a failure throws std::bad_alloc instead of giving null.
+void* XmlAllocate(size_t bytes);
+void* XmlReallocate(void* block, size_t bytes);
 
 inline int32_t OrderCount(const XmlElementRecord& r) {
   return r.child_count + r.text_count + r.clear_count;
@@ -66,14 +77,6 @@ inline int32_t OrderCount(const XmlElementRecord& r) {
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration);
 void AddReference(XmlElementRecord* record);
 void ReleaseRecord(XmlElementRecord* record);
-
-// A parsed record keeps its arrays and all its texts (attribute names and values, texts,
-// clear-section contents) in one packed block: for an element, in the record's own
-// allocation, just after it; for a parse's document record, in a block of its own.
-size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes);
-// Sets the counts and points the arrays into block; returns the first byte after the arrays.
-char* LayOutPacked(XmlElementRecord* record, char* block, int32_t children, int32_t texts,
-                   int32_t clears, int32_t attributes);
 
 // Building: each array grows by exactly the entry added. position < 0 appends to the order
 // list. AppendAttributeEntry takes ownership of name and value.

@@ -553,7 +553,7 @@ void Parser::OpenElement(XmlElementRecord* record, const char* name, size_t name
 // Every record of the reference has an allocation of its own.
 XmlElementRecord* Parser::AllocateRecord(size_t bytes) {
   auto* r = static_cast<XmlElementRecord*>(std::malloc(bytes));
-  r->chunk = nullptr;
+  r->storage = nullptr;
   return r;
 }
 
