@@ -46,6 +46,7 @@ enum class AttributePhase { kExpectName, kExpectAssign, kExpectValue };
 // An open element; its record exists from the start.
 struct Frame {
   XmlElementRecord* record;
+  const char* name;  // where the name is written in the text; null for the document
   size_t name_length;
   bool in_start_tag;
   AttributePhase phase;
@@ -105,29 +106,6 @@ inline const char* SkipPlain(const char* p, const bool* plain) {
     if (!plain[Byte(p + 1)]) return p + 1;
     if (!plain[Byte(p + 2)]) return p + 2;
     if (!plain[Byte(p + 3)]) return p + 3;
-  }
-}
-
-// Copies a short piece without a call; names and values are mostly short.
-inline void CopyBytes(char* out, const char* in, size_t length) {
-  if (length >= 8 && length <= 16) {
-    uint64_t head;
-    uint64_t tail;
-    std::memcpy(&head, in, 8);
-    std::memcpy(&tail, in + length - 8, 8);
-    std::memcpy(out, &head, 8);
-    std::memcpy(out + length - 8, &tail, 8);
-  } else if (length >= 4 && length < 8) {
-    uint32_t head;
-    uint32_t tail;
-    std::memcpy(&head, in, 4);
-    std::memcpy(&tail, in + length - 4, 4);
-    std::memcpy(out, &head, 4);
-    std::memcpy(out + length - 4, &tail, 4);
-  } else if (length < 4) {
-    for (size_t i = 0; i < length; ++i) out[i] = in[i];
-  } else {
-    std::memcpy(out, in, length);
   }
 }
 
@@ -252,25 +230,6 @@ bool EndsNameAt(char c) {
   return IsXmlSpace(c) || c == '/' || c == '<' || c == '=' || c == '>';
 }
 
-// A stored name matches a name in the text when the text starts with it, ignoring ASCII case,
-// and the name ends there. The comparison stops at the first difference, so it never reads
-// past the text's NUL.
-bool NameMatches(const Frame& frame, const char* text) {
-  const char* name = frame.record->name;
-  if (name == nullptr) return false;
-  return EqualIgnoringCase(text, name, frame.name_length) && EndsNameAt(text[frame.name_length]);
-}
-
-// Every reference shortens a run, so a run whose decoded length is its own length holds none
-// and is copied as it stands.
-void Decode(const char* text, size_t length, size_t decoded_length, char* out) {
-  if (decoded_length == length) {
-    CopyBytes(out, text, length);
-  } else {
-    DecodeInto(text, length, out);
-  }
-}
-
 class Parser {
  public:
   explicit Parser(const char* text) : pos_(text), limit_(text + std::strlen(text)) {}
@@ -289,9 +248,15 @@ class Parser {
  private:
   Token NextToken();
   Token MarkupToken(Token token);
+  bool NameMatches(const Frame& frame, const char* text) const;
+  void CopyIn(char* out, const char* in, size_t length);
+  void Decode(const char* text, size_t length, size_t decoded_length, char* out);
+  bool ReadName(Token* name);
+  bool ReadClose();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
-  bool FlushText(const char* end);
+  bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
+  bool StoreText(const char* end);
   bool JoinText(const char* start, size_t length, size_t decoded);
   bool ReadClearSection(int row);
   bool AppendValue(const Frame& frame, const Token& value);
@@ -305,7 +270,7 @@ class Parser {
   char* Allocate(size_t bytes);
   char* AllocateAligned(size_t bytes);
   char* NewBlock(size_t bytes);
-  char* StoreText(const char* text, size_t length);
+  char* StoreCopy(const char* text, size_t length);
   XmlElementRecord* NewElementRecord(const char* name, size_t name_length, bool is_declaration);
 
   // Each handler returns false when parsing stops.
@@ -376,9 +341,9 @@ inline char* Parser::AllocateAligned(size_t bytes) {
   return Allocate(bytes);
 }
 
-inline char* Parser::StoreText(const char* text, size_t length) {
+inline char* Parser::StoreCopy(const char* text, size_t length) {
   char* out = Allocate(length + 1);
-  CopyBytes(out, text, length);
+  CopyIn(out, text, length);
   out[length] = '\0';
   return out;
 }
@@ -393,13 +358,73 @@ XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
   std::memcpy(static_cast<void*>(r), &kBlank, sizeof kBlank);
   if (name != nullptr) {
     r->name = reinterpret_cast<char*>(r + 1);
-    CopyBytes(r->name, name, name_length);
+    CopyIn(r->name, name, name_length);
     r->name[name_length] = '\0';
   }
   r->is_declaration = is_declaration;
   r->storage = storage_;
   ++storage_->live_records;
   return r;
+}
+
+// A name in the text matches an open element's when it starts with the element's name,
+// ignoring ASCII case, and ends there. Both lie in the text, so where 16 bytes are left an
+// exact match of a short name is one comparison; the fallback stops at the first difference,
+// so it never reads past the text's NUL.
+inline bool Parser::NameMatches(const Frame& frame, const char* text) const {
+  const char* name = frame.name;
+  if (name == nullptr) return false;
+  size_t length = frame.name_length;
+#if defined(__SSE2__)
+  if (length < 16 && limit_ - text >= 16 && limit_ - name >= 16) {
+    auto same =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Bytes16(text), Bytes16(name))));
+    unsigned wanted = (1u << length) - 1;
+    if ((same & wanted) == wanted) return EndsNameAt(text[length]);
+  }
+#endif
+  return EqualIgnoringCase(text, name, length) && EndsNameAt(text[length]);
+}
+
+// Copies into the storage's latest piece. A short piece is copied as one 16-byte block where
+// the text and the storage's current block both hold 16 bytes: the bytes past it are free.
+inline void Parser::CopyIn(char* out, const char* in, size_t length) {
+#if defined(__SSE2__)
+  if (length <= 16 && limit_ - in >= 16 && end_ - out >= 16) {
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Bytes16(in));
+    return;
+  }
+#endif
+  std::memcpy(out, in, length);
+}
+
+// Every reference shortens a run, so a run whose decoded length is its own length holds none
+// and is copied as it stands.
+inline void Parser::Decode(const char* text, size_t length, size_t decoded_length, char* out) {
+  if (decoded_length == length) {
+    CopyIn(out, text, length);
+  } else {
+    DecodeInto(text, length, out);
+  }
+}
+
+// The word token that starts right at pos_ with a byte that can only start one, as NextToken
+// would read it; false (nothing read) for anything else.
+inline bool Parser::ReadName(Token* name) {
+  const char* start = pos_;
+  if (!kBytes.name_start[Byte(start)]) return false;
+  ++pos_;
+  const char* end = ScanWord();
+  *name = Token{TokenKind::kWord, start, static_cast<size_t>(end - start), 0, false};
+  return true;
+}
+
+// Reads the next token; true when it is a Close.
+inline bool Parser::ReadClose() {
+  const char* p = SkipSpace(pos_, limit_);
+  if (*p != '>') return NextToken().kind == TokenKind::kClose;
+  pos_ = p + 1;
+  return true;
 }
 
 const char* Parser::ScanWord() {
@@ -532,8 +557,8 @@ void Parser::SkipToMarkup() {
   pos_ = p;
 }
 
-bool Parser::FlushText(const char* end) {
-  if (pending_text_ == nullptr) return true;
+// Stores the pending run up to end, trimmed.
+bool Parser::StoreText(const char* end) {
   const char* start = pending_text_;
   while (end > start && IsXmlSpace(end[-1])) --end;
   pending_text_ = nullptr;
@@ -624,7 +649,7 @@ bool Parser::ReadClearSection(int row) {
 }
 
 void Parser::AppendBareAttribute(const Frame& frame) {
-  char* name = StoreText(frame.attribute_name, frame.attribute_name_length);
+  char* name = StoreCopy(frame.attribute_name, frame.attribute_name_length);
   XmlAttributeEntry& entry = attributes_.Push();
   entry.name = name;
   entry.value = nullptr;
@@ -646,7 +671,7 @@ bool Parser::AppendValue(const Frame& frame, const Token& value) {
     if (measured < 0) return false;
     decoded = static_cast<size_t>(measured);
   }
-  char* name = StoreText(frame.attribute_name, frame.attribute_name_length);
+  char* name = StoreCopy(frame.attribute_name, frame.attribute_name_length);
   char* text = Allocate(decoded + 1);
   Decode(start, length, decoded, text);
   text[decoded] = '\0';
@@ -691,7 +716,7 @@ inline int Parser::ReadQuotedAttribute() {
     if (measured < 0) return -1;
     decoded = static_cast<size_t>(measured);
   }
-  char* stored_name = StoreText(name, static_cast<size_t>(name_end - name));
+  char* stored_name = StoreCopy(name, static_cast<size_t>(name_end - name));
   char* text = Allocate(decoded + 1);
   Decode(value, length, decoded, text);
   text[decoded] = '\0';
@@ -712,6 +737,7 @@ void Parser::OpenElement(const char* name, size_t name_length, bool is_declarati
   item.kind = kOrderChild;
   Frame& frame = frames_.Push();
   frame.record = r;
+  frame.name = name;
   frame.name_length = name_length;
   frame.in_start_tag = true;
   frame.phase = AttributePhase::kExpectName;
@@ -786,7 +812,7 @@ void Parser::StoreContents(int32_t attribute_count) {
     } else if (item.kind == kOrderText) {
       r->texts[index] = static_cast<char*>(const_cast<void*>(item.stored));
     } else {
-      char* content = StoreText(static_cast<const char*>(item.stored), item.length);
+      char* content = StoreCopy(static_cast<const char*>(item.stored), item.length);
       r->clears[index] = XmlClearSection{content, kClearTags[item.row].opening, item.closing};
     }
   }
@@ -815,7 +841,8 @@ bool Parser::BetweenTags(const Token& token) {
     case TokenKind::kOpen:
     case TokenKind::kOpenDecl: {
       if (!FlushText(token.start)) return false;
-      Token name = NextToken();
+      Token name;
+      if (!ReadName(&name)) name = NextToken();
       if (name.kind != TokenKind::kWord) {
         error_ = kXmlMissingStartTagName;
         return false;
@@ -825,8 +852,9 @@ bool Parser::BetweenTags(const Token& token) {
     }
     case TokenKind::kOpenEnd: {
       if (!FlushText(token.start)) return false;
-      Token name = NextToken();
-      if (name.kind != TokenKind::kWord || NextToken().kind != TokenKind::kClose) {
+      Token name;
+      if (!ReadName(&name)) name = NextToken();
+      if (name.kind != TokenKind::kWord || !ReadClose()) {
         error_ = kXmlMissingEndTagName;
         return false;
       }
@@ -911,8 +939,8 @@ bool Parser::InStartTag(const Token& token) {
 XmlElementRecord* Parser::Run() {
   NewBlock(0);
   XmlElementRecord* document = NewElementRecord(nullptr, 0, false);
-  frames_.Push() =
-      Frame{document, 0, false, AttributePhase::kExpectName, nullptr, 0, 0, 0, {0, 0, 0, 0}};
+  frames_.Push() = Frame{document, nullptr, 0, false, AttributePhase::kExpectName,
+                         nullptr,  0,       0, 0,     {0, 0, 0, 0}};
   for (;;) {
     bool in_start_tag = frames_.back().in_start_tag;
     Token token;
@@ -922,6 +950,20 @@ XmlElementRecord* Parser::Run() {
         while ((read = ReadQuotedAttribute()) > 0) {
         }
         if (read < 0) break;
+        // The tag's end, as NextToken would read it.
+        const char* p = SkipSpace(pos_, limit_);
+        if (*p == '>') {
+          pos_ = p + 1;
+          frames_.back().in_start_tag = false;
+          pending_text_ = pos_;
+          continue;
+        }
+        if (*p == '/' && p[1] == '>') {
+          pos_ = p + 2;
+          pending_text_ = pos_;
+          if (CloseFrame()) continue;
+          break;
+        }
       }
       token = NextToken();
     } else {
