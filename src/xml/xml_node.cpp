@@ -97,6 +97,8 @@ char* CopyText(const char* text) {
 // building operations can grow and free them one by one. The name stays where it is. Should
 // an allocation fail, what was copied so far leaks, and the record stays as it was.
 void Unpack(XmlElementRecord* r) {
+  // Its arrays and texts will be freed one by one.
+  if (r->storage != nullptr) r->storage->changed = true;
   if (r->packed == nullptr) return;
   XmlElementRecord copy = *r;
   copy.children = CopyArray(r->children, r->child_count);
@@ -196,7 +198,10 @@ void* XmlReallocate(void* block, size_t bytes) {
 }
 
 void ReleaseStorageRecord(XmlParseStorage* storage) {
-  if (--storage->live_records > 0) return;
+  if (--storage->live_records == 0) FreeStorage(storage);
+}
+
+void FreeStorage(XmlParseStorage* storage) {
   // The header lies in the last block of the chain, which is freed last.
   for (XmlStorageBlock* block = storage->blocks; block != nullptr;) {
     XmlStorageBlock* next = block->next;
@@ -219,11 +224,19 @@ XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declar
 }
 
 void AddReference(XmlElementRecord* record) {
-  if (record != nullptr) ++record->reference_count;
+  if (record == nullptr) return;
+  ++record->reference_count;
+  if (record->storage != nullptr) ++record->storage->handles;
 }
 
 void ReleaseRecord(XmlElementRecord* record) {
-  if (record == nullptr || --record->reference_count > 0) return;
+  if (record == nullptr) return;
+  XmlParseStorage* storage = record->storage;
+  if (storage != nullptr && --storage->handles == 0 && !storage->changed) {
+    FreeStorage(storage);
+    return;
+  }
+  if (--record->reference_count > 0) return;
   DetachFromParent(record);
   // Records whose last reference goes are chained through their (now unused) parent field,
   // so freeing a deep tree needs neither recursion nor allocation.
@@ -250,6 +263,8 @@ void ReleaseRecord(XmlElementRecord* record) {
 
 void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t position) {
   Unpack(parent);
+  // A parsed record held by another tree's record may outlive every handle on its own tree.
+  if (child->storage != nullptr) child->storage->changed = true;
   int32_t order_count = OrderCount(*parent);
   if (position < 0 || position > order_count) position = order_count;
   // The child's index among the elements is the number of elements before position.
@@ -350,7 +365,7 @@ XmlNode XmlNode::AppendChild(XmlNode child, int position) {
     DetachFromParent(c);  // the old parent's reference moves to this element's list
     if (old_parent == record_ && position >= 0 && old_position <= position) --position;
   } else {
-    AddReference(c);
+    ++c->reference_count;  // the new parent's list
   }
   AppendChildRecord(record_, c, position);
   return child;

@@ -300,9 +300,7 @@ class Parser {
 };
 
 Parser::~Parser() {
-  if (storage_ == nullptr || handed_over_) return;
-  storage_->live_records = 1;
-  ReleaseStorageRecord(storage_);
+  if (storage_ != nullptr && !handed_over_) FreeStorage(storage_);
 }
 
 // Starts a new block, or gives a large piece a block of its own; the current block goes on
@@ -317,6 +315,8 @@ char* Parser::NewBlock(size_t bytes) {
     block->next = nullptr;
     storage_ = reinterpret_cast<XmlParseStorage*>(block + 1);
     storage_->live_records = 0;
+    storage_->handles = 0;
+    storage_->changed = false;
   } else {
     block->next = storage_->blocks;
   }
@@ -386,12 +386,17 @@ inline bool Parser::NameMatches(const Frame& frame, const char* text) const {
   return EqualIgnoringCase(text, name, length) && EndsNameAt(text[length]);
 }
 
-// Copies into the storage's latest piece. A short piece is copied as one 16-byte block where
-// the text and the storage's current block both hold 16 bytes: the bytes past it are free.
+// Copies into the storage's latest piece. A piece of up to 32 bytes is copied as two 16-byte
+// blocks, overlapping or reaching past it, where the text and the storage's current block
+// both hold 16 bytes from there: the bytes past the piece are free.
 inline void Parser::CopyIn(char* out, const char* in, size_t length) {
 #if defined(__SSE2__)
-  if (length <= 16 && limit_ - in >= 16 && end_ - out >= 16) {
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), Bytes16(in));
+  if (length <= 32 && limit_ - in >= 16 && end_ - out >= 16) {
+    __m128i head = Bytes16(in);
+    if (length > 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length - 16), Bytes16(in + length - 16));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), head);
     return;
   }
 #endif
@@ -959,10 +964,12 @@ XmlElementRecord* Parser::Run() {
           continue;
         }
         if (*p == '/' && p[1] == '>') {
+          // CloseFrame, knowing that no end tag is pending and that the parent is open.
           pos_ = p + 2;
           pending_text_ = pos_;
-          if (CloseFrame()) continue;
-          break;
+          StoreElement();
+          frames_.Pop();
+          continue;
         }
       }
       token = NextToken();

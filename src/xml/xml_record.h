@@ -52,8 +52,13 @@ struct XmlElementRecord {
 
 // A parse carves its records, arrays and texts from blocks of one storage, which is freed
 // with the last of those records: a record that outlives its tree keeps the whole storage.
+// Until a building operation touches one of its records, the records refer only to each
+// other, so once no handle is held on any of them none can be reached, and the storage is
+// freed at once without visiting them.
 struct XmlParseStorage {
   int64_t live_records;
+  int64_t handles;                 // handles held on its records
+  bool changed;                    // a building operation touched one of its records
   struct XmlStorageBlock* blocks;  // every block, the one holding this header last
 };
 struct XmlStorageBlock {
@@ -63,6 +68,7 @@ struct XmlStorageBlock {
 constexpr size_t kStorageBlockBytes = 32 * 1024;
 // Counts one of the storage's records as gone; the blocks are freed after the last.
 void ReleaseStorageRecord(XmlParseStorage* storage);
+void FreeStorage(XmlParseStorage* storage);
 
 // Every allocation of the layer: a failure throws std::bad_alloc instead of giving null.
 void* XmlAllocate(size_t bytes);
@@ -73,7 +79,7 @@ inline int32_t OrderCount(const XmlElementRecord& r) {
 }
 
 // Record lifetime. NewRecord copies name_length bytes of name (null name: no name) and starts
-// with no references.
+// with no references. AddReference and ReleaseRecord take and drop a handle's reference.
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration);
 void AddReference(XmlElementRecord* record);
 void ReleaseRecord(XmlElementRecord* record);
