@@ -99,7 +99,7 @@ char* CopyText(const char* text) {
 void Unpack(XmlElementRecord* r) {
   // Its arrays and texts will be freed one by one.
   if (r->storage != nullptr) r->storage->changed = true;
-  if (r->packed == nullptr) return;
+  if (!r->packed) return;
   XmlElementRecord copy = *r;
   copy.children = CopyArray(r->children, r->child_count);
   copy.texts = CopyArray(r->texts, r->text_count);
@@ -114,7 +114,7 @@ void Unpack(XmlElementRecord* r) {
     copy.attributes[i].value = CopyText(r->attributes[i].value);
   }
   copy.order = CopyArray(r->order, OrderCount(*r));
-  copy.packed = nullptr;
+  copy.packed = false;
   *r = copy;
 }
 
@@ -162,7 +162,7 @@ void DetachFromParent(XmlElementRecord* child) {
 }
 
 void FreeContents(XmlElementRecord* r) {
-  if (r->packed != nullptr) return;  // the storage frees it
+  if (r->packed) return;  // the storage frees it
   for (int32_t i = 0; i < r->text_count; ++i) std::free(r->texts[i]);
   for (int32_t i = 0; i < r->clear_count; ++i) std::free(r->clears[i].content);
   for (int32_t i = 0; i < r->attribute_count; ++i) {

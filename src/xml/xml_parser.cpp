@@ -271,6 +271,8 @@ class Parser {
   char* AllocateAligned(size_t bytes);
   char* NewBlock(size_t bytes);
   char* StoreCopy(const char* text, size_t length);
+  char* SharedName(const char* text, size_t length);
+  bool SameBytes(const char* a, const char* b, size_t length) const;
   XmlElementRecord* NewElementRecord(const char* name, size_t name_length, bool is_declaration);
 
   // Each handler returns false when parsing stops.
@@ -280,6 +282,13 @@ class Parser {
 
   const char* pos_;
   const char* limit_;  // the text's NUL
+  struct NameSlot {
+    const char* text;
+    char* stored;
+    size_t length;
+  };
+  static constexpr size_t kNameSlots = 256;
+  NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
   bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
   int error_ = 0;
@@ -348,19 +357,41 @@ inline char* Parser::StoreCopy(const char* text, size_t length) {
   return out;
 }
 
+// Two runs of the text hold the same bytes.
+inline bool Parser::SameBytes(const char* a, const char* b, size_t length) const {
+#if defined(__SSE2__)
+  if (length <= 16 && limit_ - a >= 16 && limit_ - b >= 16) {
+    auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Bytes16(a), Bytes16(b))));
+    unsigned wanted = (1u << length) - 1;
+    return (same & wanted) == wanted;
+  }
+#endif
+  return std::memcmp(a, b, length) == 0;
+}
+
+// Names repeat (every value element of a report has the attribute "value"), so the stored
+// copy of a recent name is shared: parsed names are never changed or freed on their own.
+// A table keyed by the name's length and three of its bytes remembers where each name was
+// last seen in the text and its copy.
+inline char* Parser::SharedName(const char* text, size_t length) {
+  if (length == 0) return StoreCopy(text, length);
+  uint32_t key = Byte(text) | Byte(text + length - 1) << 8 | Byte(text + length / 2) << 16 |
+                 static_cast<uint32_t>(length) << 24;
+  NameSlot& slot = names_[(key * 0x9E3779B1u) >> 24];
+  if (slot.length == length && SameBytes(slot.text, text, length)) return slot.stored;
+  char* stored = StoreCopy(text, length);
+  slot = NameSlot{text, stored, length};
+  return stored;
+}
+
 XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
                                            bool is_declaration) {
-  size_t name_bytes = name ? name_length + 1 : 0;
-  auto* r =
-      reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord) + name_bytes));
+  char* stored_name = name ? SharedName(name, name_length) : nullptr;
+  auto* r = reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord)));
   // Copied from a blank record: zeroing it compiles to a slow string store.
   static constexpr XmlElementRecord kBlank{};
   std::memcpy(static_cast<void*>(r), &kBlank, sizeof kBlank);
-  if (name != nullptr) {
-    r->name = reinterpret_cast<char*>(r + 1);
-    CopyIn(r->name, name, name_length);
-    r->name[name_length] = '\0';
-  }
+  r->name = stored_name;
   r->is_declaration = is_declaration;
   r->storage = storage_;
   ++storage_->live_records;
@@ -654,7 +685,7 @@ bool Parser::ReadClearSection(int row) {
 }
 
 void Parser::AppendBareAttribute(const Frame& frame) {
-  char* name = StoreCopy(frame.attribute_name, frame.attribute_name_length);
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
   XmlAttributeEntry& entry = attributes_.Push();
   entry.name = name;
   entry.value = nullptr;
@@ -676,7 +707,7 @@ bool Parser::AppendValue(const Frame& frame, const Token& value) {
     if (measured < 0) return false;
     decoded = static_cast<size_t>(measured);
   }
-  char* name = StoreCopy(frame.attribute_name, frame.attribute_name_length);
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
   char* text = Allocate(decoded + 1);
   Decode(start, length, decoded, text);
   text[decoded] = '\0';
@@ -721,7 +752,7 @@ inline int Parser::ReadQuotedAttribute() {
     if (measured < 0) return -1;
     decoded = static_cast<size_t>(measured);
   }
-  char* stored_name = StoreCopy(name, static_cast<size_t>(name_end - name));
+  char* stored_name = SharedName(name, static_cast<size_t>(name_end - name));
   char* text = Allocate(decoded + 1);
   Decode(value, length, decoded, text);
   text[decoded] = '\0';
@@ -762,7 +793,7 @@ inline void Parser::StoreElement() {
     // No contents (most elements): only attributes.
     if (attribute_count == 0) return;
     char* block = AllocateAligned(sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
-    r->packed = block;
+    r->packed = true;
     r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
     r->attribute_count = attribute_count;
     for (int32_t i = 0; i < attribute_count; ++i) {
@@ -787,7 +818,7 @@ void Parser::StoreContents(int32_t attribute_count) {
                  sizeof(XmlAttributeEntry) * n(attribute_count) +
                  sizeof(int32_t) * (n(children) + n(texts) + n(clears));
   char* block = AllocateAligned(bytes);
-  r->packed = block;
+  r->packed = true;
   r->child_count = children;
   r->text_count = texts;
   r->clear_count = clears;

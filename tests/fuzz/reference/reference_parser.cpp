@@ -593,7 +593,7 @@ void Parser::StoreElement() {
   } else {
     block = bytes ? static_cast<char*>(std::malloc(bytes)) : nullptr;
   }
-  r->packed = block;
+  r->packed = block != nullptr;
   char* strings = LayOutArrays(r, block, counts[kOrderChild], counts[kOrderText],
                                counts[kOrderClear], attribute_count);
   if (!frame.record) {
@@ -811,7 +811,8 @@ void FreeTree(XmlElementRecord* record) {
     XmlElementRecord* r = dying.back();
     dying.pop_back();
     for (int32_t i = 0; i < r->child_count; ++i) dying.push_back(r->children[i]);
-    if (r->packed != nullptr && r->packed != reinterpret_cast<char*>(r + 1)) std::free(r->packed);
+    // The document record's block is its own allocation, starting with its child array.
+    if (r->name == nullptr && r->packed) std::free(r->children);
     std::free(r);
   }
 }
