@@ -46,7 +46,8 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
 
 namespace {
 
-const char* const kStatusTexts[] = {
+// Texts in place rather than pointers, so that the table needs no relocation.
+const char kStatusTexts[][72] = {
     "No error",
     "Warning: Unmatched end tag",
     "Warning: No XML tag found",

@@ -104,10 +104,12 @@ inline size_t CharLength(const char* p) {
   return length;
 }
 
+// The tables hold their texts rather than pointers, so that they need no relocation and
+// stay read-only.
 struct XmlClearTag {
-  const char* opening;
+  char opening[10];
   size_t opening_length;
-  const char* closing;
+  char closing[7];
 };
 constexpr int kClearTagCount = 4;
 extern const XmlClearTag kClearTags[kClearTagCount];
@@ -116,7 +118,7 @@ constexpr int kCommentRow = 2;  // 0-based row of "<!--"
 extern const char kInternalSubsetClosing[];
 
 struct XmlEntity {
-  const char* text;
+  char text[7];
   size_t length;
   char character;
 };
