@@ -283,11 +283,12 @@ class Parser {
   const char* pos_;
   const char* limit_;  // the text's NUL
   struct NameSlot {
+    uint64_t key;
     const char* text;
     char* stored;
     size_t length;
   };
-  static constexpr size_t kNameSlots = 256;
+  static constexpr size_t kNameSlots = 128;  // 64 sets of two
   NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
   bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
@@ -371,16 +372,29 @@ inline bool Parser::SameBytes(const char* a, const char* b, size_t length) const
 
 // Names repeat (every value element of a report has the attribute "value"), so the stored
 // copy of a recent name is shared: parsed names are never changed or freed on their own.
-// A table keyed by the name's length and three of its bytes remembers where each name was
-// last seen in the text and its copy.
+// A two-way table keyed by a name's first 8 bytes remembers where recent names were seen in
+// the text and their copies; names of up to 8 bytes are told apart by the key alone.
 inline char* Parser::SharedName(const char* text, size_t length) {
-  if (length == 0) return StoreCopy(text, length);
-  uint32_t key = Byte(text) | Byte(text + length - 1) << 8 | Byte(text + length / 2) << 16 |
-                 static_cast<uint32_t>(length) << 24;
-  NameSlot& slot = names_[(key * 0x9E3779B1u) >> 24];
-  if (slot.length == length && SameBytes(slot.text, text, length)) return slot.stored;
+  if (length == 0 || limit_ - text < 8) return StoreCopy(text, length);
+  uint64_t key;
+  std::memcpy(&key, text, 8);
+  unsigned spare = 8 * static_cast<unsigned>(8 - (length < 8 ? length : 8));
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
+  key &= ~uint64_t{0} << spare;
+#else
+  key &= ~uint64_t{0} >> spare;
+#endif
+  NameSlot* set = &names_[(((key + length) * 0x9E3779B97F4A7C15u) >> 58) * 2];
+  for (int way = 0; way < 2; ++way) {
+    const NameSlot& slot = set[way];
+    if (slot.key == key && slot.length == length &&
+        (length <= 8 || SameBytes(slot.text + 8, text + 8, length - 8))) {
+      return slot.stored;
+    }
+  }
   char* stored = StoreCopy(text, length);
-  slot = NameSlot{text, stored, length};
+  set[1] = set[0];
+  set[0] = NameSlot{key, text, stored, length};
   return stored;
 }
 
