@@ -283,12 +283,11 @@ class Parser {
   const char* pos_;
   const char* limit_;  // the text's NUL
   struct NameSlot {
-    uint64_t key;
-    const char* text;
+    const char* text;  // where the name was last seen
     char* stored;
-    size_t length;
+    size_t length;  // 0: none yet
   };
-  static constexpr size_t kNameSlots = 128;  // 64 sets of two
+  static constexpr size_t kNameSlots = 16;
   NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
   bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
@@ -370,42 +369,32 @@ inline bool Parser::SameBytes(const char* a, const char* b, size_t length) const
   return std::memcmp(a, b, length) == 0;
 }
 
-// Names repeat (every value element of a report has the attribute "value"), so the stored
-// copy of a recent name is shared: parsed names are never changed or freed on their own.
-// A two-way table keyed by a name's first 8 bytes remembers where recent names were seen in
-// the text and their copies; names of up to 8 bytes are told apart by the key alone.
+// Attribute names repeat in the same places (every value element of a report has the
+// attribute "value", every catalog entry the same attributes in the same order), so a name
+// the same as the last one seen at its position in an element shares that one's stored copy:
+// parsed names are never changed or freed on their own.
 inline char* Parser::SharedName(const char* text, size_t length) {
-  if (length == 0 || limit_ - text < 8) return StoreCopy(text, length);
-  uint64_t key;
-  std::memcpy(&key, text, 8);
-  unsigned spare = 8 * static_cast<unsigned>(8 - (length < 8 ? length : 8));
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_BIG_ENDIAN__
-  key &= ~uint64_t{0} << spare;
-#else
-  key &= ~uint64_t{0} >> spare;
-#endif
-  NameSlot* set = &names_[(((key + length) * 0x9E3779B97F4A7C15u) >> 58) * 2];
-  for (int way = 0; way < 2; ++way) {
-    const NameSlot& slot = set[way];
-    if (slot.key == key && slot.length == length &&
-        (length <= 8 || SameBytes(slot.text + 8, text + 8, length - 8))) {
-      return slot.stored;
-    }
-  }
+  size_t position = attributes_.size() - frames_.back().first_attribute;
+  NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
+  if (slot.length == length && SameBytes(slot.text, text, length)) return slot.stored;
   char* stored = StoreCopy(text, length);
-  set[1] = set[0];
-  set[0] = NameSlot{key, text, stored, length};
+  slot = NameSlot{text, stored, length};
   return stored;
 }
 
 XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
                                            bool is_declaration) {
-  char* stored_name = name ? SharedName(name, name_length) : nullptr;
-  auto* r = reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord)));
+  size_t name_bytes = name ? name_length + 1 : 0;
+  auto* r =
+      reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord) + name_bytes));
   // Copied from a blank record: zeroing it compiles to a slow string store.
   static constexpr XmlElementRecord kBlank{};
   std::memcpy(static_cast<void*>(r), &kBlank, sizeof kBlank);
-  r->name = stored_name;
+  if (name != nullptr) {
+    r->name = reinterpret_cast<char*>(r + 1);
+    CopyIn(r->name, name, name_length);
+    r->name[name_length] = '\0';
+  }
   r->is_declaration = is_declaration;
   r->storage = storage_;
   ++storage_->live_records;
