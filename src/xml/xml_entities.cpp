@@ -131,21 +131,22 @@ ptrdiff_t DecodedLength(const char* text, size_t length, int* error) {
 void DecodeInto(const char* text, size_t length, char* out) {
   size_t i = 0;
   while (i < length && text[i] != '\0') {
-    unsigned char c = static_cast<unsigned char>(text[i]);
-    if (c != '&') {
-      // Characters are stepped exactly as the measuring pass stepped them: a lead byte may
-      // take an ampersand into its character.
-      size_t step = c < 0xC2 ? 1 : StepLength(text + i, length - i);
-      std::memcpy(out, text + i, step);
-      out += step;
-      i += step;
-      continue;
+    // The characters up to the next reference are copied as one run, stepped exactly as the
+    // measuring pass stepped them: a lead byte may take an ampersand into its character.
+    size_t end = i;
+    while (end < length && text[end] != '\0' && text[end] != '&') {
+      unsigned char c = static_cast<unsigned char>(text[end]);
+      end += c < 0xC2 ? 1 : StepLength(text + end, length - end);
     }
+    std::memcpy(out, text + i, end - i);
+    out += end - i;
+    i = end;
+    if (i >= length || text[i] == '\0') break;
     if (IsNumericReference(text + i, length - i)) {
-      size_t end = 0;
+      size_t semicolon = 0;
       // Stored as one byte, not encoded as UTF-8.
-      *out++ = static_cast<char>(static_cast<unsigned char>(NumericValue(text, i, &end)));
-      i = end + 1;
+      *out++ = static_cast<char>(static_cast<unsigned char>(NumericValue(text, i, &semicolon)));
+      i = semicolon + 1;
     } else {
       const XmlEntity* entity = MatchEntity(text + i, length - i);
       *out++ = entity->character;

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "xml/xml_node.h"
 #include "xml/xml_record.h"
@@ -29,7 +30,12 @@ unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
   if (first == EOF) {
     if (length > 0 && !std::ferror(file)) *error = kXmlNoXmlData;
   } else {
-    buffer = static_cast<unsigned char*>(std::malloc(static_cast<size_t>(length) + 4));
+    try {
+      buffer = static_cast<unsigned char*>(XmlAllocate(static_cast<size_t>(length) + 4));
+    } catch (...) {
+      std::fclose(file);
+      throw;
+    }
   }
   if (buffer != nullptr) {
     buffer[0] = static_cast<unsigned char>(first);
@@ -41,6 +47,11 @@ unsigned char* ReadWholeFile(const char* path, size_t* size, int* error) {
 }
 
 const unsigned char kUtf8Mark[3] = {0xEF, 0xBB, 0xBF};
+
+struct FreeBuffer {
+  void operator()(unsigned char* buffer) const { std::free(buffer); }
+};
+using Buffer = std::unique_ptr<unsigned char, FreeBuffer>;
 const char kHeaderLine[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
 }  // namespace
@@ -49,30 +60,28 @@ XmlNode XmlNode::LoadFile(const char* path, const char* required_tag, XmlParseOu
   if (results != nullptr) results->line = results->column = 0;
   int error = 0;
   size_t size = 0;
-  unsigned char* buffer = ReadWholeFile(path, &size, &error);
+  // Parsing may throw std::bad_alloc; the buffer is freed either way.
+  Buffer buffer(ReadWholeFile(path, &size, &error));
   if (buffer == nullptr) {
     if (results != nullptr) results->error = error;
     return XmlNode();
   }
   size_t skip = 0;
-  if (LooksLikeUtf16(buffer, size)) {
-    if ((buffer[0] == 0xFF && buffer[1] == 0xFE) || (buffer[0] == 0xEF && buffer[1] == 0xFF)) {
+  const unsigned char* bytes = buffer.get();
+  if (LooksLikeUtf16(bytes, size)) {
+    if ((bytes[0] == 0xFF && bytes[1] == 0xFE) || (bytes[0] == 0xEF && bytes[1] == 0xFF)) {
       skip = 2;
     }
-    char* converted = Utf16ToUtf8(buffer + skip);
-    std::free(buffer);
-    buffer = reinterpret_cast<unsigned char*>(converted);
+    buffer.reset(reinterpret_cast<unsigned char*>(Utf16ToUtf8(bytes + skip)));
     skip = 0;
     if (buffer == nullptr) {
       if (results != nullptr) results->error = kXmlWideCharConversion;
       return XmlNode();
     }
-  } else if (size >= 3 && std::memcmp(buffer, kUtf8Mark, 3) == 0) {
+  } else if (size >= 3 && std::memcmp(bytes, kUtf8Mark, 3) == 0) {
     skip = 3;
   }
-  XmlNode node = ParseText(reinterpret_cast<const char*>(buffer + skip), required_tag, results);
-  std::free(buffer);
-  return node;
+  return ParseText(reinterpret_cast<const char*>(buffer.get() + skip), required_tag, results);
 }
 
 int XmlNode::SaveFile(const char* path, bool formatted) const {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 #include "xml/xml_record.h"
 
@@ -45,7 +46,8 @@ bool SameTextIgnoringCase(const char* a, const char* b) {
 
 namespace {
 
-const char* const kStatusTexts[] = {
+// Texts in place rather than pointers, so that the table needs no relocation.
+const char kStatusTexts[][72] = {
     "No error",
     "Warning: Unmatched end tag",
     "Warning: No XML tag found",
@@ -92,29 +94,29 @@ char* CopyText(const char* text) {
   return copy;
 }
 
-bool PackedInline(const XmlElementRecord* r) {
-  return r->packed == reinterpret_cast<const char*>(r + 1);
-}
-
 // Gives every array and text of a parsed record an allocation of its own, so that the
-// building operations can grow and free them one by one. The name stays where it is.
+// building operations can grow and free them one by one. The name stays where it is. Should
+// an allocation fail, what was copied so far leaks, and the record stays as it was.
 void Unpack(XmlElementRecord* r) {
-  if (r->packed == nullptr) return;
-  r->children = CopyArray(r->children, r->child_count);
-  r->texts = CopyArray(r->texts, r->text_count);
-  for (int32_t i = 0; i < r->text_count; ++i) r->texts[i] = CopyText(r->texts[i]);
-  r->clears = CopyArray(r->clears, r->clear_count);
+  // Its arrays and texts will be freed one by one.
+  if (r->storage != nullptr) r->storage->changed = true;
+  if (!r->packed) return;
+  XmlElementRecord copy = *r;
+  copy.children = CopyArray(r->children, r->child_count);
+  copy.texts = CopyArray(r->texts, r->text_count);
+  for (int32_t i = 0; i < r->text_count; ++i) copy.texts[i] = CopyText(r->texts[i]);
+  copy.clears = CopyArray(r->clears, r->clear_count);
   for (int32_t i = 0; i < r->clear_count; ++i) {
-    r->clears[i].content = CopyText(r->clears[i].content);
+    copy.clears[i].content = CopyText(r->clears[i].content);
   }
-  r->attributes = CopyArray(r->attributes, r->attribute_count);
+  copy.attributes = CopyArray(r->attributes, r->attribute_count);
   for (int32_t i = 0; i < r->attribute_count; ++i) {
-    r->attributes[i].name = CopyText(r->attributes[i].name);
-    r->attributes[i].value = CopyText(r->attributes[i].value);
+    copy.attributes[i].name = CopyText(r->attributes[i].name);
+    copy.attributes[i].value = CopyText(r->attributes[i].value);
   }
-  r->order = CopyArray(r->order, OrderCount(*r));
-  if (!PackedInline(r)) std::free(r->packed);
-  r->packed = nullptr;
+  copy.order = CopyArray(r->order, OrderCount(*r));
+  copy.packed = false;
+  *r = copy;
 }
 
 int32_t OrderPositionOfChild(const XmlElementRecord* parent, int32_t child_index) {
@@ -161,10 +163,7 @@ void DetachFromParent(XmlElementRecord* child) {
 }
 
 void FreeContents(XmlElementRecord* r) {
-  if (r->packed != nullptr) {
-    if (!PackedInline(r)) std::free(r->packed);
-    return;
-  }
+  if (r->packed) return;  // the storage frees it
   for (int32_t i = 0; i < r->text_count; ++i) std::free(r->texts[i]);
   for (int32_t i = 0; i < r->clear_count; ++i) std::free(r->clears[i].content);
   for (int32_t i = 0; i < r->attribute_count; ++i) {
@@ -187,6 +186,31 @@ bool IsSelfOrAncestor(const XmlElementRecord* candidate, const XmlElementRecord*
 
 }  // namespace
 
+void* XmlAllocate(size_t bytes) {
+  void* block = std::malloc(bytes == 0 ? 1 : bytes);
+  if (block == nullptr) throw std::bad_alloc();
+  return block;
+}
+
+void* XmlReallocate(void* block, size_t bytes) {
+  void* grown = std::realloc(block, bytes == 0 ? 1 : bytes);
+  if (grown == nullptr) throw std::bad_alloc();
+  return grown;
+}
+
+void ReleaseStorageRecord(XmlParseStorage* storage) {
+  if (--storage->live_records == 0) FreeStorage(storage);
+}
+
+void FreeStorage(XmlParseStorage* storage) {
+  // The header lies in the last block of the chain, which is freed last.
+  for (XmlStorageBlock* block = storage->blocks; block != nullptr;) {
+    XmlStorageBlock* next = block->next;
+    std::free(block);
+    block = next;
+  }
+}
+
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration) {
   size_t name_bytes = name ? name_length + 1 : 0;
   auto* r = static_cast<XmlElementRecord*>(XmlAllocate(sizeof(XmlElementRecord) + name_bytes));
@@ -201,11 +225,19 @@ XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declar
 }
 
 void AddReference(XmlElementRecord* record) {
-  if (record != nullptr) ++record->reference_count;
+  if (record == nullptr) return;
+  ++record->reference_count;
+  if (record->storage != nullptr) ++record->storage->handles;
 }
 
 void ReleaseRecord(XmlElementRecord* record) {
-  if (record == nullptr || --record->reference_count > 0) return;
+  if (record == nullptr) return;
+  XmlParseStorage* storage = record->storage;
+  if (storage != nullptr && --storage->handles == 0 && !storage->changed) {
+    FreeStorage(storage);
+    return;
+  }
+  if (--record->reference_count > 0) return;
   DetachFromParent(record);
   // Records whose last reference goes are chained through their (now unused) parent field,
   // so freeing a deep tree needs neither recursion nor allocation.
@@ -222,44 +254,18 @@ void ReleaseRecord(XmlElementRecord* record) {
       }
     }
     FreeContents(r);
-    if (r->chunk == nullptr) {
+    if (r->storage == nullptr) {
       std::free(r);
-    } else if (--r->chunk->live_records == 0) {
-      std::free(r->chunk);
+    } else {
+      ReleaseStorageRecord(r->storage);
     }
   }
 }
 
-size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes) {
-  auto n = [](int32_t count) { return static_cast<size_t>(count); };
-  return sizeof(XmlElementRecord*) * n(children) + sizeof(char*) * n(texts) +
-         sizeof(XmlClearSection) * n(clears) + sizeof(XmlAttributeEntry) * n(attributes) +
-         sizeof(int32_t) * (n(children) + n(texts) + n(clears));
-}
-
-char* LayOutPacked(XmlElementRecord* r, char* block, int32_t children, int32_t texts,
-                   int32_t clears, int32_t attributes) {
-  auto n = [](int32_t count) { return static_cast<size_t>(count); };
-  r->child_count = children;
-  r->text_count = texts;
-  r->clear_count = clears;
-  r->attribute_count = attributes;
-  if (block == nullptr) return nullptr;
-  // Pointer-sized entries first, then the order list, then the texts: each part stays aligned.
-  r->children = reinterpret_cast<XmlElementRecord**>(block);
-  block += sizeof(XmlElementRecord*) * n(children);
-  r->texts = reinterpret_cast<char**>(block);
-  block += sizeof(char*) * n(texts);
-  r->clears = reinterpret_cast<XmlClearSection*>(block);
-  block += sizeof(XmlClearSection) * n(clears);
-  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
-  block += sizeof(XmlAttributeEntry) * n(attributes);
-  r->order = reinterpret_cast<int32_t*>(block);
-  return block + sizeof(int32_t) * (n(children) + n(texts) + n(clears));
-}
-
 void AppendChildRecord(XmlElementRecord* parent, XmlElementRecord* child, int32_t position) {
   Unpack(parent);
+  // A parsed record held by another tree's record may outlive every handle on its own tree.
+  if (child->storage != nullptr) child->storage->changed = true;
   int32_t order_count = OrderCount(*parent);
   if (position < 0 || position > order_count) position = order_count;
   // The child's index among the elements is the number of elements before position.
@@ -360,7 +366,7 @@ XmlNode XmlNode::AppendChild(XmlNode child, int position) {
     DetachFromParent(c);  // the old parent's reference moves to this element's list
     if (old_parent == record_ && position >= 0 && old_position <= position) --position;
   } else {
-    AddReference(c);
+    ++c->reference_count;  // the new parent's list
   }
   AppendChildRecord(record_, c, position);
   return child;

@@ -1,16 +1,22 @@
 // The tolerant parser: a tokenizer over positions in the caller's text and an element parser
 // that keeps its open elements on an explicit stack, so deep nesting cannot exhaust the
-// machine stack. An open element's contents and attributes wait on shared stacks as
-// positions in the text (texts and values measured and checked as they are read); when the
-// element closes, its record, name, exact-size arrays and texts are stored together in one
-// piece carved from a chunk of records.
+// machine stack. Runs of text, names and quoted values are scanned several bytes at a time
+// for the few bytes that end them. Each element's record is made in the parse's storage when
+// the element opens, and every name, value and text is copied there as it is read; only the
+// element's list of contents and attributes waits on shared stacks until it closes.
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
+#include <initializer_list>
+#include <type_traits>
 
 #include "xml/xml_entities.h"
 #include "xml/xml_node.h"
 #include "xml/xml_record.h"
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -31,61 +37,59 @@ struct Token {
   TokenKind kind;
   const char* start;
   size_t length;
-  int clear_row;  // for kVerbatim
+  int clear_row;   // for kVerbatim
+  bool ampersand;  // for kQuoted: the value holds an "&"
 };
 
 enum class AttributePhase { kExpectName, kExpectAssign, kExpectValue };
 
-// An open element. Its record is made when it closes (the document record exists before).
+// An open element; its record exists from the start.
 struct Frame {
-  XmlElementRecord* record;  // the document record, else null while open
-  const char* name;          // a position in the text; null for the document record
+  XmlElementRecord* record;
+  const char* name;  // where the name is written in the text; null for the document
   size_t name_length;
-  bool is_declaration;
   bool in_start_tag;
   AttributePhase phase;
   const char* attribute_name;  // remembered name, a position in the text
   size_t attribute_name_length;
   size_t first_item;       // this element's contents on the item stack start here
   size_t first_attribute;  // and its attributes on the attribute stack here
+  int32_t counts[4];       // items of each XmlOrderKind
 };
 
-// A child, text or clear section of an open element, in document order.
+// A child, text or clear section of an open element, in document order. Children and texts
+// are stored already; a section is copied when its element closes, since a comment between
+// two texts disappears.
 struct PendingItem {
-  int32_t kind;             // an XmlOrderKind
-  XmlElementRecord* child;  // set when the child closes
-  const char* start;        // text run or section content, in the text
-  size_t length;            // its bytes
-  size_t stored_length;     // decoded length of a text, or the section's length
-  char* joined;             // a text joined across a comment, already decoded
-  size_t joined_capacity;   // bytes allocated for it, besides its NUL
-  const XmlClearTag* tag;   // the section's row
-  const char* closing;      // the section's closing
+  const void* stored;   // the child's record or the text; the section's content in the text
+  size_t length;        // the section's bytes
+  const char* closing;  // the section's closing
+  int32_t kind;         // an XmlOrderKind
+  int32_t row;          // the section's row of the clear-tag table
 };
 
-// An attribute of an open element: positions in the text, and the decoded value's length
-// (-1: no value).
-struct PendingAttribute {
-  const char* name;
-  size_t name_length;
-  const char* value;
-  size_t value_length;
-  ptrdiff_t decoded_length;
-};
-
-// Byte classes for the scanning loops. Lead bytes of longer characters always stop a loop,
-// so that the character length table decides how far to step.
+// Byte classes for the scanning loops. The "plain" classes mark the bytes a loop steps over
+// one at a time; it stops at any other, NUL always among them, and at lead bytes of longer
+// characters, so that the character length table decides how far to step.
 struct ByteClasses {
   bool space[256];
-  bool word_stop[256];   // NUL, whitespace, "/", "<", "=", ">"
-  bool text_stop[256];   // NUL, "<"
-  bool quote_stop[256];  // NUL, "<", both quotes
-  constexpr ByteClasses() : space(), word_stop(), text_stop(), quote_stop() {
-    for (unsigned char c : {' ', '\t', '\n', '\r'}) space[c] = word_stop[c] = true;
-    for (unsigned char c : {'\0', '/', '<', '=', '>'}) word_stop[c] = true;
-    for (unsigned char c : {'\0', '<'}) text_stop[c] = quote_stop[c] = true;
-    for (unsigned char c : {'"', '\''}) quote_stop[c] = true;
-    for (int c = 0xC2; c <= 0xF4; ++c) word_stop[c] = text_stop[c] = quote_stop[c] = true;
+  bool word_plain[256];      // all but NUL, whitespace, "/", "<", "=", ">"
+  bool name_start[256];      // word_plain without the quotes: starts a word token
+  bool quote_plain[2][256];  // all but NUL, "<", "&" and the double or the single quote
+  bool text_plain[256];      // all but NUL, "<", "&"
+  constexpr ByteClasses() : space(), word_plain(), name_start(), quote_plain(), text_plain() {
+    for (int c = 1; c < 256; ++c) {
+      bool lead = c >= 0xC2 && c <= 0xF4;
+      text_plain[c] = !lead && c != '<' && c != '&';
+      quote_plain[0][c] = text_plain[c] && c != '"';
+      quote_plain[1][c] = text_plain[c] && c != '\'';
+      word_plain[c] = !lead && c != '/' && c != '<' && c != '=' && c != '>';
+    }
+    for (unsigned char c : {' ', '\t', '\n', '\r'}) {
+      space[c] = true;
+      word_plain[c] = false;
+    }
+    for (int c = 0; c < 256; ++c) name_start[c] = word_plain[c] && c != '"' && c != '\'';
   }
 };
 constexpr ByteClasses kBytes;  // constant-initialised: usable before any static constructor
@@ -94,44 +98,148 @@ inline unsigned char Byte(const char* p) {
   return static_cast<unsigned char>(*p);
 }
 
+// The first byte at or after p that plain does not mark, four bytes a step: short runs cost
+// one well-predicted branch a byte. plain never marks NUL, so no byte past the text is read.
+inline const char* SkipPlain(const char* p, const bool* plain) {
+  for (;; p += 4) {
+    if (!plain[Byte(p)]) return p;
+    if (!plain[Byte(p + 1)]) return p + 1;
+    if (!plain[Byte(p + 2)]) return p + 2;
+    if (!plain[Byte(p + 3)]) return p + 3;
+  }
+}
+
+// The scanners give the first position at or after p whose byte ends a run; limit is the
+// text's NUL. Where 16 bytes are left they test 16 at a time, so that a short run costs one
+// well-predicted branch instead of one per byte.
+#if defined(__SSE2__)
+
+inline __m128i Bytes16(const char* p) {
+  return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+}
+
+inline __m128i Equal(__m128i x, char c) {
+  return _mm_cmpeq_epi8(x, _mm_set1_epi8(c));
+}
+
+// Bytes from 0xC2 up: every lead byte of a longer character (and a few that are not).
+inline __m128i LeadBytes(__m128i x) {
+  return _mm_cmpeq_epi8(_mm_max_epu8(x, _mm_set1_epi8(static_cast<char>(0xC2))), x);
+}
+
+template <typename Stops>
+inline const char* Scan(const char* p, const char* limit, const bool* plain, Stops stops) {
+  while (limit - p >= 16) {
+    auto mask = static_cast<unsigned>(_mm_movemask_epi8(stops(Bytes16(p))));
+    if (mask != 0) return p + __builtin_ctz(mask);
+    p += 16;
+  }
+  return SkipPlain(p, plain);
+}
+
+inline const char* SkipSpace(const char* p, const char* limit) {
+  // Inside tags whitespace comes one byte at a time.
+  if (!kBytes.space[Byte(p)]) return p;
+  if (!kBytes.space[Byte(p + 1)]) return p + 1;
+  return Scan(p + 2, limit, kBytes.space, [](__m128i x) {
+    __m128i space = _mm_or_si128(_mm_or_si128(Equal(x, ' '), Equal(x, '\t')),
+                                 _mm_or_si128(Equal(x, '\n'), Equal(x, '\r')));
+    return _mm_xor_si128(space, _mm_set1_epi8(-1));
+  });
+}
+
+// Bytes up to the space (whitespace and other control characters), "/", "<", "=", ">" and
+// lead bytes; the caller steps over the control characters that do not end a word.
+inline const char* ScanWordRun(const char* p, const char* limit) {
+  return Scan(p, limit, kBytes.word_plain, [](__m128i x) {
+    __m128i low = _mm_cmpeq_epi8(_mm_min_epu8(x, _mm_set1_epi8(' ')), x);
+    __m128i marks = _mm_sub_epi8(x, _mm_set1_epi8('<'));  // "<", "=" and ">" become 0 to 2
+    marks = _mm_cmpeq_epi8(_mm_min_epu8(marks, _mm_set1_epi8(2)), marks);
+    return _mm_or_si128(_mm_or_si128(low, marks), _mm_or_si128(Equal(x, '/'), LeadBytes(x)));
+  });
+}
+
+inline const char* ScanQuotedRun(const char* p, const char* limit, char quote) {
+  return Scan(p, limit, kBytes.quote_plain[quote == '"' ? 0 : 1], [quote](__m128i x) {
+    __m128i markup = _mm_or_si128(Equal(x, '<'), Equal(x, '&'));
+    return _mm_or_si128(_mm_or_si128(markup, Equal(x, quote)), LeadBytes(x));
+  });
+}
+
+inline const char* ScanTextRun(const char* p, const char* limit) {
+  return Scan(p, limit, kBytes.text_plain, [](__m128i x) {
+    return _mm_or_si128(_mm_or_si128(Equal(x, '<'), Equal(x, '&')), LeadBytes(x));
+  });
+}
+
+#else  // a byte at a time
+
+inline const char* SkipSpace(const char* p, const char*) {
+  return SkipPlain(p, kBytes.space);
+}
+
+inline const char* ScanWordRun(const char* p, const char*) {
+  return SkipPlain(p, kBytes.word_plain);
+}
+
+inline const char* ScanQuotedRun(const char* p, const char*, char quote) {
+  return SkipPlain(p, kBytes.quote_plain[quote == '"' ? 0 : 1]);
+}
+
+inline const char* ScanTextRun(const char* p, const char*) {
+  return SkipPlain(p, kBytes.text_plain);
+}
+
+#endif
+
+// A stack of plain entries, written in place, that grows by doubling.
+template <typename T>
+class Stack {
+  static_assert(std::is_trivially_copyable<T>::value, "entries are moved as bytes");
+
+ public:
+  Stack() = default;
+  Stack(const Stack&) = delete;
+  Stack& operator=(const Stack&) = delete;
+  ~Stack() { std::free(entries_); }
+
+  T& Push() {
+    if (size_ == capacity_) Grow();
+    return entries_[size_++];
+  }
+  void Pop() { --size_; }
+  void Truncate(size_t size) { size_ = size; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T& back() { return entries_[size_ - 1]; }
+  T& operator[](size_t i) { return entries_[i]; }
+
+ private:
+  void Grow() {
+    size_t capacity = capacity_ == 0 ? 64 : 2 * capacity_;
+    entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
+    capacity_ = capacity;
+  }
+
+  T* entries_ = nullptr;
+  size_t size_ = 0;
+  size_t capacity_ = 0;
+};
+
 bool EndsNameAt(char c) {
   return IsXmlSpace(c) || c == '/' || c == '<' || c == '=' || c == '>';
 }
 
-// A stored name matches a name in the text when the text starts with it, ignoring ASCII case,
-// and the name ends there. The comparison stops at the first difference, so it never reads
-// past the text's NUL.
-bool NameMatches(const Frame& frame, const char* text) {
-  if (frame.name == nullptr) return false;
-  return EqualIgnoringCase(text, frame.name, frame.name_length) &&
-         EndsNameAt(text[frame.name_length]);
-}
-
-char* PutText(char* out, const char* text, size_t length) {
-  std::memcpy(out, text, length);
-  out[length] = '\0';
-  return out + length + 1;
-}
-
-// Every reference shortens a run, so a run whose decoded length is its own length holds none
-// and is copied as it stands.
-void Decode(const char* text, size_t length, size_t decoded_length, char* out) {
-  if (decoded_length == length) {
-    std::memcpy(out, text, length);
-  } else {
-    DecodeInto(text, length, out);
-  }
-}
-
 class Parser {
  public:
-  explicit Parser(const char* text) : pos_(text) {
-    frames_.reserve(32);
-    items_.reserve(256);
-    attributes_.reserve(64);
-  }
+  explicit Parser(const char* text) : pos_(text), limit_(text + std::strlen(text)) {}
+  // Frees the storage unless Run handed it over.
+  ~Parser();
+  Parser(const Parser&) = delete;
+  Parser& operator=(const Parser&) = delete;
 
-  void Run(XmlElementRecord* document);
+  // Parses the whole text; the document record returned holds no reference yet.
+  XmlElementRecord* Run();
   int error() const { return error_; }
   // Where to report the error: the last unmatched end tag for warning 1, else where parsing
   // stopped.
@@ -139,16 +247,33 @@ class Parser {
 
  private:
   Token NextToken();
+  Token MarkupToken(Token token);
+  bool NameMatches(const Frame& frame, const char* text) const;
+  void CopyIn(char* out, const char* in, size_t length);
+  void Decode(const char* text, size_t length, size_t decoded_length, char* out);
+  bool ReadName(Token* name);
+  bool ReadClose();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
-  bool FlushText(const char* end);
+  bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
+  bool StoreText(const char* end);
+  bool JoinText(const char* start, size_t length, size_t decoded);
   bool ReadClearSection(int row);
   bool AppendValue(const Frame& frame, const Token& value);
   void AppendBareAttribute(const Frame& frame);
-  void OpenElement(XmlElementRecord* record, const char* name, size_t name_length,
-                   bool is_declaration);
+  void OpenElement(const char* name, size_t name_length, bool is_declaration);
   void StoreElement();
-  XmlElementRecord* AllocateRecord(size_t bytes);
+  void StoreContents(int32_t attribute_count);
+  int ReadQuotedAttribute();
+
+  // The parse's storage: objects are 8-byte aligned, texts packed byte by byte.
+  char* Allocate(size_t bytes);
+  char* AllocateAligned(size_t bytes);
+  char* NewBlock(size_t bytes);
+  char* StoreCopy(const char* text, size_t length);
+  char* SharedName(const char* text, size_t length);
+  bool SameBytes(const char* a, const char* b, size_t length) const;
+  XmlElementRecord* NewElementRecord(const char* name, size_t name_length, bool is_declaration);
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -156,46 +281,249 @@ class Parser {
   bool CloseFrame();
 
   const char* pos_;
+  const char* limit_;  // the text's NUL
+  struct NameSlot {
+    const char* text;  // where the name was last seen
+    char* stored;
+    size_t length;  // 0: none yet
+  };
+  static constexpr size_t kNameSlots = 16;
+  NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
+  bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
   int error_ = 0;
   const char* last_unmatched_ = nullptr;
   const char* pending_end_ = nullptr;
   size_t pending_end_length_ = 0;  // 0: no pending end tag
-  std::vector<Frame> frames_;
-  std::vector<PendingItem> items_;
-  std::vector<PendingAttribute> attributes_;
-  XmlRecordChunk* chunk_ = nullptr;  // the chunk records are carved from
-  char* chunk_next_ = nullptr;
-  char* chunk_end_ = nullptr;
+  Stack<Frame> frames_;
+  Stack<PendingItem> items_;
+  Stack<XmlAttributeEntry> attributes_;
+  // The text last joined across a comment, which may grow in place.
+  char* joined_ = nullptr;
+  size_t joined_length_ = 0;
+  size_t joined_capacity_ = 0;
+  XmlParseStorage* storage_ = nullptr;
+  bool handed_over_ = false;
+  char* next_ = nullptr;  // free bytes of the current block
+  char* end_ = nullptr;
 };
 
-const char* Parser::ScanWord() {
-  for (;;) {
-    while (!kBytes.word_stop[Byte(pos_)]) ++pos_;
-    char c = *pos_;
-    if (c == '\0') return pos_;
-    if (IsXmlSpace(c)) return pos_++;  // the whitespace is consumed, not part of the word
-    if ((c == '/' && pos_[1] == '>') || c == '<' || c == '>' || c == '=') return pos_;
-    pos_ += CharLength(pos_);
+Parser::~Parser() {
+  if (storage_ != nullptr && !handed_over_) FreeStorage(storage_);
+}
+
+// Starts a new block, or gives a large piece a block of its own; the current block goes on
+// taking small pieces.
+char* Parser::NewBlock(size_t bytes) {
+  bool own = bytes > kStorageBlockBytes / 4;
+  size_t header = sizeof(XmlStorageBlock) + (storage_ == nullptr ? sizeof(XmlParseStorage) : 0);
+  size_t size = header + (own ? bytes : kStorageBlockBytes);
+  auto* block = static_cast<XmlStorageBlock*>(XmlAllocate(size));
+  char* start = reinterpret_cast<char*>(block) + header;
+  if (storage_ == nullptr) {
+    block->next = nullptr;
+    storage_ = reinterpret_cast<XmlParseStorage*>(block + 1);
+    storage_->live_records = 0;
+    storage_->handles = 0;
+    storage_->changed = false;
+  } else {
+    block->next = storage_->blocks;
+  }
+  storage_->blocks = block;
+  if (own) return start;
+  next_ = start + bytes;
+  end_ = reinterpret_cast<char*>(block) + size;
+  return start;
+}
+
+inline char* Parser::Allocate(size_t bytes) {
+  if (static_cast<size_t>(end_ - next_) < bytes) return NewBlock(bytes);
+  char* piece = next_;
+  next_ += bytes;
+  return piece;
+}
+
+inline char* Parser::AllocateAligned(size_t bytes) {
+  next_ += (0 - reinterpret_cast<uintptr_t>(next_)) & 7;
+  if (next_ > end_) next_ = end_;
+  bytes = (bytes + 7) & ~static_cast<size_t>(7);
+  return Allocate(bytes);
+}
+
+inline char* Parser::StoreCopy(const char* text, size_t length) {
+  char* out = Allocate(length + 1);
+  CopyIn(out, text, length);
+  out[length] = '\0';
+  return out;
+}
+
+// Two runs of the text hold the same bytes.
+inline bool Parser::SameBytes(const char* a, const char* b, size_t length) const {
+#if defined(__SSE2__)
+  if (length <= 16 && limit_ - a >= 16 && limit_ - b >= 16) {
+    auto same = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Bytes16(a), Bytes16(b))));
+    unsigned wanted = (1u << length) - 1;
+    return (same & wanted) == wanted;
+  }
+#endif
+  return std::memcmp(a, b, length) == 0;
+}
+
+// Attribute names repeat in the same places (every value element of a report has the
+// attribute "value", every catalog entry the same attributes in the same order), so a name
+// the same as the last one seen at its position in an element shares that one's stored copy:
+// parsed names are never changed or freed on their own.
+inline char* Parser::SharedName(const char* text, size_t length) {
+  size_t position = attributes_.size() - frames_.back().first_attribute;
+  NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
+  if (slot.length == length && SameBytes(slot.text, text, length)) return slot.stored;
+  char* stored = StoreCopy(text, length);
+  slot = NameSlot{text, stored, length};
+  return stored;
+}
+
+XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
+                                           bool is_declaration) {
+  size_t name_bytes = name ? name_length + 1 : 0;
+  auto* r =
+      reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord) + name_bytes));
+  // Copied from a blank record: zeroing it compiles to a slow string store.
+  static constexpr XmlElementRecord kBlank{};
+  std::memcpy(static_cast<void*>(r), &kBlank, sizeof kBlank);
+  if (name != nullptr) {
+    r->name = reinterpret_cast<char*>(r + 1);
+    CopyIn(r->name, name, name_length);
+    r->name[name_length] = '\0';
+  }
+  r->is_declaration = is_declaration;
+  r->storage = storage_;
+  ++storage_->live_records;
+  return r;
+}
+
+// A name in the text matches an open element's when it starts with the element's name,
+// ignoring ASCII case, and ends there. Both lie in the text, so where 16 bytes are left an
+// exact match of a short name is one comparison; the fallback stops at the first difference,
+// so it never reads past the text's NUL.
+inline bool Parser::NameMatches(const Frame& frame, const char* text) const {
+  const char* name = frame.name;
+  if (name == nullptr) return false;
+  size_t length = frame.name_length;
+#if defined(__SSE2__)
+  if (length < 16 && limit_ - text >= 16 && limit_ - name >= 16) {
+    auto same =
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(Bytes16(text), Bytes16(name))));
+    unsigned wanted = (1u << length) - 1;
+    if ((same & wanted) == wanted) return EndsNameAt(text[length]);
+  }
+#endif
+  return EqualIgnoringCase(text, name, length) && EndsNameAt(text[length]);
+}
+
+// Copies into the storage's latest piece. A piece of up to 32 bytes is copied as two 16-byte
+// blocks, overlapping or reaching past it, where the text and the storage's current block
+// both hold 16 bytes from there: the bytes past the piece are free.
+inline void Parser::CopyIn(char* out, const char* in, size_t length) {
+#if defined(__SSE2__)
+  if (length <= 32 && limit_ - in >= 16 && end_ - out >= 16) {
+    __m128i head = Bytes16(in);
+    if (length > 16) {
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(out + length - 16), Bytes16(in + length - 16));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), head);
+    return;
+  }
+#endif
+  std::memcpy(out, in, length);
+}
+
+// Every reference shortens a run, so a run whose decoded length is its own length holds none
+// and is copied as it stands.
+inline void Parser::Decode(const char* text, size_t length, size_t decoded_length, char* out) {
+  if (decoded_length == length) {
+    CopyIn(out, text, length);
+  } else {
+    DecodeInto(text, length, out);
   }
 }
 
-Token Parser::NextToken() {
-  while (kBytes.space[Byte(pos_)]) ++pos_;
-  Token token{TokenKind::kFinish, pos_, 0, 0};
-  const char* end = nullptr;  // set by word scans, else the index after the token
+// The word token that starts right at pos_ with a byte that can only start one, as NextToken
+// would read it; false (nothing read) for anything else.
+inline bool Parser::ReadName(Token* name) {
+  const char* start = pos_;
+  if (!kBytes.name_start[Byte(start)]) return false;
+  ++pos_;
+  const char* end = ScanWord();
+  *name = Token{TokenKind::kWord, start, static_cast<size_t>(end - start), 0, false};
+  return true;
+}
+
+// Reads the next token; true when it is a Close.
+inline bool Parser::ReadClose() {
+  const char* p = SkipSpace(pos_, limit_);
+  if (*p != '>') return NextToken().kind == TokenKind::kClose;
+  pos_ = p + 1;
+  return true;
+}
+
+const char* Parser::ScanWord() {
+  const char* p = pos_;
+  for (;;) {
+    p = ScanWordRun(p, limit_);
+    char c = *p;
+    if (c == '\0' || c == '<' || c == '>' || c == '=' || (c == '/' && p[1] == '>')) break;
+    if (IsXmlSpace(c)) {
+      pos_ = p + 1;  // the whitespace is consumed, not part of the word
+      return p;
+    }
+    p += CharLength(p);
+  }
+  pos_ = p;
+  return p;
+}
+
+// A token at "<", with token.start there and pos_ just after it.
+inline Token Parser::MarkupToken(Token token) {
+  token.kind = TokenKind::kOpen;
+  char next = *pos_;
+  if (next == '/') {
+    ++pos_;
+    token.kind = TokenKind::kOpenEnd;
+  } else if (next == '?') {
+    ++pos_;
+    token.kind = TokenKind::kOpenDecl;
+  } else if (next == '!' || next == 'P') {
+    for (int row = 0; row < kClearTagCount; ++row) {
+      const XmlClearTag& tag = kClearTags[row];
+      if (std::strncmp(token.start, tag.opening, tag.opening_length) == 0) {
+        token.kind = TokenKind::kVerbatim;
+        token.clear_row = row;
+        pos_ = token.start + tag.opening_length;
+        break;
+      }
+    }
+  }
+  token.length = static_cast<size_t>(pos_ - token.start);
+  return token;
+}
+
+inline Token Parser::NextToken() {
+  pos_ = SkipSpace(pos_, limit_);
+  Token token{TokenKind::kFinish, pos_, 0, 0, false};
   const char c = *pos_;
   if (c == '\0') return token;
   pos_ += CharLength(pos_);
+  const char* end = nullptr;  // set by word scans, else the index after the token
   switch (c) {
     case '"':
-    case '\'':
+    case '\'': {
       token.kind = TokenKind::kQuoted;
+      const char* p = pos_;
       for (;;) {
-        while (!kBytes.quote_stop[Byte(pos_)]) ++pos_;
-        char d = *pos_;
+        p = ScanQuotedRun(p, limit_, c);
+        char d = *p;
         if (d == c) {
-          ++pos_;
+          pos_ = p + 1;
           break;
         }
         if (d == '<' || d == '\0') {
@@ -205,9 +533,15 @@ Token Parser::NextToken() {
           end = ScanWord();
           break;
         }
-        pos_ += CharLength(pos_);
+        if (d == '&') {
+          token.ampersand = true;
+          ++p;
+        } else {
+          p += CharLength(p);
+        }
       }
       break;
+    }
     case '/':
       if (*pos_ == '>') {
         ++pos_;
@@ -218,26 +552,7 @@ Token Parser::NextToken() {
       }
       break;
     case '<':
-      token.kind = TokenKind::kOpen;
-      for (int row = 0; row < kClearTagCount && (*pos_ == '!' || *pos_ == 'P'); ++row) {
-        const XmlClearTag& tag = kClearTags[row];
-        if (std::strncmp(token.start, tag.opening, tag.opening_length) == 0) {
-          token.kind = TokenKind::kVerbatim;
-          token.clear_row = row;
-          pos_ = token.start + tag.opening_length;
-          break;
-        }
-      }
-      if (token.kind == TokenKind::kOpen) {
-        if (*pos_ == '/') {
-          ++pos_;
-          token.kind = TokenKind::kOpenEnd;
-        } else if (*pos_ == '?') {
-          ++pos_;
-          token.kind = TokenKind::kOpenDecl;
-        }
-      }
-      break;
+      return MarkupToken(token);
     case '=':
       token.kind = TokenKind::kAssign;
       break;
@@ -256,58 +571,85 @@ Token Parser::NextToken() {
 
 // Between tags every token but markup is ignored, and the text is collected through the
 // pending run; stepping character by character to the next "<" visits the same positions the
-// tokenizer would.
+// tokenizer would. The pending run's leading whitespace is dropped on the way, and a run of
+// nothing else is no run.
 void Parser::SkipToMarkup() {
-  for (;;) {
-    while (!kBytes.text_stop[Byte(pos_)]) ++pos_;
-    if (*pos_ == '<' || *pos_ == '\0') return;
-    pos_ += CharLength(pos_);
+  const char* p = SkipSpace(pos_, limit_);
+  bool ampersand = false;
+  if (*p != '<' && *p != '\0') {
+    if (pending_text_ != nullptr) pending_text_ = p;
+    for (;;) {
+      p = ScanTextRun(p, limit_);
+      char c = *p;
+      if (c == '<' || c == '\0') break;
+      if (c == '&') {
+        ampersand = true;
+        ++p;
+      } else {
+        p += CharLength(p);
+      }
+    }
+  } else {
+    pending_text_ = nullptr;
   }
+  text_ampersand_ = ampersand;
+  pos_ = p;
 }
 
-bool Parser::FlushText(const char* end) {
-  if (pending_text_ == nullptr) return true;
+// Stores the pending run up to end, trimmed.
+bool Parser::StoreText(const char* end) {
   const char* start = pending_text_;
-  while (start < end && IsXmlSpace(*start)) ++start;
   while (end > start && IsXmlSpace(end[-1])) --end;
-  if (start == end) {
-    pending_text_ = nullptr;
-    return true;
-  }
-  size_t length = static_cast<size_t>(end - start);
-  ptrdiff_t decoded = DecodedLength(start, length, &error_);
-  if (decoded < 0) return false;
   pending_text_ = nullptr;
+  size_t length = static_cast<size_t>(end - start);
+  size_t decoded = length;
+  if (text_ampersand_) {
+    ptrdiff_t measured = DecodedLength(start, length, &error_);
+    if (measured < 0) return false;
+    decoded = static_cast<size_t>(measured);
+  }
   // A comment between two texts disappears and the texts join.
-  size_t count = items_.size() - frames_.back().first_item;
-  bool merge = count >= 2 && items_.back().kind == kOrderClear &&
-               items_.back().tag == &kClearTags[kCommentRow] &&
-               items_[items_.size() - 2].kind == kOrderText;
-  if (!merge) {
-    items_.push_back(PendingItem{kOrderText, nullptr, start, length, static_cast<size_t>(decoded),
-                                 nullptr, 0, nullptr, nullptr});
-    return true;
+  Frame& frame = frames_.back();
+  size_t count = items_.size() - frame.first_item;
+  if (count >= 2 && items_.back().kind == kOrderClear && items_.back().row == kCommentRow &&
+      items_[items_.size() - 2].kind == kOrderText) {
+    return JoinText(start, length, decoded);
   }
+  char* text = Allocate(decoded + 1);
+  Decode(start, length, decoded, text);
+  text[decoded] = '\0';
+  PendingItem& item = items_.Push();
+  item.stored = text;
+  item.kind = kOrderText;
+  ++frame.counts[kOrderText];
+  return true;
+}
+
+// Appends a run to the text before the comment that ends the element's contents, and drops
+// the comment. The earlier text ends at its first NUL (a reference to character 0 may have
+// put one early).
+bool Parser::JoinText(const char* start, size_t length, size_t decoded) {
   PendingItem& earlier = items_[items_.size() - 2];
-  if (earlier.joined == nullptr) {
-    earlier.joined = static_cast<char*>(XmlAllocate(earlier.stored_length + 1));
-    DecodeInto(earlier.start, earlier.length, earlier.joined);
-    earlier.joined[earlier.stored_length] = '\0';
-    // The text ends at its first NUL (a reference to character 0 may have put one early).
-    earlier.stored_length = std::strlen(earlier.joined);
-    earlier.joined_capacity = earlier.stored_length;
+  char* text = static_cast<char*>(const_cast<void*>(earlier.stored));
+  bool grown_before = text == joined_;
+  size_t kept = grown_before ? joined_length_ : std::strlen(text);
+  size_t capacity = grown_before ? joined_capacity_ : kept;
+  size_t total = kept + decoded;
+  if (total > capacity) {
+    // Many comment-separated runs join in amortised linear time.
+    capacity = total > 2 * kept ? total : 2 * kept;
+    char* grown = Allocate(capacity + 1);
+    std::memcpy(grown, text, kept);
+    text = grown;
+    earlier.stored = text;
   }
-  // Many comment-separated runs join in amortised linear time.
-  size_t kept = earlier.stored_length;
-  size_t total = kept + static_cast<size_t>(decoded);
-  if (total > earlier.joined_capacity) {
-    earlier.joined_capacity = total > 2 * kept ? total : 2 * kept;
-    earlier.joined = static_cast<char*>(XmlReallocate(earlier.joined, earlier.joined_capacity + 1));
-  }
-  DecodeInto(start, length, earlier.joined + kept);
-  earlier.joined[total] = '\0';
-  earlier.stored_length = kept + std::strlen(earlier.joined + kept);
-  items_.pop_back();  // the comment
+  DecodeInto(start, length, text + kept);
+  text[total] = '\0';
+  joined_ = text;
+  joined_length_ = kept + std::strlen(text + kept);
+  joined_capacity_ = capacity;
+  items_.Pop();  // the comment
+  --frames_.back().counts[kOrderClear];
   return true;
 }
 
@@ -339,145 +681,181 @@ bool Parser::ReadClearSection(int row) {
   size_t length = static_cast<size_t>(end - content);
   pos_ = end + std::strlen(closing);
   if (length > 0) {
-    items_.push_back(
-        PendingItem{kOrderClear, nullptr, content, length, length, nullptr, 0, &tag, closing});
+    items_.Push() = PendingItem{content, length, closing, kOrderClear, row};
+    ++frames_.back().counts[kOrderClear];
   }
   return true;
 }
 
 void Parser::AppendBareAttribute(const Frame& frame) {
-  attributes_.push_back(
-      PendingAttribute{frame.attribute_name, frame.attribute_name_length, nullptr, 0, -1});
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
+  XmlAttributeEntry& entry = attributes_.Push();
+  entry.name = name;
+  entry.value = nullptr;
 }
 
 bool Parser::AppendValue(const Frame& frame, const Token& value) {
   const char* start = value.start;
   size_t length = value.length;
-  if (frame.is_declaration && length > 0 && start[length - 1] == '?') --length;
+  if (frame.record->is_declaration && length > 0 && start[length - 1] == '?') --length;
   if (frame.attribute_name_length == 0) return true;
+  size_t decoded = length;
   if (value.kind == TokenKind::kQuoted) {
     ++start;
     length -= 2;
+    decoded = length;
   }
-  ptrdiff_t decoded = DecodedLength(start, length, &error_);
-  if (decoded < 0) return false;
-  attributes_.push_back(
-      PendingAttribute{frame.attribute_name, frame.attribute_name_length, start, length, decoded});
+  if (value.kind != TokenKind::kQuoted || value.ampersand) {
+    ptrdiff_t measured = DecodedLength(start, length, &error_);
+    if (measured < 0) return false;
+    decoded = static_cast<size_t>(measured);
+  }
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
+  char* text = Allocate(decoded + 1);
+  Decode(start, length, decoded, text);
+  text[decoded] = '\0';
+  XmlAttributeEntry& entry = attributes_.Push();
+  entry.name = name;
+  entry.value = text;
   return true;
 }
 
-void Parser::OpenElement(XmlElementRecord* record, const char* name, size_t name_length,
-                         bool is_declaration) {
-  frames_.push_back(Frame{record, name, name_length, is_declaration, record == nullptr,
-                          AttributePhase::kExpectName, nullptr, 0, items_.size(),
-                          attributes_.size()});
+// The common attribute, name="value" or name='value', read whole as the tokenizer would read
+// its three tokens. 1: read; 0: the tokens ahead are anything else, and nothing was read;
+// -1: a bad reference in the value.
+inline int Parser::ReadQuotedAttribute() {
+  const char* name = SkipSpace(pos_, limit_);
+  if (!kBytes.name_start[Byte(name)]) return 0;
+  const char* name_end = ScanWordRun(name + 1, limit_);
+  const char* p = name_end;
+  if (IsXmlSpace(*p)) p = SkipSpace(p + 1, limit_);
+  if (*p != '=') return 0;
+  p = SkipSpace(p + 1, limit_);
+  const char quote = *p;
+  if (quote != '"' && quote != '\'') return 0;
+  const char* value = p + 1;
+  bool ampersand = false;
+  for (p = value;;) {
+    p = ScanQuotedRun(p, limit_, quote);
+    char c = *p;
+    if (c == quote) break;
+    if (c == '<' || c == '\0') return 0;  // no closing quote: read as a word
+    if (c == '&') {
+      ampersand = true;
+      ++p;
+    } else {
+      p += CharLength(p);
+    }
+  }
+  pos_ = p + 1;
+  size_t length = static_cast<size_t>(p - value);
+  size_t decoded = length;
+  if (ampersand) {
+    ptrdiff_t measured = DecodedLength(value, length, &error_);
+    if (measured < 0) return -1;
+    decoded = static_cast<size_t>(measured);
+  }
+  char* stored_name = SharedName(name, static_cast<size_t>(name_end - name));
+  char* text = Allocate(decoded + 1);
+  Decode(value, length, decoded, text);
+  text[decoded] = '\0';
+  XmlAttributeEntry& entry = attributes_.Push();
+  entry.name = stored_name;
+  entry.value = text;
+  return 1;
 }
 
-// Carves an element's allocation from the current chunk, starting a new chunk when it is
-// full; an element too large for a chunk gets an allocation of its own.
-XmlElementRecord* Parser::AllocateRecord(size_t bytes) {
-  bytes = (bytes + 15) & ~static_cast<size_t>(15);
-  if (bytes > kRecordChunkBytes / 4) {
-    auto* r = static_cast<XmlElementRecord*>(XmlAllocate(bytes));
-    r->chunk = nullptr;
-    return r;
-  }
-  if (chunk_ == nullptr || static_cast<size_t>(chunk_end_ - chunk_next_) < bytes) {
-    chunk_ = static_cast<XmlRecordChunk*>(XmlAllocate(kRecordChunkBytes));
-    chunk_->live_records = 0;
-    chunk_next_ = reinterpret_cast<char*>(chunk_ + 1);
-    chunk_end_ = reinterpret_cast<char*>(chunk_) + kRecordChunkBytes;
-  }
-  auto* r = reinterpret_cast<XmlElementRecord*>(chunk_next_);
-  chunk_next_ += bytes;
-  ++chunk_->live_records;
-  r->chunk = chunk_;
-  return r;
+void Parser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
+  XmlElementRecord* r = NewElementRecord(name, name_length, is_declaration);
+  r->reference_count = 1;  // the parent's list
+  Frame& parent = frames_.back();
+  r->parent = parent.record;
+  ++parent.counts[kOrderChild];
+  PendingItem& item = items_.Push();
+  item.stored = r;
+  item.kind = kOrderChild;
+  Frame& frame = frames_.Push();
+  frame.record = r;
+  frame.name = name;
+  frame.name_length = name_length;
+  frame.in_start_tag = true;
+  frame.phase = AttributePhase::kExpectName;
+  frame.attribute_name_length = 0;
+  frame.first_item = items_.size();
+  frame.first_attribute = attributes_.size();
+  frame.counts[0] = frame.counts[1] = frame.counts[2] = frame.counts[3] = 0;
 }
 
-// Makes the record of the element on top of the stack from its pending contents and
-// attributes: one allocation holding the record, its arrays at their exact sizes, its name
-// and all its texts (the document record, which exists already, gets one block for the
-// rest). The element stays on the stack.
-void Parser::StoreElement() {
+// Gives the element on top of the stack its arrays, at their exact sizes in one block, from
+// its pending contents and attributes. The element stays on the stack.
+inline void Parser::StoreElement() {
   const Frame& frame = frames_.back();
-  int32_t counts[4] = {0, 0, 0, 0};
-  size_t string_bytes = frame.record ? 0 : frame.name_length + 1;
-  for (size_t i = frame.first_item; i < items_.size(); ++i) {
-    ++counts[items_[i].kind];
-    if (items_[i].kind != kOrderChild) string_bytes += items_[i].stored_length + 1;
-  }
-  for (size_t i = frame.first_attribute; i < attributes_.size(); ++i) {
-    const PendingAttribute& a = attributes_[i];
-    string_bytes += a.name_length + 1;
-    if (a.decoded_length >= 0) string_bytes += static_cast<size_t>(a.decoded_length) + 1;
-  }
-  int32_t attribute_count = static_cast<int32_t>(attributes_.size() - frame.first_attribute);
-  size_t bytes = PackedArrayBytes(counts[kOrderChild], counts[kOrderText], counts[kOrderClear],
-                                  attribute_count) +
-                 string_bytes;
-
   XmlElementRecord* r = frame.record;
-  char* block;
-  if (r == nullptr) {
-    r = AllocateRecord(sizeof(XmlElementRecord) + bytes);
-    // Every other field is set below: the arrays by LayOutPacked, the parent when the
-    // parent itself is stored.
-    r->is_declaration = frame.is_declaration;
-    r->parent = nullptr;
-    r->reference_count = 1;  // the parent's list
-    block = reinterpret_cast<char*>(r + 1);
-    items_[frame.first_item - 1].child = r;  // the parent's entry for this element
-  } else {
-    block = bytes ? static_cast<char*>(XmlAllocate(bytes)) : nullptr;
+  auto attribute_count = static_cast<int32_t>(attributes_.size() - frame.first_attribute);
+  if (items_.size() == frame.first_item) {
+    // No contents (most elements): only attributes.
+    if (attribute_count == 0) return;
+    char* block = AllocateAligned(sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
+    r->packed = true;
+    r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+    r->attribute_count = attribute_count;
+    for (int32_t i = 0; i < attribute_count; ++i) {
+      r->attributes[i] = attributes_[frame.first_attribute + static_cast<size_t>(i)];
+    }
+    attributes_.Truncate(frame.first_attribute);
+    return;
   }
-  r->packed = block;
-  char* strings = LayOutPacked(r, block, counts[kOrderChild], counts[kOrderText],
-                               counts[kOrderClear], attribute_count);
-  if (!frame.record) {
-    r->name = strings;
-    strings = PutText(strings, frame.name, frame.name_length);
-  }
+  StoreContents(attribute_count);
+}
 
+// Pointer-sized entries first, then the order list: each part stays aligned.
+void Parser::StoreContents(int32_t attribute_count) {
+  const Frame& frame = frames_.back();
+  XmlElementRecord* r = frame.record;
+  auto n = [](int32_t count) { return static_cast<size_t>(count); };
+  int32_t children = frame.counts[kOrderChild];
+  int32_t texts = frame.counts[kOrderText];
+  int32_t clears = frame.counts[kOrderClear];
+  size_t bytes = sizeof(XmlElementRecord*) * n(children) + sizeof(char*) * n(texts) +
+                 sizeof(XmlClearSection) * n(clears) +
+                 sizeof(XmlAttributeEntry) * n(attribute_count) +
+                 sizeof(int32_t) * (n(children) + n(texts) + n(clears));
+  char* block = AllocateAligned(bytes);
+  r->packed = true;
+  r->child_count = children;
+  r->text_count = texts;
+  r->clear_count = clears;
+  r->attribute_count = attribute_count;
+  r->children = reinterpret_cast<XmlElementRecord**>(block);
+  block += sizeof(XmlElementRecord*) * n(children);
+  r->texts = reinterpret_cast<char**>(block);
+  block += sizeof(char*) * n(texts);
+  r->clears = reinterpret_cast<XmlClearSection*>(block);
+  block += sizeof(XmlClearSection) * n(clears);
+  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+  block += sizeof(XmlAttributeEntry) * n(attribute_count);
+  r->order = reinterpret_cast<int32_t*>(block);
+  if (attribute_count > 0) {
+    std::memcpy(r->attributes, &attributes_[frame.first_attribute],
+                sizeof(XmlAttributeEntry) * n(attribute_count));
+    attributes_.Truncate(frame.first_attribute);
+  }
   int32_t next[4] = {0, 0, 0, 0};
   int32_t position = 0;
   for (size_t i = frame.first_item; i < items_.size(); ++i) {
-    PendingItem& item = items_[i];
+    const PendingItem& item = items_[i];
     int32_t index = next[item.kind]++;
     r->order[position++] = OrderEntry(index, item.kind);
     if (item.kind == kOrderChild) {
-      r->children[index] = item.child;
-      item.child->parent = r;
+      r->children[index] = static_cast<XmlElementRecord*>(const_cast<void*>(item.stored));
     } else if (item.kind == kOrderText) {
-      r->texts[index] = strings;
-      if (item.joined != nullptr) {
-        std::memcpy(strings, item.joined, item.stored_length);
-        std::free(item.joined);
-      } else {
-        Decode(item.start, item.length, item.stored_length, strings);
-      }
-      strings[item.stored_length] = '\0';
-      strings += item.stored_length + 1;
+      r->texts[index] = static_cast<char*>(const_cast<void*>(item.stored));
     } else {
-      r->clears[index] = XmlClearSection{strings, item.tag->opening, item.closing};
-      strings = PutText(strings, item.start, item.length);
+      char* content = StoreCopy(static_cast<const char*>(item.stored), item.length);
+      r->clears[index] = XmlClearSection{content, kClearTags[item.row].opening, item.closing};
     }
   }
-  for (int32_t i = 0; i < attribute_count; ++i) {
-    const PendingAttribute& a = attributes_[frame.first_attribute + static_cast<size_t>(i)];
-    XmlAttributeEntry& entry = r->attributes[i];
-    entry.name = strings;
-    strings = PutText(strings, a.name, a.name_length);
-    entry.value = nullptr;
-    if (a.decoded_length >= 0) {
-      entry.value = strings;
-      Decode(a.value, a.value_length, static_cast<size_t>(a.decoded_length), strings);
-      strings[a.decoded_length] = '\0';
-      strings += a.decoded_length + 1;
-    }
-  }
-  items_.resize(frame.first_item);
-  attributes_.resize(frame.first_attribute);
+  items_.Truncate(frame.first_item);
 }
 
 // The element on top of the stack is closed; its parent goes on, or closes too when an end
@@ -485,11 +863,11 @@ void Parser::StoreElement() {
 bool Parser::CloseFrame() {
   for (;;) {
     StoreElement();
-    frames_.pop_back();
+    frames_.Pop();
     if (frames_.empty()) return false;  // the document record itself closed: parsing ends
     if (pending_end_length_ == 0) return true;
     const Frame& frame = frames_.back();
-    if (frame.name == nullptr) {
+    if (frame.record->name == nullptr) {
       error_ = kXmlUnmatchedEndTag;
       return false;
     }
@@ -502,20 +880,20 @@ bool Parser::BetweenTags(const Token& token) {
     case TokenKind::kOpen:
     case TokenKind::kOpenDecl: {
       if (!FlushText(token.start)) return false;
-      Token name = NextToken();
+      Token name;
+      if (!ReadName(&name)) name = NextToken();
       if (name.kind != TokenKind::kWord) {
         error_ = kXmlMissingStartTagName;
         return false;
       }
-      items_.push_back(
-          PendingItem{kOrderChild, nullptr, nullptr, 0, 0, nullptr, 0, nullptr, nullptr});
-      OpenElement(nullptr, name.start, name.length, token.kind == TokenKind::kOpenDecl);
+      OpenElement(name.start, name.length, token.kind == TokenKind::kOpenDecl);
       return true;
     }
     case TokenKind::kOpenEnd: {
       if (!FlushText(token.start)) return false;
-      Token name = NextToken();
-      if (name.kind != TokenKind::kWord || NextToken().kind != TokenKind::kClose) {
+      Token name;
+      if (!ReadName(&name)) name = NextToken();
+      if (name.kind != TokenKind::kWord || !ReadClose()) {
         error_ = kXmlMissingEndTagName;
         return false;
       }
@@ -570,7 +948,7 @@ bool Parser::InStartTag(const Token& token) {
         bool closes = token.kind == TokenKind::kEmptyClose;
         // The final "?>" of a declaration: nested declarations (whose parent has a parent)
         // close like empty elements.
-        if (frame.is_declaration && frame.attribute_name_length > 0 &&
+        if (frame.record->is_declaration && frame.attribute_name_length > 0 &&
             frame.attribute_name[frame.attribute_name_length - 1] == '?') {
           --frame.attribute_name_length;
           if (frames_.size() > 2) closes = true;
@@ -597,29 +975,66 @@ bool Parser::InStartTag(const Token& token) {
   return false;
 }
 
-void Parser::Run(XmlElementRecord* document) {
-  OpenElement(document, nullptr, 0, false);
+XmlElementRecord* Parser::Run() {
+  NewBlock(0);
+  XmlElementRecord* document = NewElementRecord(nullptr, 0, false);
+  frames_.Push() = Frame{document, nullptr, 0, false, AttributePhase::kExpectName,
+                         nullptr,  0,       0, 0,     {0, 0, 0, 0}};
   for (;;) {
-    if (!frames_.back().in_start_tag) SkipToMarkup();
-    Token token = NextToken();
+    bool in_start_tag = frames_.back().in_start_tag;
+    Token token;
+    if (in_start_tag) {
+      if (frames_.back().phase == AttributePhase::kExpectName) {
+        int read;
+        while ((read = ReadQuotedAttribute()) > 0) {
+        }
+        if (read < 0) break;
+        // The tag's end, as NextToken would read it.
+        const char* p = SkipSpace(pos_, limit_);
+        if (*p == '>') {
+          pos_ = p + 1;
+          frames_.back().in_start_tag = false;
+          pending_text_ = pos_;
+          continue;
+        }
+        if (*p == '/' && p[1] == '>') {
+          // CloseFrame, knowing that no end tag is pending and that the parent is open.
+          pos_ = p + 2;
+          pending_text_ = pos_;
+          StoreElement();
+          frames_.Pop();
+          continue;
+        }
+      }
+      token = NextToken();
+    } else {
+      SkipToMarkup();
+      token = Token{TokenKind::kFinish, pos_, 0, 0, false};
+      if (*pos_ != '\0') {
+        ++pos_;
+        token = MarkupToken(token);
+      }
+    }
     bool go_on = false;
     if (token.kind == TokenKind::kFinish) {
       const Frame& frame = frames_.back();
-      if (!frame.is_declaration && frames_.size() > 1) {
+      if (!frame.record->is_declaration && frames_.size() > 1) {
         error_ = kXmlWarningUnmatchedEndTag;
         last_unmatched_ = pos_;
       }
       FlushText(pos_);
     } else {
-      go_on = frames_.back().in_start_tag ? InStartTag(token) : BetweenTags(token);
+      go_on = in_start_tag ? InStartTag(token) : BetweenTags(token);
     }
     if (!go_on) break;
   }
   // Elements still open keep what they have read so far.
   while (!frames_.empty()) {
     StoreElement();
-    frames_.pop_back();
+    frames_.Pop();
   }
+  handed_over_ = true;
+  return document;
 }
 
 void LineAndColumn(const char* text, const char* position, int* line, int* column) {
@@ -649,9 +1064,8 @@ XmlNode XmlNode::ParseText(const char* text, const char* required_tag, XmlParseO
     SetOutcome(results, kXmlNoElements, 0, 0);
     return XmlNode();
   }
-  XmlNode document(NewRecord(nullptr, 0, false));
   Parser parser(text);
-  parser.Run(document.record());
+  XmlNode document(parser.Run());
 
   int error = parser.error();
   if (document.ChildCount() == 0) error = kXmlWarningNoTagFound;

@@ -4,21 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
-#include <new>
-
-// malloc and realloc that throw std::bad_alloc instead of returning null, so that a document
-// too big for the memory left ends the caller's work through its handler, not a crash.
-inline void* XmlAllocate(size_t bytes) {
-  void* p = std::malloc(bytes ? bytes : 1);
-  if (!p) throw std::bad_alloc();
-  return p;
-}
-inline void* XmlReallocate(void* old, size_t bytes) {
-  void* p = std::realloc(old, bytes ? bytes : 1);
-  if (!p) throw std::bad_alloc();
-  return p;
-}
 
 struct XmlAttributeEntry {
   char* name;   // owned
@@ -50,6 +35,10 @@ struct XmlElementRecord {
   int32_t clear_count;
   int32_t attribute_count;
   bool is_declaration;
+  // Set while a parsed record's arrays and texts lie in its parse's storage, which the record
+  // does not own. The building operations first give each array and text an allocation of
+  // its own, and clear this.
+  bool packed;
   XmlElementRecord* parent;     // holds no reference
   XmlElementRecord** children;  // each entry holds one reference
   char** texts;
@@ -57,38 +46,43 @@ struct XmlElementRecord {
   XmlAttributeEntry* attributes;
   int32_t* order;  // one entry per child, text and clear section
   int32_t reference_count;
-  // The packed block of a parsed record, or null. The building operations first give each
-  // array and text an allocation of its own.
-  char* packed;
-  // The chunk a parsed element was carved from, or null for a record allocated on its own.
-  struct XmlRecordChunk* chunk;
+  // The storage of the parse that made this record, or null for a record allocated on its own.
+  struct XmlParseStorage* storage;
 };
 
-// Parsed elements are carved from chunks that the parse allocates; a chunk is freed when the
-// last of its records is. A record that outlives its tree keeps only its own chunk alive.
-struct XmlRecordChunk {
+// A parse carves its records, arrays and texts from blocks of one storage, which is freed
+// with the last of those records: a record that outlives its tree keeps the whole storage.
+// Until a building operation touches one of its records, the records refer only to each
+// other, so once no handle is held on any of them none can be reached, and the storage is
+// freed at once without visiting them.
+struct XmlParseStorage {
   int64_t live_records;
-  int64_t unused;  // keeps the records after the header 16-byte aligned
+  int64_t handles;                 // handles held on its records
+  bool changed;                    // a building operation touched one of its records
+  struct XmlStorageBlock* blocks;  // every block, the one holding this header last
 };
-constexpr size_t kRecordChunkBytes = 32 * 1024;
+struct XmlStorageBlock {
+  XmlStorageBlock* next;
+  int64_t unused;  // keeps what follows 16-byte aligned
+};
+constexpr size_t kStorageBlockBytes = 32 * 1024;
+// Counts one of the storage's records as gone; the blocks are freed after the last.
+void ReleaseStorageRecord(XmlParseStorage* storage);
+void FreeStorage(XmlParseStorage* storage);
+
+// Every allocation of the layer: a failure throws std::bad_alloc instead of giving null.
+void* XmlAllocate(size_t bytes);
+void* XmlReallocate(void* block, size_t bytes);
 
 inline int32_t OrderCount(const XmlElementRecord& r) {
   return r.child_count + r.text_count + r.clear_count;
 }
 
 // Record lifetime. NewRecord copies name_length bytes of name (null name: no name) and starts
-// with no references.
+// with no references. AddReference and ReleaseRecord take and drop a handle's reference.
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration);
 void AddReference(XmlElementRecord* record);
 void ReleaseRecord(XmlElementRecord* record);
-
-// A parsed record keeps its arrays and all its texts (attribute names and values, texts,
-// clear-section contents) in one packed block: for an element, in the record's own
-// allocation, just after it; for a parse's document record, in a block of its own.
-size_t PackedArrayBytes(int32_t children, int32_t texts, int32_t clears, int32_t attributes);
-// Sets the counts and points the arrays into block; returns the first byte after the arrays.
-char* LayOutPacked(XmlElementRecord* record, char* block, int32_t children, int32_t texts,
-                   int32_t clears, int32_t attributes);
 
 // Building: each array grows by exactly the entry added. position < 0 appends to the order
 // list. AppendAttributeEntry takes ownership of name and value.
@@ -110,10 +104,12 @@ inline size_t CharLength(const char* p) {
   return length;
 }
 
+// The tables hold their texts rather than pointers, so that they need no relocation and
+// stay read-only.
 struct XmlClearTag {
-  const char* opening;
+  char opening[10];
   size_t opening_length;
-  const char* closing;
+  char closing[7];
 };
 constexpr int kClearTagCount = 4;
 extern const XmlClearTag kClearTags[kClearTagCount];
@@ -122,7 +118,7 @@ constexpr int kCommentRow = 2;  // 0-based row of "<!--"
 extern const char kInternalSubsetClosing[];
 
 struct XmlEntity {
-  const char* text;
+  char text[7];
   size_t length;
   char character;
 };

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "xml/xml_record.h"
+
 namespace {
 
 uint32_t UnitAt(const unsigned char* data, size_t i) {
@@ -78,8 +80,7 @@ char* Utf16ToUtf8(const unsigned char* data) {
   size_t units = 0;
   for (size_t i = 0; UnitAt(data, i) != 0; i += units)
     length += Utf8Length(CodePointAt(data, i, &units));
-  char* text = static_cast<char*>(std::malloc(length + 1));
-  if (text == nullptr) return nullptr;
+  char* text = static_cast<char*>(XmlAllocate(length + 1));
   char* out = text;
   for (size_t i = 0; UnitAt(data, i) != 0; i += units)
     out = PutUtf8(out, CodePointAt(data, i, &units));

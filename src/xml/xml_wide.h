@@ -8,6 +8,7 @@
 // ASCII text.
 bool LooksLikeUtf16(const unsigned char* data, size_t size);
 
-// Converts little-endian UTF-16, up to its zero unit, into a new malloc'd UTF-8 text. Unpaired
-// surrogates become U+FFFD. The caller guarantees a zero unit within the buffer.
+// Converts little-endian UTF-16, up to its zero unit, into a new malloc'd UTF-8 text; throws
+// std::bad_alloc when memory runs out. Unpaired surrogates become U+FFFD. The caller
+// guarantees a zero unit within the buffer.
 char* Utf16ToUtf8(const unsigned char* data);

@@ -1,9 +1,12 @@
 # Runs one fuzz target for a bounded time over a fresh copy of the seed corpus, so the
 # repository's corpus is never modified. Any crash, leak or sanitizer report fails the test.
-# Variables: FUZZER, CORPUS, WORK, SECONDS, DICT.
+# Variables: FUZZER, CORPUS (seed folders separated by "|"), WORK, SECONDS, DICT.
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK}/artifacts)
-file(COPY ${CORPUS}/ DESTINATION ${WORK}/corpus)
+string(REPLACE "|" ";" seeds "${CORPUS}")
+foreach(seed ${seeds})
+  file(COPY ${seed}/ DESTINATION ${WORK}/corpus)
+endforeach()
 execute_process(
   COMMAND ${FUZZER} ${WORK}/corpus -max_total_time=${SECONDS} -dict=${DICT}
           -artifact_prefix=${WORK}/artifacts/ -print_final_stats=1

@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
+#include <new>
 #include <string>
+
+#if !defined(_WIN32)
+#include <sys/resource.h>
+#endif
 
 #include "xml/xml_record.h"
 #include "xml/xml_test_support.h"
@@ -272,5 +279,53 @@ TEST(XmlRequiredTag, NullTextGivesNine) {
   EXPECT_EQ(outcome.column, 0);
   EXPECT_TRUE(XmlNode::ParseText(nullptr, nullptr, nullptr).IsNull());
 }
+
+// The scanners test 16 bytes at a time except in the last 16 bytes of the text, where they
+// go byte by byte: every document must read the same wherever it ends.
+TEST(XmlScanning, SameTreeWhereverTheTextEnds) {
+  const char* const documents[] = {
+      "<a>x</a>",
+      "<report_element_name attribute_name_longer=\"a value of more than thirty-two bytes\"/>",
+      "<a v='&lt;&#65;&amp;' w=\"\xC3\xA9\xC3<\" x=unquoted>t &amp; u\xE2\x82\xAC<b\xC3\xA9/></a>",
+      "<a>\n\t\t  text with\ttabs and a long run of words before the end tag  \n</a>",
+      "<a><![CDATA[x<y]]><!-- c -->z<?d e?></a>",
+      "<a b = 'c' d\t=\t\"e\"f=\"g\"></A >",
+  };
+  for (const char* document : documents) {
+    test::Parsed expected = Parse(document);
+    for (size_t padding = 0; padding <= 40; ++padding) {
+      std::string text = document + std::string(padding, '\n');
+      test::Parsed p = Parse(text.c_str());
+      EXPECT_EQ(p.outcome.error, expected.outcome.error) << document << " + " << padding;
+      EXPECT_EQ(Describe(p.node), Describe(expected.node)) << document << " + " << padding;
+    }
+  }
+}
+
+#if !defined(_WIN32)
+// Exits 0 when parsing text with 20 MB of address space to spare throws std::bad_alloc.
+[[noreturn]] void ParseWithLittleMemory(const std::string& text) {
+  long pages = 0;
+  std::FILE* statm = std::fopen("/proc/self/statm", "r");
+  if (statm == nullptr || std::fscanf(statm, "%ld", &pages) != 1) std::_Exit(2);
+  std::fclose(statm);
+  rlimit limit;
+  limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * 4096 + (20 << 20);
+  if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
+  try {
+    XmlNode node = XmlNode::ParseText(text.c_str(), nullptr, nullptr);
+  } catch (const std::bad_alloc&) {
+    std::_Exit(0);
+  }
+  std::_Exit(1);
+}
+
+// A report with a 60 MB value under a memory limit: the allocation that fails throws
+// instead of handing back null.
+TEST(XmlMemory, RunningOutOfMemoryThrowsBadAlloc) {
+  std::string text = "<a v=\"" + std::string(60 << 20, 'x') + "\"/>";
+  EXPECT_EXIT(ParseWithLittleMemory(text), ::testing::ExitedWithCode(0), "");
+}
+#endif
 
 }  // namespace

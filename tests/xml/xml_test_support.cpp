@@ -51,9 +51,13 @@ void DescribeRecord(const XmlElementRecord* r, std::string& out) {
 }  // namespace
 
 std::string Describe(const XmlNode& node) {
-  if (node.IsNull()) return "(empty)";
+  return Describe(node.record());
+}
+
+std::string Describe(const XmlElementRecord* record) {
+  if (record == nullptr) return "(empty)";
   std::string out;
-  DescribeRecord(node.record(), out);
+  DescribeRecord(record, out);
   return out;
 }
 

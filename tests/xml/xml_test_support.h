@@ -17,6 +17,7 @@ Parsed Parse(const char* text, const char* required_tag = nullptr);
 // The whole tree below a node as one line: names, attributes, texts and clear sections in
 // document order. Two trees are the same when their descriptions are.
 std::string Describe(const XmlNode& node);
+std::string Describe(const XmlElementRecord* record);
 
 // The text of the i-th text of a node, "" when there is none.
 std::string TextAt(const XmlNode& node, int index);
