@@ -17,8 +17,10 @@ if(KEPT)
 endif()
 file(COPY ${entries} DESTINATION ${WORK}/corpus)
 file(COPY ${entries} DESTINATION ${WORK}/known)
+# Targets that need files make them under TMPDIR, which a crash may leave behind.
 execute_process(
-  COMMAND ${FUZZER} ${WORK}/corpus -max_total_time=${SECONDS} -dict=${DICT}
+  COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${WORK}
+          ${FUZZER} ${WORK}/corpus -max_total_time=${SECONDS} -dict=${DICT}
           -artifact_prefix=${WORK}/artifacts/ -print_final_stats=1
   ERROR_FILE ${WORK}/fuzz.log RESULT_VARIABLE result)
 file(READ ${WORK}/fuzz.log log)
