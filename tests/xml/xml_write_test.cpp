@@ -92,8 +92,8 @@ TEST(XmlSerialise, RoundTripsKeepTheTree) {
       "<r>mixed <b>bold</b> tail<![CDATA[ <raw> & ]]><!-- note --></r>",
       "<!DOCTYPE d [<!ENTITY e \"v\">]><d><e/></d>",
       "<r><PRE>  keep\n  this </PRE><n v='caf\xC3\xA9 \xE2\x82\xAC'/></r>",
-      "<zelt_rom_discovery version=\"1\"><devices><device><venid value=\"4040\"/>"
-      "<fw_item><type value=\"rom\"/></fw_item></device></devices></zelt_rom_discovery>",
+      ("<zelt_rom_discovery version=\"1\"><devices><device><venid value=\"4040\"/>"
+       "<fw_item><type value=\"rom\"/></fw_item></device></devices></zelt_rom_discovery>"),
   };
   for (const char* document : documents) {
     test::Parsed first = Parse(document);
@@ -142,7 +142,11 @@ TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
   EXPECT_EQ(root.SaveFile(nullptr, true), kXmlCannotOpenForWriting);
   // A device that refuses every write, where the host has one.
   std::FILE* full = std::fopen("/dev/full", "wb");
-  bool refuses = full != nullptr && (std::fputs("x", full) == EOF) | (std::fclose(full) != 0);
+  bool refuses = false;
+  if (full) {
+    bool put_failed = std::fputs("x", full) == EOF;
+    refuses = std::fclose(full) != 0 || put_failed;
+  }
   if (!refuses) GTEST_SKIP() << "no full device on this host";
   EXPECT_EQ(root.SaveFile("/dev/full", true), kXmlCannotWrite);
 }
