@@ -150,23 +150,28 @@ Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& d
   if (silent_ || assume_default_) return defaults.silent_answer;
 
   Print(msg::kQuestion, question.c_str(), defaults.default_text);
-  char line[80];
-  if (!std::fgets(line, sizeof line, input_)) {
+  // One typed line answers one question: its first characters decide, and what does not fit
+  // is read and dropped, so that it never answers the next question.
+  constexpr size_t kDeciding = 79;
+  std::string line;
+  bool read_any = false;
+  bool ended = false;
+  for (int c; (c = std::fgetc(input_)) != EOF;) {
+    read_any = true;
+    if (c == '\n') {
+      ended = true;
+      break;
+    }
+    if (line.size() < kDeciding) line.push_back(static_cast<char>(c));
+  }
+  if (!read_any) {
     Print(msg::kInputProblem);
     return Answer::kNo;
   }
-  size_t length = std::strlen(line);
-  bool whole = length > 0 && line[length - 1] == '\n';
-  if (!whole && length == sizeof line - 1) {
-    // One typed line answers one question: what does not fit is read and dropped.
-    Write(msg::kLine, line);
-    int c;
-    while ((c = std::fgetc(input_)) != EOF && c != '\n') continue;
-  } else {
-    Write(msg::kText, line);
-  }
-  if (whole) line[--length] = '\0';
-  if (length > 0 && line[length - 1] == '\r') line[--length] = '\0';
-  if (length == 0) return defaults.empty_answer;
-  return DecideAnswer(line);
+  // The line reads as a C text: a NUL typed into it ends it.
+  std::string typed = line.c_str();
+  Write(ended || line.size() == kDeciding ? msg::kLine : msg::kText, typed.c_str());
+  if (!typed.empty() && typed.back() == '\r') typed.pop_back();
+  if (typed.empty()) return defaults.empty_answer;
+  return DecideAnswer(typed);
 }
