@@ -46,7 +46,7 @@ TEST_F(ProgressTest, NeverWhenOutputIsRedirectedOrSilent) {
   EXPECT_FALSE(Contains(r.output, "\r")) << r.output;
   EXPECT_FALSE(Contains(r.output, "flashing"));
   if (test::RunProcessOnTerminal({test::UtilityPath(), "-s"}, package_dir(), &r)) {
-    EXPECT_EQ(r.exit_code, 3);  // flashed by the run before
+    EXPECT_EQ(r.exit_code, 3);                           // flashed by the run before
     EXPECT_FALSE(Contains(r.output, "\r")) << r.output;  // only the terminal's title is set
     EXPECT_FALSE(Contains(r.output, "discovering"));
   }

@@ -21,18 +21,9 @@ using Calls = std::vector<std::string>;
 
 const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
-SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
-  SimPort p;
-  p.device_id = id;
-  p.bus = bus;
-  p.macaddress = "00:0E:1E:00:00:0" + bus;
-  p.active_version = version;
-  return p;
-}
+constexpr auto& Port = test::SimPortAt;
 
 class SafetyTest : public test::PackageTest {
  protected:

@@ -14,9 +14,7 @@ using Calls = std::vector<std::string>;
 
 const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 size_t Count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -24,14 +22,7 @@ size_t Count(const std::string& text, const std::string& part) {
   return n;
 }
 
-SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
-  SimPort p;
-  p.device_id = id;
-  p.bus = bus;
-  p.macaddress = "00:0E:1E:00:00:0" + bus;
-  p.active_version = version;
-  return p;
-}
+constexpr auto& Port = test::SimPortAt;
 
 // The sample catalog offers 4.0.600; these ports need no driver check (all >= 4.0.555).
 const SimPort kOlder = Port("NIC1", "4", "4.0.556");

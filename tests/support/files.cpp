@@ -63,6 +63,10 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ec);
 }
 
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
 bool RemoveDirectory(const std::string& path) {
   std::error_code ec;
   return std::filesystem::remove(path, ec);

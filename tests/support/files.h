@@ -12,6 +12,7 @@ std::string ReadText(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 std::string Join(const std::string& dir, const std::string& name);
+bool Contains(const std::string& text, const std::string& part);
 // Removes an empty directory.
 bool RemoveDirectory(const std::string& path);
 // The folder that holds the test binary, the utility and the substitute tool.

@@ -67,6 +67,16 @@ std::string PortAttribute(const std::string& package_dir, const std::string& dev
 
 }  // namespace
 
+SimPort SimPortAt(const std::string& device_id, const std::string& bus,
+                  const std::string& active_version) {
+  SimPort p;
+  p.device_id = device_id;
+  p.bus = bus;
+  p.macaddress = "00:0E:1E:00:00:0" + bus;
+  p.active_version = active_version;
+  return p;
+}
+
 void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& ports,
                     const SimFaults& faults) {
   std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<nxflash_sim>\n";

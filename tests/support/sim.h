@@ -42,6 +42,10 @@ struct SimFaults {
   bool keep_lock = false;
 };
 
+// A supported port with this device_id, bus number (its MAC ends in it) and firmware.
+SimPort SimPortAt(const std::string& device_id, const std::string& bus,
+                  const std::string& active_version);
+
 // Replaces nxflash-sim.xml in package_dir.
 void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& ports,
                     const SimFaults& faults = {});
