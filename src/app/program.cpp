@@ -68,12 +68,12 @@ std::string PrepareLogFile() {
   return path;
 }
 
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui) {
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance) {
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
     std::string log_path = PrepareLogFile();
     *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
-    return CheckSupportingFile(**ui);
+    return TakeInstanceLock(instance, **ui) && CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
     return false;
@@ -119,8 +119,9 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
 }
 
 int RunProgram(int argc, char** argv) {
+  platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  if (!InitializeProgram(&ui)) return 0;
+  if (!InitializeProgram(&ui, &instance)) return 0;
   ProcessFlashTool tool(*ui);
   return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv));
 }

@@ -167,4 +167,8 @@ constexpr char kReportWritten[] = "\nSuccessfully generated NIC discovery report
 constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
 constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
 
+// One run at a time.
+constexpr char kInstanceLockUnavailable[] =
+    "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n";
+
 }  // namespace msg

@@ -66,4 +66,26 @@ void SizeConsole(int columns, int rows);
 // "Wed Jun 30 21:49:08 1993\n" for the current local time.
 std::string LocalTimeText();
 
+// ---- Process safety ----
+
+// The utility's own machine-wide lock, so that one run at a time works on the adapters: a
+// named mutex on Windows, an flock on a file in the temporary directory on POSIX. It is held
+// while the object lives, and the host lets go of it when the process ends, however it ends.
+class InstanceLock {
+ public:
+  enum class Result { kTaken, kHeldElsewhere, kUnavailable };
+
+  InstanceLock() = default;
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // name is a plain word; each host turns it into its own kind of name.
+  Result Take(const std::string& name);
+
+ private:
+  intptr_t handle_ = 0;  // the mutex handle or the file descriptor
+  bool taken_ = false;
+};
+
 }  // namespace platform

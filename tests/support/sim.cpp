@@ -81,6 +81,7 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .Add("apply_exit", faults.apply_exit)
               .Add("delay_ms", faults.delay_ms)
               .AddFlag("keep_lock", faults.keep_lock)
+              .AddFlag("no_lock", faults.no_lock)
               .Close();
   for (const SimPort& p : ports) {
     text += ElementText("port")

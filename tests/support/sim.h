@@ -38,6 +38,7 @@ struct SimFaults {
   int apply_exit = 0;  // non-zero: -u changes nothing and ends with this code
   int delay_ms = 0;    // every run sleeps this long while it holds the lock file
   bool keep_lock = false;
+  bool no_lock = false;  // no lock file at all, as when two runs passed the check together
 };
 
 // Replaces nxflash-sim.xml in package_dir.

@@ -49,6 +49,7 @@ struct Faults {
   int apply_exit = 0;
   int delay_ms = 0;
   bool keep_lock = false;
+  bool no_lock = false;
 };
 
 struct Sim {
@@ -89,6 +90,7 @@ Faults ReadFaults(const XmlNode& node) {
   f.apply_exit = Number(node, "apply_exit");
   f.delay_ms = Number(node, "delay_ms");
   f.keep_lock = Flag(node, "keep_lock");
+  f.no_lock = Flag(node, "no_lock");
   return f;
 }
 
@@ -159,6 +161,7 @@ bool SaveSim(const Sim& sim) {
                        .Set("apply_exit", f.apply_exit)
                        .Set("delay_ms", f.delay_ms)
                        .SetFlag("keep_lock", f.keep_lock)
+                       .SetFlag("no_lock", f.no_lock)
                        .node());
   for (const Port& p : sim.ports) {
     root.AppendChild(Element("port")
@@ -455,10 +458,12 @@ int main(int argc, char** argv) {
   }
 
   std::string lock = LockPath();
-  if (std::FILE* f = lock.empty() ? nullptr : std::fopen(lock.c_str(), "wb")) std::fclose(f);
   Sim sim;
   int code = kUnreadable;
-  if (LoadSim(&sim)) {
+  bool loaded = LoadSim(&sim);
+  if (sim.faults.no_lock) lock.clear();
+  if (std::FILE* f = lock.empty() ? nullptr : std::fopen(lock.c_str(), "wb")) std::fclose(f);
+  if (loaded) {
     if (sim.faults.delay_ms > 0)
       platform::SleepMilliseconds(static_cast<unsigned>(sim.faults.delay_ms));
     code = Run(command, &sim);

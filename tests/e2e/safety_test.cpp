@@ -1,0 +1,54 @@
+// One run at a time: through the real executable and the substitute flash tool.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/package.h"
+#include "support/sim.h"
+
+namespace {
+
+using test::SimPort;
+using Calls = std::vector<std::string>;
+
+const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+size_t Count(const std::string& text, const std::string& part) {
+  size_t n = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+  return n;
+}
+
+using SafetyTest = test::PackageTest;
+
+// Two runs that both got past the check of the tool's lock file (no tool had made it yet)
+// used to flash the same port twice.
+TEST_F(SafetyTest, SecondRunStopsWhileTheFirstIsUnderWay) {
+  test::SimFaults faults;
+  faults.no_lock = true;
+  faults.delay_ms = 1000;
+  SimPort port;
+  port.active_version = "4.0.556";  // above the driver rule's threshold
+  test::WriteSimConfig(package_dir(), {port}, faults);
+  test::BackgroundProcess first({test::UtilityPath(), "-s", "-f"}, package_dir());
+  for (int i = 0; i < 3000 && test::ReadCallLog(package_dir()).empty(); ++i)
+    platform::SleepMilliseconds(10);
+  ASSERT_FALSE(test::ReadCallLog(package_dir()).empty());  // its discovery is running
+
+  test::ProcessResult second = Run({"-s", "-f"});
+  EXPECT_EQ(first.Wait(), 2);
+  EXPECT_EQ(second.exit_code, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log,
+                       "Error: Either another RavAre tool is already running, or your last "
+                       "session did not close gracefully. Required to clear the settings!\n"))
+      << log;
+  EXPECT_EQ(Count(log, "Upgrade began"), 1u) << log;
+  EXPECT_EQ(test::ReadCallLog(package_dir()),
+            (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));
+}
+
+}  // namespace
