@@ -167,8 +167,9 @@ constexpr char kReportWritten[] = "\nSuccessfully generated NIC discovery report
 constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
 constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
 
-// One run at a time.
+// One run at a time, and links.
 constexpr char kInstanceLockUnavailable[] =
     "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n";
+constexpr char kRefusedLink[] = "Error: %s is a link; files are never written through a link.\n";
 
 }  // namespace msg

@@ -47,6 +47,7 @@ bool RunningProcessNames(std::vector<std::string>* names);
 enum class RunStatus {
   Ran,            // started and ended; the exit code is valid
   CaptureFailed,  // the capture file could not be created
+  CaptureIsLink,  // the capture file is a link, which is never written through
   StartFailed,    // the program could not be started
 };
 
@@ -67,6 +68,9 @@ void SizeConsole(int columns, int rows);
 std::string LocalTimeText();
 
 // ---- Process safety ----
+
+// True when the path itself is a symbolic link or another reparse point, dangling or not.
+bool IsLink(const std::string& path);
 
 // The utility's own machine-wide lock, so that one run at a time works on the adapters: a
 // named mutex on Windows, an flock on a file in the temporary directory on POSIX. It is held

@@ -1,7 +1,9 @@
-// One run at a time: through the real executable and the substitute flash tool.
+// One run at a time, and no file written through a link: through the real executable and the
+// substitute flash tool.
 #include <gtest/gtest.h>
 
 #include "platform/platform.h"
+#include "support/files.h"
 #include "support/package.h"
 #include "support/sim.h"
 
@@ -49,6 +51,38 @@ TEST_F(SafetyTest, SecondRunStopsWhileTheFirstIsUnderWay) {
   EXPECT_EQ(Count(log, "Upgrade began"), 1u) << log;
   EXPECT_EQ(test::ReadCallLog(package_dir()),
             (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));
+}
+
+// What a link points to is left as it was; the refused capture is a failed query.
+TEST_F(SafetyTest, NoFileIsWrittenThroughALink) {
+  struct Case {
+    const char* link;
+    std::vector<std::string> args;
+    const char* also_logged;
+  } cases[] = {
+      {"hwflagStatus.dat", {"-c"}, "Failed to create file\n"},
+      {"version.xml", {"-s", "-v", "version.xml"}, ""},
+  };
+  SimPort port;
+  port.active_version = "4.0.555";
+  port.hwflags = "2";
+  const std::string kept = PackageFile("kept.txt");
+  for (const Case& c : cases) {
+    test::WriteSimConfig(package_dir(), {port});
+    test::WriteBytes(kept, "kept");
+    if (!test::MakeSymbolicLink(kept, PackageFile(c.link))) GTEST_SKIP() << "no links here";
+    platform::RemoveFile(LogPath());
+    Run(c.args);
+    EXPECT_EQ(test::ReadBytes(kept), "kept") << c.link;
+    EXPECT_TRUE(platform::IsLink(PackageFile(c.link))) << c.link;
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, std::string("Error: ") + c.link +
+                                  " is a link; files are never written through a link.\n" +
+                                  c.also_logged))
+        << log;
+    platform::RemoveFile(PackageFile(c.link));
+  }
+  EXPECT_EQ(test::SimHardwareFlags(package_dir(), "NIC1"), "0");  // the -v run's own check
 }
 
 }  // namespace

@@ -12,6 +12,9 @@ std::string ReadText(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 std::string Join(const std::string& dir, const std::string& name);
+// Makes link a symbolic link to target; false where the host cannot (Wine makes none).
+// Defined with the host's process helpers.
+bool MakeSymbolicLink(const std::string& target, const std::string& link);
 // The folder that holds the test binary, the utility and the substitute tool.
 std::string BinaryDir();
 

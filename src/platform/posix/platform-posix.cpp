@@ -144,8 +144,9 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
                          uint32_t* exit_code) {
   int output = -1;
   if (!capture_file.empty()) {
-    output = open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (output < 0) return RunStatus::CaptureFailed;
+    output =
+        open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (output < 0) return errno == ELOOP ? RunStatus::CaptureIsLink : RunStatus::CaptureFailed;
   }
   std::vector<std::string> args = SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);

@@ -1,4 +1,4 @@
-// Process safety on POSIX: the instance lock.
+// Process safety on POSIX: links and the instance lock.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -30,6 +30,11 @@ int OpenLockFile(const std::string& path) {
 }
 
 }  // namespace
+
+bool IsLink(const std::string& path) {
+  struct stat status;
+  return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
+}
 
 InstanceLock::~InstanceLock() {
   if (taken_) close(static_cast<int>(handle_));  // closing lets go of the flock

@@ -1,9 +1,14 @@
-// Process safety on Windows: the instance lock.
+// Process safety on Windows: links and the instance lock.
 #include <windows.h>
 
 #include "platform/platform.h"
 
 namespace platform {
+
+bool IsLink(const std::string& path) {
+  DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
 
 InstanceLock::~InstanceLock() {
   if (taken_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
