@@ -119,6 +119,8 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
 }
 
 int RunProgram(int argc, char** argv) {
+  // Before any file is opened: no log may land on a closed standard descriptor.
+  platform::GuardStandardStreams();
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
   if (!InitializeProgram(&ui, &instance)) return 0;

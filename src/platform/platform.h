@@ -69,6 +69,11 @@ std::string LocalTimeText();
 
 // ---- Process safety ----
 
+// POSIX: opens closed standard descriptors 0 to 2 on /dev/null, so that no file the utility
+// opens takes their place, and ignores SIGPIPE, so that a reader that went away cannot end a
+// run between two flashes. Nothing to do on Windows.
+void GuardStandardStreams();
+
 // True when the path itself is a symbolic link or another reparse point, dangling or not.
 bool IsLink(const std::string& path);
 

@@ -1,10 +1,11 @@
-// Process safety on POSIX: links and the instance lock.
+// Process safety on POSIX: standard descriptors, links and the instance lock.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <csignal>
 
 #include "platform/platform.h"
 
@@ -30,6 +31,15 @@ int OpenLockFile(const std::string& path) {
 }
 
 }  // namespace
+
+void GuardStandardStreams() {
+  // Lowest first: open returns the lowest free descriptor, which is the closed one.
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) == -1 && errno == EBADF)
+      open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
+  }
+  std::signal(SIGPIPE, SIG_IGN);
+}
 
 bool IsLink(const std::string& path) {
   struct stat status;

@@ -5,6 +5,8 @@
 
 namespace platform {
 
+void GuardStandardStreams() {}
+
 bool IsLink(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
