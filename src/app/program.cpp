@@ -87,6 +87,11 @@ void CheckHardwareFlags(RunContext& run) {
 
 void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
   if (run.inventory.empty() || run.options.update.report_only) return;
+  // After an interrupt no new tool run starts.
+  if (platform::InterruptRequested()) {
+    run.ui.Write(msg::kCheckInterrupted);
+    return;
+  }
   // The check runs outside the mode's handler; whatever escapes it must not change the
   // exit code or end the run without its closing line.
   try {
@@ -114,6 +119,7 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
   ExitCode exit_code = RunModeGuarded(run);
   LogTimestamp(ui, msg::kUpgradeCompleted);
   PostRunHardwareFlagsCheck(run);
+  if (platform::InterruptRequested()) ui.Write(msg::kRunInterrupted);
   ui.Write(msg::kExiting, static_cast<int>(exit_code));
   return exit_code;
 }
@@ -121,6 +127,7 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
 int RunProgram(int argc, char** argv) {
   // Before any file is opened: no log may land on a closed standard descriptor.
   platform::GuardStandardStreams();
+  platform::CatchInterrupts();
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
   if (!InitializeProgram(&ui, &instance)) return 0;

@@ -54,7 +54,8 @@ enum class RunStatus {
 // Runs a command line without a shell and without a console window, waiting for it to end.
 // When capture_file is not empty it is created (or emptied) first and receives the child's
 // standard output and standard error. The program is looked up in the utility's own
-// directory first.
+// directory first. The child runs in a process group of its own, so an interrupt meant for
+// the utility never reaches it: a flash always runs to its end.
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
                          uint32_t* exit_code);
 
@@ -73,6 +74,15 @@ std::string LocalTimeText();
 // opens takes their place, and ignores SIGPIPE, so that a reader that went away cannot end a
 // run between two flashes. Nothing to do on Windows.
 void GuardStandardStreams();
+
+// From now on an interrupt (Ctrl-C, Ctrl-Break or closing the console on Windows; SIGINT,
+// SIGTERM or SIGHUP on POSIX) does not end the process: it is noted for InterruptRequested,
+// and a read of standard input that waits for a line returns at once. A signal the utility
+// was started with ignored stays ignored.
+void CatchInterrupts();
+bool InterruptRequested();
+// After a read of standard input failed: true when an interrupt cut it short.
+bool ReadWasInterrupted();
 
 // True when the path itself is a symbolic link or another reparse point, dangling or not.
 bool IsLink(const std::string& path);

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "messages/messages.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 
 namespace {
@@ -122,10 +123,13 @@ void UserInterface::Trace(const char* format, ...) {
 
 Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& defaults) {
   if (silent_ || assume_default_) return defaults.silent_answer;
+  // An interrupt answers q, also when it cuts the wait for a line short.
+  if (platform::InterruptRequested()) return Answer::kQuit;
 
   Print(msg::kQuestion, question.c_str(), defaults.default_text);
   char line[80];
   if (!std::fgets(line, sizeof line, input_)) {
+    if (platform::ReadWasInterrupted()) return Answer::kQuit;
     Print(msg::kInputProblem);
     return Answer::kNo;
   }

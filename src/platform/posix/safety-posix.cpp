@@ -1,4 +1,4 @@
-// Process safety on POSIX: standard descriptors, links and the instance lock.
+// Process safety on POSIX: standard descriptors, signals, links and the instance lock.
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,6 +11,13 @@
 
 namespace platform {
 namespace {
+
+// Set by the signal handler, read by the run at its safe points.
+volatile std::sig_atomic_t interrupted = 0;
+
+extern "C" void NoteInterrupt(int) {
+  interrupted = 1;
+}
 
 // Opens the lock file, creating it when missing. An existing file is opened without O_CREAT,
 // which protected sticky directories refuse on another user's file; read access suffices for
@@ -39,6 +46,26 @@ void GuardStandardStreams() {
       open("/dev/null", fd == 0 ? O_RDONLY : O_WRONLY);
   }
   std::signal(SIGPIPE, SIG_IGN);
+}
+
+void CatchInterrupts() {
+  struct sigaction action = {};
+  action.sa_handler = NoteInterrupt;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = 0;  // no SA_RESTART: a read waiting at a question must return
+  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    struct sigaction old = {};
+    if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // nohup
+    sigaction(signal, &action, nullptr);
+  }
+}
+
+bool InterruptRequested() {
+  return interrupted != 0;
+}
+
+bool ReadWasInterrupted() {
+  return InterruptRequested();
 }
 
 bool IsLink(const std::string& path) {

@@ -168,8 +168,10 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   }
   std::string line = command_line;  // CreateProcessA may write into its command line
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &startup, &process);
+  // A group of its own keeps Ctrl-C and Ctrl-Break away from a running flash.
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE,
+                                CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                                &startup, &process);
   if (!started) {
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     return RunStatus::StartFailed;
