@@ -12,43 +12,23 @@
 
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "support/files.h"
 #include "support/package.h"
 #include "support/sim.h"
 
 namespace {
 
-using test::SimPort;
 using Calls = std::vector<std::string>;
-
-const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-size_t Count(const std::string& text, const std::string& part) {
-  size_t n = 0;
-  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-  return n;
-}
-
-bool WaitUntil(const std::function<bool()>& ready) {
-  for (int i = 0; i < 3000; ++i) {
-    if (ready()) return true;
-    platform::SleepMilliseconds(10);
-  }
-  return false;
-}
-
-// The utility started as a shell starts a foreground job: leader of its own process group,
-// standard input a pipe kept open (so a question waits), output discarded. prepare runs in
-// the child just before the program, to change the descriptors.
+// The utility as a shell starts a foreground job: leader of its own process group, standard
+// input a pipe left open (a question waits), output discarded. prepare runs in the child
+// before the program starts. Wait gives the exit code, or 128 + the signal that ended it.
 class Job {
  public:
-  Job(
-      const std::vector<std::string>& args, const std::string& directory,
-      const std::function<void()>& prepare = [] {}) {
+  Job(const std::vector<std::string>& args, const std::string& dir, void (*prepare)() = nullptr) {
     int input[2];
     if (pipe2(input, O_CLOEXEC) != 0) return;
     pid_ = fork();
@@ -58,13 +38,13 @@ class Job {
       dup2(input[0], 0);
       dup2(null, 1);
       dup2(null, 2);
-      prepare();
+      if (prepare) prepare();
       std::vector<std::string> argv{test::UtilityPath()};
       argv.insert(argv.end(), args.begin(), args.end());
       std::vector<char*> raw;
       for (std::string& a : argv) raw.push_back(&a[0]);
       raw.push_back(nullptr);
-      if (chdir(directory.c_str()) == 0) execv(raw[0], raw.data());
+      if (chdir(dir.c_str()) == 0) execv(raw[0], raw.data());
       _exit(127);
     }
     setpgid(pid_, pid_);  // from here too, so the group exists before any signal
@@ -72,21 +52,15 @@ class Job {
     input_ = input[1];
   }
   ~Job() { Wait(); }
-
-  // To the whole group, as a terminal sends Ctrl-C.
-  void Signal(int signal) { kill(-pid_, signal); }
-
-  // The exit code, or 128 + the signal that ended the utility.
+  void SignalGroup(int signal) { kill(-pid_, signal); }  // as a terminal sends Ctrl-C
   int Wait() {
     if (pid_ <= 0) return code_;
-    if (input_ >= 0) close(input_);
-    input_ = -1;
+    close(input_);
     int status = 0;
     while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
     pid_ = 0;
-    code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    return code_;
+    return code_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
 
  private:
@@ -95,8 +69,8 @@ class Job {
   int code_ = -1;
 };
 
-SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
-  SimPort p;
+test::SimPort Port(const std::string& id, const std::string& bus, const std::string& version) {
+  test::SimPort p;
   p.device_id = id;
   p.bus = bus;
   p.macaddress = "00:0E:1E:00:00:0" + bus;
@@ -105,54 +79,24 @@ SimPort Port(const std::string& id, const std::string& bus, const std::string& v
   return p;
 }
 
-class SignalTest : public test::PackageTest {
- protected:
-  std::string Version(const std::string& id) const {
-    return test::SimActiveVersion(package_dir(), id);
-  }
-};
+using SignalTest = test::PackageTest;
 
+// Each interrupt reaches the utility's whole process group while a tool call runs (or at a
+// question); that call ends normally and no other begins.
 TEST_F(SignalTest, InterruptsNeverCutAFlash) {
-  const std::string flash4 = "nxflash.exe -i 4:0.0 -f -a";
+  const std::string d = "nxflash.exe -d tempNicList.xml", flash = "nxflash.exe -i 4:0.0 -f -a";
   struct Case {
-    const char* when;
     std::vector<std::string> args;
     int signal;
-    size_t after_calls;  // interrupt while this tool call runs; 0: at the first question
+    size_t during_call;  // 0: at the first question
     int code;
     Calls calls;
-    std::vector<std::string> logged;
+    const char* logged;
   } cases[] = {
-      {"at a question",
-       {},
-       SIGINT,
-       0,
-       3,
-       {kDiscovery},
-       {"\nInterrupted: the question is answered q.\n", "\nFirmware upgrade cancelled by User \n"}},
-      {"during a flash",
-       {"-s", "-f"},
-       SIGTERM,
-       2,
-       0,
-       {kDiscovery, flash4},
-       {"\nInterrupted: no further port is flashed.\nMAC 00:0E:1E:00:00:05 (5:0.0) was not "
-        "updated.\n",
-        "\nNIC firmware update completed with errors. \n"}},
-      {"during discovery",
-       {"-s"},
-       SIGHUP,
-       1,
-       0,
-       {kDiscovery},
-       {"\nInterrupted: the run ends after the device discovery.\n"}},
-      {"during the post-run check",
-       {"-c"},
-       SIGINT,
-       2,
-       0,
-       {kDiscovery, kDiscovery},
-       {"Interrupted: the iPE/dPE setting verification ends here.\n"}},
+      {{}, SIGINT, 0, 3, {d}, "answered q.\n\nFirmware upgrade cancelled by User \n"},
+      {{"-s", "-f"}, SIGTERM, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
+      {{"-s"}, SIGHUP, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
+      {{"-c"}, SIGINT, 2, 0, {d, d}, "Interrupted: the iPE/dPE setting verification ends here.\n"},
   };
   test::SimFaults slow;
   slow.delay_ms = 400;
@@ -162,50 +106,38 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
     platform::RemoveFile(PackageFile(test::kSimCallLogFile));
     platform::RemoveFile(LogPath());
     Job job(c.args, package_dir());
-    bool reached = WaitUntil([&] {
-      return c.after_calls ? test::ReadCallLog(package_dir()).size() >= c.after_calls
-                           : Contains(Log(), "y/n/q/c");
-    });
-    ASSERT_TRUE(reached) << c.when;
-    job.Signal(c.signal);
-    EXPECT_EQ(job.Wait(), c.code) << c.when;
-    // The running call ended normally and no other began.
-    EXPECT_EQ(test::ReadCallLog(package_dir()), c.calls) << c.when;
-    bool flashed = c.calls.size() > 1 && c.calls[1] == flash4;
-    EXPECT_EQ(Version("NIC1"), flashed ? "4.0.600" : "4.0.555") << c.when;
-    EXPECT_EQ(Version("NIC2"), "4.0.555") << c.when;
-    EXPECT_EQ(test::SimHardwareFlags(package_dir(), "NIC1"), "2") << c.when;
+    for (int i = 0; i < 3000; ++i, platform::SleepMilliseconds(10)) {
+      if (c.during_call ? test::ReadCallLog(package_dir()).size() >= c.during_call
+                        : Contains(Log(), "y/n/q/c"))
+        break;
+    }
+    job.SignalGroup(c.signal);
+    EXPECT_EQ(job.Wait(), c.code) << c.logged;
+    EXPECT_EQ(test::ReadCallLog(package_dir()), c.calls) << c.logged;
+    bool flashed = c.calls.back() == flash;
+    EXPECT_EQ(test::SimActiveVersion(package_dir(), "NIC1"), flashed ? "4.0.600" : "4.0.555");
+    EXPECT_EQ(test::SimActiveVersion(package_dir(), "NIC2"), "4.0.555");
+    EXPECT_EQ(test::SimHardwareFlags(package_dir(), "NIC1"), "2") << c.logged;
     std::string log = Log();
-    for (const std::string& text : c.logged) EXPECT_TRUE(Contains(log, text)) << c.when << log;
+    EXPECT_TRUE(Contains(log, c.logged)) << log;
     EXPECT_TRUE(Contains(
         log, "The run was interrupted.\nExiting with code " + std::to_string(c.code) + "\n"))
-        << c.when << log;
+        << log;
   }
 }
 
-// A closed standard descriptor was taken by the log, so console lines landed in it; a reader
-// that went away ended the run with SIGPIPE.
-TEST_F(SignalTest, ClosedOrBrokenStandardStreamsLeaveTheRunAlone) {
+// A closed standard output was taken by the log, so console lines landed in it; a reader that
+// went away ended the run with SIGPIPE.
+TEST_F(SignalTest, ClosedOrBrokenStandardOutputLeavesTheRunAlone) {
   struct Case {
-    const char* what;
-    std::function<void()> prepare;
+    void (*prepare)();
     std::vector<std::string> args;
     int code;
   } cases[] = {
-      {"output closed", [] { close(1); }, {"-c"}, 0},
-      {"all three closed",
-       [] {
-         for (int fd = 0; fd <= 2; ++fd) close(fd);
-       },
-       {"-c"},
-       0},
-      {"output into a pipe nobody reads",
-       [] {
+      {[] { close(1); }, {"-c"}, 0},
+      {[] {
          int ends[2];
-         if (pipe(ends) == 0) {
-           close(ends[0]);
-           dup2(ends[1], 1);
-         }
+         if (pipe(ends) == 0 && close(ends[0]) == 0) dup2(ends[1], 1);
        },
        {"-f", "-y"},
        2},
@@ -213,12 +145,10 @@ TEST_F(SignalTest, ClosedOrBrokenStandardStreamsLeaveTheRunAlone) {
   for (const Case& c : cases) {
     test::WriteSimConfig(package_dir(), {Port("NIC1", "4", "4.0.556")});
     platform::RemoveFile(LogPath());
-    Job job(c.args, package_dir(), c.prepare);
-    EXPECT_EQ(job.Wait(), c.code) << c.what;
+    EXPECT_EQ(Job(c.args, package_dir(), c.prepare).Wait(), c.code);
     std::string log = Log();
-    EXPECT_EQ(Count(log, msg::kProgramTitle), 1u) << c.what << log;  // the banner, once
-    EXPECT_TRUE(Contains(log, "Exiting with code " + std::to_string(c.code) + "\n"))
-        << c.what << log;
+    EXPECT_EQ(log.find(msg::kProgramTitle), log.rfind(msg::kProgramTitle)) << log;  // once
+    EXPECT_TRUE(Contains(log, "Exiting with code " + std::to_string(c.code) + "\n")) << log;
   }
 }
 
