@@ -83,14 +83,15 @@ bool IsProtectedReportFile(const std::string& name) {
   return false;
 }
 
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui, std::FILE* errors) {
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
+                       std::FILE* errors) {
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
     std::string log_path = PrepareLogFile();
     *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
     (*ui)->SetErrorOutput(errors);
     (*ui)->EnableProgress(platform::StdoutIsConsole());
-    return CheckSupportingFile(**ui);
+    return TakeInstanceLock(instance, **ui) && CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
     return false;
@@ -104,6 +105,11 @@ void CheckHardwareFlags(RunContext& run) {
 
 void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
   if (run.inventory.empty() || run.options.update.report_only) return;
+  // After an interrupt no new tool run starts.
+  if (platform::InterruptRequested()) {
+    run.ui.Write(msg::kCheckInterrupted);
+    return;
+  }
   // The check runs outside the mode's handler; whatever escapes it must not change the
   // exit code or end the run without its closing line.
   try {
@@ -138,15 +144,20 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
   ExitCode exit_code = RunModeGuarded(run);
   LogTimestamp(ui, msg::kUpgradeCompleted);
   PostRunHardwareFlagsCheck(run);
+  if (platform::InterruptRequested()) ui.Write(msg::kRunInterrupted);
   ui.Write(msg::kExiting, static_cast<int>(exit_code));
   return exit_code;
 }
 
 int RunProgram(int argc, char** argv) {
+  // Before any file is opened: no log may land on a closed standard descriptor.
+  platform::GuardStandardStreams();
+  platform::CatchInterrupts();
   // Whether -s was given decides already at start-up whether failures reach standard error.
   bool silent = ParseCommandLine(argc, argv).options.answers.silent;
+  platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  if (!InitializeProgram(&ui, silent ? nullptr : stderr)) return 0;
+  if (!InitializeProgram(&ui, &instance, silent ? nullptr : stderr)) return 0;
   ProcessFlashTool tool(*ui);
   return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv));
 }

@@ -8,15 +8,18 @@
 
 #include "app/exit_code.h"
 #include "app/run_context.h"
+#include "platform/platform.h"
 #include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 int RunProgram(int argc, char** argv);
 
-// Sets the console up, opens the log and creates the user interface, then checks the
-// package and the single-instance rule. False when the run must end with exit code 0.
-// Failures that end the run are also told on errors, when given.
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui, std::FILE* errors);
+// Sets the console up, opens the log and creates the user interface, takes the utility's own
+// lock (held as long as instance lives), then checks the package and the single-instance rule.
+// False when the run must end with exit code 0. Failures that end the run are also told on
+// errors, when given.
+bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
+                       std::FILE* errors);
 // Everything after start-up: the command line, the opening lines, the mode, the closing
 // lines. The tool is the real one in a run and a fake in tests.
 ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv);

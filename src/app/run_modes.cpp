@@ -30,6 +30,13 @@ std::string KeepAside(const std::string& report) {
   return "";
 }
 
+// After an interrupt the running tool call has finished; the run starts no other.
+bool EndsAfterInterrupt(RunContext& run) {
+  if (!platform::InterruptRequested()) return false;
+  run.ui.Print(msg::kInterruptedAfterDiscovery);
+  return true;
+}
+
 }  // namespace
 
 void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
@@ -56,12 +63,14 @@ ExitCode RunSelectedMode(RunContext& run) {
 
 std::optional<size_t> CheckUpdateDependencies(RunContext& run) {
   Discovery found = Discover(run);
+  if (EndsAfterInterrupt(run)) return std::nullopt;
   if (!VerifyDependencies(run.inventory, run.ui)) {
     run.ui.Write(msg::kDependenciesFailed);
     return std::nullopt;
   }
   // A discovery that failed but left ports behind is tried once more.
   if (!found.completed) found = Discover(run);
+  if (EndsAfterInterrupt(run)) return std::nullopt;
   if (found.exit_code != 0 || run.inventory.empty()) return std::nullopt;
   return run.inventory.size();
 }
@@ -70,6 +79,11 @@ bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outco
   for (AdapterRecord& adapter : run.inventory) {
     for (auto& updater : updaters) {
       Answer answer = updater->SelectAdapter(adapter, outcome);
+      // An interrupt at the questions answers q: nothing is flashed.
+      if (platform::InterruptRequested()) {
+        run.ui.Print(msg::kInterruptedAtQuestion);
+        answer = Answer::kQuit;
+      }
       if (answer == Answer::kNextAdapter) break;
       if (answer == Answer::kQuit) {
         run.ui.Print(msg::kCancelledByUser);
@@ -81,7 +95,16 @@ bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outco
 }
 
 void ApplyPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {
+  bool interrupted = false;
   for (const AdapterRecord& adapter : run.inventory) {
+    // A flash that has begun always runs to its end; after an interrupt none begins.
+    if (IsToBeFlashed(adapter) && platform::InterruptRequested()) {
+      if (!interrupted) run.ui.Print(msg::kInterruptedBeforeFlash);
+      interrupted = true;
+      run.ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
+      outcome->failed = true;
+      continue;
+    }
     for (auto& updater : updaters) updater->UpgradeAdapter(adapter, outcome);
   }
 }

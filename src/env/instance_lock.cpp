@@ -56,3 +56,20 @@ bool VerifyInstance(UserInterface& ui) {
   ui.Error(msg::kLockNotCleared);
   return false;
 }
+
+bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui) {
+  switch (lock->Take(kInstanceLockName)) {
+    case platform::InstanceLock::Result::kTaken:
+      return true;
+    case platform::InstanceLock::Result::kHeldElsewhere:
+      ui.Write(msg::kToolAlreadyRunning);
+      ui.Error(msg::kToolAlreadyRunning);
+      return false;
+    case platform::InstanceLock::Result::kUnavailable:
+      break;
+  }
+  // Without the lock nothing keeps a second run away: stop rather than risk a double flash.
+  ui.Write(msg::kInstanceLockUnavailable);
+  ui.Error(msg::kInstanceLockUnavailable);
+  return false;
+}

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "ui/user_interface.h"
 
 constexpr const char kLockFileName[] = "ravare_lock_file";
@@ -13,3 +14,10 @@ std::string LockFilePath();
 
 // True when the program may go on.
 bool VerifyInstance(UserInterface& ui);
+
+// The utility's own lock: never the tool's lock file, whose meaning belongs to the tool.
+constexpr const char kInstanceLockName[] = "Quorvane-single-instance";
+
+// Takes the utility's own lock, so that two runs never work on the adapters together; it is
+// held as long as lock lives. False (after its log line) when the program must stop.
+bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui);

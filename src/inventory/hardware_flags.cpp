@@ -42,7 +42,7 @@ void CheckAdapter(FlashTool& tool, const AdapterRecord& adapter, UserInterface& 
   ui.Write(msg::kPortAtThreshold, adapter.device_id.c_str());
   switch (QueryHardwareFlags(tool, adapter, ui)) {
     case HardwareFlagsState::kActive:
-      ResetHardwareFlags(tool, adapter, ui);
+      if (!platform::InterruptRequested()) ResetHardwareFlags(tool, adapter, ui);
       break;
     case HardwareFlagsState::kDisabled:
       ui.Write(msg::kFlagsAlreadyDisabled, adapter.device_id.c_str());
@@ -50,6 +50,13 @@ void CheckAdapter(FlashTool& tool, const AdapterRecord& adapter, UserInterface& 
     case HardwareFlagsState::kUnknown:
       break;
   }
+}
+
+// After an interrupt the tool call that ran has finished; no other starts.
+bool EndsAfterInterrupt(UserInterface& ui) {
+  if (!platform::InterruptRequested()) return false;
+  ui.Write(msg::kCheckInterrupted);
+  return true;
 }
 
 }  // namespace
@@ -97,6 +104,10 @@ void RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
     ui.Write(msg::kNoSupportedAdapters);
     return;
   }
-  for (const AdapterRecord& adapter : discovery.ports) CheckAdapter(tool, adapter, ui);
+  for (const AdapterRecord& adapter : discovery.ports) {
+    if (EndsAfterInterrupt(ui)) return;
+    CheckAdapter(tool, adapter, ui);
+  }
+  if (EndsAfterInterrupt(ui)) return;
   ui.Write(msg::kCheckFinished);
 }

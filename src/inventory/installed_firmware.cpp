@@ -59,6 +59,11 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory) {
 
 void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
                             UserInterface& ui) {
+  // Whatever a link points to is not the utility's to overwrite.
+  if (platform::IsLink(path)) {
+    ui.Write(msg::kRefusedLink, path.c_str());
+    return;
+  }
   XmlNode root = XmlNode::NewRoot("zelt_rom_discovery");
   root.AppendAttribute("version", platform::OwnFileVersion().c_str());
   root.AppendChild(ValueElement("type", "RAVARE_NIC"));

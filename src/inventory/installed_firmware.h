@@ -11,6 +11,7 @@
 std::string InstalledFirmwareTable(const AdapterInventory& inventory);
 
 // -v: saves the small version-only report to path and logs its text. A failed save is not
-// reported: -ql tells afterwards whether the file exists.
+// reported: -ql tells afterwards whether the file exists. A path that is a link is never
+// written through; that refusal is logged.
 void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
                             UserInterface& ui);

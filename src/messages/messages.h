@@ -179,4 +179,16 @@ constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
 constexpr char kProtectedReportFile[] =
     "Error: %s is a file of the package or of the utility and cannot be a report file.\n";
 
+// One run at a time, interrupts and links.
+constexpr char kInstanceLockUnavailable[] =
+    "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n";
+constexpr char kInterruptedAtQuestion[] = "\nInterrupted: the question is answered q.\n";
+constexpr char kInterruptedBeforeFlash[] = "\nInterrupted: no further port is flashed.\n";
+constexpr char kPortNotUpdated[] = "MAC %s (%s) was not updated.\n";
+constexpr char kInterruptedAfterDiscovery[] =
+    "\nInterrupted: the run ends after the device discovery.\n";
+constexpr char kCheckInterrupted[] = "Interrupted: the iPE/dPE setting verification ends here.\n";
+constexpr char kRunInterrupted[] = "The run was interrupted.\n";
+constexpr char kRefusedLink[] = "Error: %s is a link; files are never written through a link.\n";
+
 }  // namespace msg

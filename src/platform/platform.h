@@ -57,6 +57,7 @@ bool RunningProcessNames(std::vector<std::string>* names);
 enum class RunStatus {
   Ran,            // started and ended; the exit code is valid
   CaptureFailed,  // the capture file could not be created
+  CaptureIsLink,  // the capture file is a link, which is never written through
   StartFailed,    // the program could not be started
 };
 
@@ -67,7 +68,9 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // Runs a command line without a shell and without a console window, waiting for it to end.
 // When capture_file is not empty it is created (or emptied) first and receives the child's
 // standard output and standard error. The program is looked up in the utility's own
-// directory first. A tick, when given, is called while the child runs.
+// directory first. The child runs in a process group of its own, so an interrupt meant for
+// the utility never reaches it: a flash always runs to its end. A tick, when given, is called
+// while the child runs.
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
                          uint32_t* exit_code, const WaitTick& tick = nullptr);
 
@@ -84,5 +87,44 @@ void SizeConsole(int columns, int rows);
 
 // "Wed Jun 30 21:49:08 1993\n" for the current local time.
 std::string LocalTimeText();
+
+// ---- Process safety ----
+
+// POSIX: opens closed standard descriptors 0 to 2 on /dev/null, so that no file the utility
+// opens takes their place, and ignores SIGPIPE, so that a reader that went away cannot end a
+// run between two flashes. Nothing to do on Windows.
+void GuardStandardStreams();
+
+// From now on an interrupt (Ctrl-C, Ctrl-Break or closing the console on Windows; SIGINT,
+// SIGTERM or SIGHUP on POSIX) does not end the process: it is noted for InterruptRequested,
+// and a read of standard input that waits for a line returns at once. A signal the utility
+// was started with ignored stays ignored.
+void CatchInterrupts();
+bool InterruptRequested();
+// After a read of standard input failed: true when an interrupt cut it short.
+bool ReadWasInterrupted();
+
+// True when the path itself is a symbolic link or another reparse point, dangling or not.
+bool IsLink(const std::string& path);
+
+// The utility's own machine-wide lock, so that one run at a time works on the adapters: a
+// named mutex on Windows, an flock on a file in the temporary directory on POSIX. It is held
+// while the object lives, and the host lets go of it when the process ends, however it ends.
+class InstanceLock {
+ public:
+  enum class Result { kTaken, kHeldElsewhere, kUnavailable };
+
+  InstanceLock() = default;
+  ~InstanceLock();
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+
+  // name is a plain word; each host turns it into its own kind of name.
+  Result Take(const std::string& name);
+
+ private:
+  intptr_t handle_ = 0;  // the mutex handle or the file descriptor
+  bool taken_ = false;
+};
 
 }  // namespace platform

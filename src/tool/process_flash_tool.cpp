@@ -27,6 +27,10 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
       result.ran = true;
       result.exit_code = exit_code;
       break;
+    case platform::RunStatus::CaptureIsLink:
+      ui.Write(msg::kRefusedLink, output_file.c_str());
+      ui.Write(msg::kCaptureFileFailed);
+      break;
     case platform::RunStatus::CaptureFailed:
       ui.Write(msg::kCaptureFileFailed);
       break;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "messages/messages.h"
+#include "platform/platform.h"
 #include "platform/text.h"
 
 namespace {
@@ -148,6 +149,8 @@ void UserInterface::Error(const char* format, ...) {
 
 Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& defaults) {
   if (silent_ || assume_default_) return defaults.silent_answer;
+  // An interrupt answers q, also when it cuts the wait for a line short.
+  if (platform::InterruptRequested()) return Answer::kQuit;
 
   Print(msg::kQuestion, question.c_str(), defaults.default_text);
   // One typed line answers one question: its first characters decide, and what does not fit
@@ -164,6 +167,8 @@ Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& d
     }
     if (line.size() < kDeciding) line.push_back(static_cast<char>(c));
   }
+  // An interrupt that cuts the wait for a line short answers q.
+  if (!ended && platform::ReadWasInterrupted()) return Answer::kQuit;
   if (!read_any) {
     Print(msg::kInputProblem);
     return Answer::kNo;

@@ -10,6 +10,10 @@ UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePo
   return updaters;
 }
 
+bool IsToBeFlashed(const AdapterRecord& a) {
+  return (a.flags & AdapterRecord::kSelected) && a.action != "skip";
+}
+
 Answer VAroruFirmware::SelectAdapter(AdapterRecord& a, UpdateOutcome* outcome) {
   if (!(a.flags & AdapterRecord::kSupported)) return Answer::kNo;
   ui_.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(),
@@ -65,7 +69,7 @@ Answer VAroruFirmware::ConfirmUpdate(const AdapterRecord& a, UpdateOutcome* outc
 }
 
 void VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, UpdateOutcome* outcome) {
-  if (!(a.flags & AdapterRecord::kSelected) || a.action == "skip") return;
+  if (!IsToBeFlashed(a)) return;
   WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 

@@ -58,6 +58,9 @@ class VAroruFirmware : public Firmware {
   OneTimeNotice patience_notice_;
 };
 
+// True when the port was selected and its report does not skip it: the apply phase flashes it.
+bool IsToBeFlashed(const AdapterRecord& adapter);
+
 // The updaters of a run: one for the supported adapter family.
 using UpdaterList = std::vector<std::unique_ptr<Firmware>>;
 UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy);

@@ -15,6 +15,9 @@ std::string Join(const std::string& dir, const std::string& name);
 bool Contains(const std::string& text, const std::string& part);
 // Removes an empty directory.
 bool RemoveDirectory(const std::string& path);
+// Makes link a symbolic link to target; false where the host cannot (Wine makes none).
+// Defined with the host's process helpers.
+bool MakeSymbolicLink(const std::string& target, const std::string& link);
 // The folder that holds the test binary, the utility and the substitute tool.
 std::string BinaryDir();
 

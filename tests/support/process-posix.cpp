@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <cstdlib>
 
+#include "platform/platform.h"
+#include "support/files.h"
 #include "support/process.h"
 
 namespace test {
@@ -108,6 +110,10 @@ int BackgroundProcess::Wait() {
 
 void SetEnvironment(const std::string& name, const std::string& value) {
   setenv(name.c_str(), value.c_str(), 1);
+}
+
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+  return symlink(target.c_str(), link.c_str()) == 0 && platform::IsLink(link);
 }
 
 bool SetHostVersionForUtility(const std::string&) {

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/platform.h"
 #include "support/files.h"
 #include "support/process.h"
 #include "tool/command_lines.h"
@@ -80,6 +81,12 @@ int BackgroundProcess::Wait() {
 void SetEnvironment(const std::string& name, const std::string& value) {
   SetEnvironmentVariableA(name.c_str(), value.c_str());
   _putenv_s(name.c_str(), value.c_str());
+}
+
+bool MakeSymbolicLink(const std::string& target, const std::string& link) {
+  const DWORD kUnprivileged = 0x2;  // SYMBOLIC_LINK_FLAG_ALLOW_UNPRIVILEGED_CREATE
+  // Wine reports success but makes nothing, so the link is looked at afterwards.
+  return CreateSymbolicLinkA(link.c_str(), target.c_str(), kUnprivileged) && platform::IsLink(link);
 }
 
 bool SetHostVersionForUtility(const std::string& version) {

@@ -93,6 +93,7 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .Add("delay_ms", faults.delay_ms)
               .Add("message_mb", faults.message_mb)
               .AddFlag("keep_lock", faults.keep_lock)
+              .AddFlag("no_lock", faults.no_lock)
               .Close();
   for (const SimPort& p : ports) {
     text += ElementText("port")

@@ -56,6 +56,7 @@ struct Faults {
   int delay_ms = 0;
   int message_mb = 0;
   bool keep_lock = false;
+  bool no_lock = false;
 };
 
 struct Sim {
@@ -98,6 +99,7 @@ Faults ReadFaults(const XmlNode& node) {
   f.delay_ms = Number(node, "delay_ms");
   f.message_mb = Number(node, "message_mb");
   f.keep_lock = Flag(node, "keep_lock");
+  f.no_lock = Flag(node, "no_lock");
   return f;
 }
 
@@ -170,6 +172,7 @@ bool SaveSim(const Sim& sim) {
                        .Set("delay_ms", f.delay_ms)
                        .Set("message_mb", f.message_mb)
                        .SetFlag("keep_lock", f.keep_lock)
+                       .SetFlag("no_lock", f.no_lock)
                        .node());
   for (const Port& p : sim.ports) {
     root.AppendChild(Element("port")
@@ -489,10 +492,12 @@ int main(int argc, char** argv) {
   }
 
   std::string lock = LockPath();
-  if (std::FILE* f = lock.empty() ? nullptr : std::fopen(lock.c_str(), "wb")) std::fclose(f);
   Sim sim;
   int code = kUnreadable;
-  if (LoadSim(&sim)) {
+  bool loaded = LoadSim(&sim);
+  if (sim.faults.no_lock) lock.clear();
+  if (std::FILE* f = lock.empty() ? nullptr : std::fopen(lock.c_str(), "wb")) std::fclose(f);
+  if (loaded) {
     if (sim.faults.delay_ms > 0)
       platform::SleepMilliseconds(static_cast<unsigned>(sim.faults.delay_ms));
     code = Run(command, &sim);

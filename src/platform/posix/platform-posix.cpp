@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -198,8 +199,9 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
                          uint32_t* exit_code, const WaitTick& tick) {
   int output = -1;
   if (!capture_file.empty()) {
-    output = open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (output < 0) return RunStatus::CaptureFailed;
+    output =
+        open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (output < 0) return errno == ELOOP ? RunStatus::CaptureIsLink : RunStatus::CaptureFailed;
   }
   std::vector<std::string> args = SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);
@@ -222,8 +224,19 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   std::vector<char*> argv;
   for (std::string& arg : args) argv.push_back(&arg[0]);
   argv.push_back(nullptr);
+  // A group of its own keeps a terminal's interrupt away from a running flash; SIGPIPE,
+  // which the utility ignores, is the child's to decide again.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGDEF);
+  posix_spawnattr_setpgroup(&attributes, 0);
+  sigset_t defaults;
+  sigemptyset(&defaults);
+  sigaddset(&defaults, SIGPIPE);
+  posix_spawnattr_setsigdefault(&attributes, &defaults);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (output >= 0) close(output);
   if (rc != 0) return RunStatus::StartFailed;

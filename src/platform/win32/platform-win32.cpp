@@ -53,6 +53,31 @@ void WaitForChild(HANDLE process, const WaitTick& tick) {
   }
 }
 
+// Creates or empties the capture file, which child processes inherit. The name itself is
+// opened, not what a link points to, so that a link or other reparse point is seen and
+// refused without following it.
+RunStatus OpenCaptureFile(const std::string& path, HANDLE* file) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  HANDLE opened = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return RunStatus::CaptureFailed;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(opened, &info)) {
+    CloseHandle(opened);
+    return RunStatus::CaptureFailed;
+  }
+  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+    CloseHandle(opened);
+    return RunStatus::CaptureIsLink;
+  }
+  if (!SetEndOfFile(opened)) {  // at offset 0: an existing file is emptied
+    CloseHandle(opened);
+    return RunStatus::CaptureFailed;
+  }
+  *file = opened;
+  return RunStatus::Ran;
+}
+
 }  // namespace
 
 char PathSeparator() {
@@ -175,17 +200,17 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
-    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-    output = CreateFileA(capture_file.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                         CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (output == INVALID_HANDLE_VALUE) return RunStatus::CaptureFailed;
+    RunStatus opened = OpenCaptureFile(capture_file, &output);
+    if (opened != RunStatus::Ran) return opened;
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
   std::string line = command_line;  // CreateProcessA may write into its command line
   PROCESS_INFORMATION process = {};
-  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                nullptr, nullptr, &startup, &process);
+  // A group of its own keeps Ctrl-C and Ctrl-Break away from a running flash.
+  BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE,
+                                CREATE_NO_WINDOW | CREATE_NEW_PROCESS_GROUP, nullptr, nullptr,
+                                &startup, &process);
   if (!started) {
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
     return RunStatus::StartFailed;

@@ -1,0 +1,79 @@
+// One run at a time, and no file written through a link: through the real executable and the
+// substitute flash tool.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/files.h"
+#include "support/package.h"
+#include "support/sim.h"
+
+namespace {
+
+using test::SimPort;
+using Calls = std::vector<std::string>;
+
+const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
+
+using test::Contains;
+
+using OneRunTest = test::PackageTest;
+
+// Two runs that both got past the check of the tool's lock file (no tool had made it yet)
+// used to flash the same port twice.
+TEST_F(OneRunTest, SecondRunStopsWhileTheFirstIsUnderWay) {
+  test::SimFaults faults;
+  faults.no_lock = true;
+  faults.delay_ms = 1000;
+  SimPort port;
+  port.active_version = "4.0.556";  // above the driver rule's threshold
+  test::WriteSimConfig(package_dir(), {port}, faults);
+  test::BackgroundProcess first({test::UtilityPath(), "-s", "-f"}, package_dir());
+  for (int i = 0; i < 3000 && test::ReadCallLog(package_dir()).empty(); ++i)
+    platform::SleepMilliseconds(10);
+  ASSERT_FALSE(test::ReadCallLog(package_dir()).empty());  // its discovery is running
+
+  test::ProcessResult second = Run({"-s", "-f"});
+  EXPECT_EQ(first.Wait(), 2);
+  EXPECT_EQ(second.exit_code, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log,
+                       "Error: Either another RavAre tool is already running, or your last "
+                       "session did not close gracefully. Required to clear the settings!\n"))
+      << log;
+  EXPECT_EQ(log.find("Upgrade began"), log.rfind("Upgrade began")) << log;  // one run only
+  EXPECT_EQ(test::ReadCallLog(package_dir()),
+            (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));
+}
+
+// What a link points to is left as it was; the refused capture is a failed query.
+TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
+  struct Case {
+    const char* link;
+    std::vector<std::string> args;
+    const char* also_logged;
+  } cases[] = {
+      {"hwflagStatus.dat", {"-c"}, "Failed to create file\n"},
+      {"version.xml", {"-s", "-v", "version.xml"}, ""},
+  };
+  SimPort port;
+  port.active_version = "4.0.555";
+  port.hwflags = "2";
+  const std::string kept = PackageFile("kept.txt");
+  for (const Case& c : cases) {
+    test::WriteSimConfig(package_dir(), {port});
+    test::WriteBytes(kept, "kept");
+    if (!test::MakeSymbolicLink(kept, PackageFile(c.link))) GTEST_SKIP() << "no links here";
+    platform::RemoveFile(LogPath());
+    Run(c.args);
+    EXPECT_EQ(test::ReadBytes(kept), "kept") << c.link;
+    EXPECT_TRUE(platform::IsLink(PackageFile(c.link))) << c.link;
+    std::string log = Log();
+    EXPECT_TRUE(Contains(log, std::string("Error: ") + c.link +
+                                  " is a link; files are never written through a link.\n" +
+                                  c.also_logged))
+        << log;
+    platform::RemoveFile(PackageFile(c.link));
+  }
+}
+
+}  // namespace
