@@ -40,6 +40,8 @@ struct SimFaults {
   int delay_ms = 0;    // every run sleeps this long while it holds the lock file
   int message_mb = 0;  // each port's report message is this many MiB of "x"
   bool keep_lock = false;
+  bool crash = false;       // every recognised call aborts after logging itself
+  std::string report_file;  // -d tempNicList.xml copies this file of the current directory
 };
 
 // Replaces nxflash-sim.xml in package_dir.
