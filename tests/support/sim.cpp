@@ -94,6 +94,8 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .Add("message_mb", faults.message_mb)
               .AddFlag("keep_lock", faults.keep_lock)
               .AddFlag("no_lock", faults.no_lock)
+              .AddFlag("crash", faults.crash)
+              .Add("report_file", faults.report_file)
               .Close();
   for (const SimPort& p : ports) {
     text += ElementText("port")

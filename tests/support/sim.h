@@ -40,7 +40,9 @@ struct SimFaults {
   int delay_ms = 0;    // every run sleeps this long while it holds the lock file
   int message_mb = 0;  // each port's report message is this many MiB of "x"
   bool keep_lock = false;
-  bool no_lock = false;  // no lock file at all, as when two runs passed the check together
+  bool no_lock = false;     // no lock file at all, as when two runs passed the check together
+  bool crash = false;       // every recognised call aborts after logging itself
+  std::string report_file;  // -d tempNicList.xml copies this file of the current directory
 };
 
 // A supported port with this device_id, bus number (its MAC ends in it) and firmware.

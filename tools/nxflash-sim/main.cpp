@@ -57,6 +57,8 @@ struct Faults {
   int message_mb = 0;
   bool keep_lock = false;
   bool no_lock = false;
+  bool crash = false;
+  std::string report_file;
 };
 
 struct Sim {
@@ -100,6 +102,8 @@ Faults ReadFaults(const XmlNode& node) {
   f.message_mb = Number(node, "message_mb");
   f.keep_lock = Flag(node, "keep_lock");
   f.no_lock = Flag(node, "no_lock");
+  f.crash = Flag(node, "crash");
+  f.report_file = Text(node, "report_file", "");
   return f;
 }
 
@@ -173,6 +177,8 @@ bool SaveSim(const Sim& sim) {
                        .Set("message_mb", f.message_mb)
                        .SetFlag("keep_lock", f.keep_lock)
                        .SetFlag("no_lock", f.no_lock)
+                       .SetFlag("crash", f.crash)
+                       .Set("report_file", f.report_file)
                        .node());
   for (const Port& p : sim.ports) {
     root.AppendChild(Element("port")
@@ -313,11 +319,30 @@ XmlNode ReportDevice(const Port& p, const Faults& faults) {
   return device;
 }
 
+// Copies a report the test wrote, for contents the tool would never write itself.
+int CopyReport(const std::string& from, const std::string& to) {
+  std::FILE* in = std::fopen(from.c_str(), "rb");
+  std::FILE* out = in ? std::fopen(to.c_str(), "wb") : nullptr;
+  bool copied = out != nullptr;
+  char buffer[4096];
+  for (size_t n; copied && (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;)
+    copied = std::fwrite(buffer, 1, n, out) == n;
+  if (in) std::fclose(in);
+  if (out && std::fclose(out) != 0) copied = false;
+  if (copied) return kOk;
+  std::fprintf(stderr, "Cannot copy %s to %s.\n", from.c_str(), to.c_str());
+  return kNoWrite;
+}
+
 int Discover(const Sim& sim, const std::string& file) {
   const Faults& faults = sim.faults;
   // A report for the user (any name but the utility's own temporary one) can fail alone.
   if (file != "tempNicList.xml" && (faults.user_report_exit != 0 || faults.user_report_missing))
     return faults.user_report_exit;
+  if (file == "tempNicList.xml" && !faults.report_file.empty()) {
+    int code = CopyReport(faults.report_file, file);
+    return code != kOk ? code : faults.discovery_exit;
+  }
   if (faults.report_malformed) {
     std::FILE* out = std::fopen(file.c_str(), "wb");
     if (!out) return kNoWrite;
@@ -500,6 +525,7 @@ int main(int argc, char** argv) {
   if (loaded) {
     if (sim.faults.delay_ms > 0)
       platform::SleepMilliseconds(static_cast<unsigned>(sim.faults.delay_ms));
+    if (sim.faults.crash) std::abort();
     code = Run(command, &sim);
   } else {
     std::fprintf(stderr, "Cannot read %s.\n", kConfigFile);

@@ -1,0 +1,385 @@
+// The fault matrix: one fault per row, tried in one mode through the real executable and the
+// substitute tool. Every row checks the exit code, that exactly the intended ports were
+// flashed, that no file of the package was changed or lost, and that the run ended.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+
+#include "platform/platform.h"
+#include "support/package.h"
+#include "support/sim.h"
+
+namespace {
+
+using test::SimFaults;
+using test::SimPort;
+using Calls = std::vector<std::string>;
+
+bool IsWindowsHost() {
+  return platform::PathSeparator() == '\\';
+}
+
+constexpr auto& Port = test::SimPortAt;
+
+// The sample catalog offers 4.0.600 for these ports.
+const SimPort kOlder = Port("NIC1", "4", "4.0.556");
+const SimPort kOlder2 = Port("NIC2", "5", "4.0.556");
+const std::string kFlash4 = "nxflash.exe -i 4:0.0 -f -a";
+const std::string kFlash5 = "nxflash.exe -i 5:0.0 -f -a";
+const char kGivenReport[] = "given.xml";  // what -d tempNicList.xml copies (report_file)
+const char kUserReport[] = "report.xml";  // the file a -d, -u or -v row names
+
+enum class Setup {
+  kNone,
+  kNoTool,             // the utility runs from a folder without the tool
+  kToolNotExecutable,  // ... beside a tool without execute permission
+  kToolDirectory,      // ... beside a directory named as the tool
+  kReportGiven,        // text is the discovery report the tool hands over
+  kReportForOption,    // text is the report the row's -u reads ("" for the tool's own)
+  kCatalog,            // text replaces NICFWData.xml ("" removes it)
+  kCatalogVersion,     // text replaces the catalog's 4.0.600
+  kStaleLock,
+  kHeldLock,        // a lock directory that cannot be removed, because it is not empty
+  kLockDirectory,   // an empty lock directory
+  kLogDirectory,    // the log's path is a directory
+  kSecondInstance,  // the row's run starts while another run's tool holds the lock
+};
+
+struct Row;
+void PrintTo(const Row& row, std::ostream* os);
+
+struct Row {
+  std::string name;
+  std::vector<std::string> args;
+  int exit_code;
+  Calls flashes;                     // the " -f -a" calls, in order
+  std::vector<std::string> updated;  // device IDs at the package version afterwards
+  std::vector<SimPort> ports{kOlder};
+  SimFaults faults;
+  std::string input;
+  Setup setup = Setup::kNone;
+  std::string text;
+  std::string skip;  // why the row does not run yet
+
+  Row& Ports(std::vector<SimPort> p) { return ports = std::move(p), *this; }
+  Row& Faults(const std::function<void(SimFaults&)>& change) { return change(faults), *this; }
+  Row& Input(std::string typed) { return input = std::move(typed), *this; }
+  Row& With(Setup s, std::string t = "") { return setup = s, text = std::move(t), *this; }
+  Row& Skip(std::string why) { return skip = std::move(why), *this; }
+};
+
+void PrintTo(const Row& row, std::ostream* os) {
+  *os << row.name;
+}
+
+Row R(std::string name, std::vector<std::string> args, int code, Calls flashes = {},
+      std::vector<std::string> updated = {}) {
+  Row row;
+  row.name = std::move(name);
+  row.args = std::move(args);
+  row.exit_code = code;
+  row.flashes = std::move(flashes);
+  row.updated = std::move(updated);
+  return row;
+}
+
+SimPort WithFlags(SimPort p, const std::function<void(SimPort&)>& change) {
+  change(p);
+  return p;
+}
+
+// A report the tool would write for kOlder, as text to be bent by a row.
+std::string ValidReport() {
+  return "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
+         "<zelt_rom_discovery version=\"1.0\"><type value=\"RAVARE_NIC\"/>"
+         "<version value=\"1.0\"/><devices><device><device_id value=\"NIC1\"/>"
+         "<venid value=\"4040\"/><devid value=\"0100\"/><subvenid value=\"1234\"/>"
+         "<subdevid value=\"00AB\"/><macaddress value=\"00:0E:1E:00:00:04\"/>"
+         "<product_id value=\"P3 Dual Port 10GbE Server Adapter\"/>"
+         "<busnumber value=\"4\"/><devicenumber value=\"0\"/><funcnumber value=\"0\"/>"
+         "<fw_item><type value=\"rom\"/><active_version value=\"4.0.556\"/>"
+         "<version value=\"4.0.600\"/><action value=\"\"/></fw_item></device></devices>"
+         "</zelt_rom_discovery>\n";
+}
+
+std::string Utf16(const std::string& ascii, bool mark) {
+  std::string out = mark ? "\xFF\xFE" : "";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+std::string DeeplyNested() {
+  std::string text = ValidReport();
+  const size_t depth = 100000;
+  std::string nest;
+  for (size_t i = 0; i < depth; ++i) nest += "<n>";
+  for (size_t i = 0; i < depth; ++i) nest += "</n>";
+  return text.insert(text.find("</devices>"), nest);
+}
+
+std::vector<Row> Rows() {
+  const std::string valid = ValidReport();
+  auto failing = [](int flash_exit) {
+    return WithFlags(kOlder, [=](SimPort& p) { p.flash_exit = flash_exit; });
+  };
+  auto flagged = [](std::function<void(SimPort&)> change) {
+    return WithFlags(Port("NIC1", "4", "4.0.555"), [&](SimPort& p) {
+      p.hwflags = "2";
+      change(p);
+    });
+  };
+  return {
+      // The tool.
+      R("ToolMissing", {"-s"}, 0).With(Setup::kNoTool),
+      R("ToolMissingQueryList", {"-ql"}, 4).With(Setup::kNoTool),
+      R("ToolNotExecutable", {"-s"}, 0).With(Setup::kToolNotExecutable),
+      R("ToolIsADirectory", {"-s"}, 0).With(Setup::kToolDirectory),
+      R("ToolCrashes", {"-s"}, 0).Faults([](SimFaults& f) { f.crash = true; }),
+      R("ToolCrashesShowInstalled", {"-c"}, 2).Faults([](SimFaults& f) { f.crash = true; }),
+      R("FlashFailsOnOnePort", {"-s"}, 0, {kFlash4, kFlash5}, {"NIC2"})
+          .Ports({failing(7), kOlder2}),
+      R("FlashFailsOnOnePortInteractive", {}, 0, {kFlash4, kFlash5}, {"NIC2"})
+          .Ports({failing(7), kOlder2})
+          .Input("y\ny\n"),
+      R("FlashFailsOnOnePortOfAReport", {"-u", kUserReport}, 0, {}, {"NIC2"})
+          .Ports({failing(7), kOlder2})
+          .With(Setup::kReportForOption),
+      R("InfoQueryFails", {"-c"}, 0).Ports({flagged([](SimPort& p) { p.info_exit = 5; })}),
+      R("FlagsResetFails", {"-c"}, 0).Ports({flagged([](SimPort& p) {
+        p.hwflags_reset_exit = 5;
+      })}),
+      // The discovery report.
+      R("ReportMissing", {"-s"}, 0).Faults([](SimFaults& f) { f.report_missing = true; }),
+      R("ReportMissingRecommend", {"-n"}, 0).Faults([](SimFaults& f) { f.report_missing = true; }),
+      R("ReportEmpty", {"-s"}, 0).With(Setup::kReportGiven, ""),
+      R("ReportTruncated", {"-s"}, 0).With(Setup::kReportGiven, valid.substr(0, valid.size() / 2)),
+      R("ReportNotXml", {"-s"}, 0).Faults([](SimFaults& f) { f.report_malformed = true; }),
+      R("ReportNotXmlDiscovery", {"-d", kUserReport}, 0).Faults([](SimFaults& f) {
+        f.report_malformed = true;
+      }),
+      R("UserReportNotXml", {"-u", kUserReport}, 0).With(Setup::kReportForOption, "not a report\n"),
+      R("ReportUtf16WithMark", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kReportGiven, Utf16(valid, true)),
+      R("ReportUtf16WithoutMark", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kReportGiven, Utf16(valid, false)),
+      R("ReportHuge", {"-s"}, 2, {kFlash4}, {"NIC1"}).Faults([](SimFaults& f) {
+        f.message_mb = 5;
+      }),
+      R("ReportDeeplyNested", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kReportGiven, DeeplyNested()),
+      R("ReportWrongFamily", {"-s"}, 0).Faults([](SimFaults& f) { f.report_type = "VARORU_NIC"; }),
+      R("ReportWrongFamilyAfterDevices", {"-s"}, 0).Faults([](SimFaults& f) {
+        f.report_type = "VARORU_NIC";
+        f.type_after_devices = true;
+      }),
+      R("ReportWrongFamilyVersionOnly", {"-v", kUserReport}, 2).Faults([](SimFaults& f) {
+        f.report_type = "VARORU_NIC";
+      }),
+      R("DuplicatePort", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, Port("NIC9", "4", "4.0.556")}),
+      R("DuplicatePortInteractive", {}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, Port("NIC9", "4", "4.0.556")})
+          .Input("y\ny\n"),
+      // The catalog.
+      R("CatalogMissing", {"-s"}, 0).With(Setup::kCatalog, ""),
+      R("CatalogEmpty", {"-s"}, 0).With(Setup::kCatalog, " "),
+      R("CatalogGarbage", {"-s"}, 0).With(Setup::kCatalog, "\x01\x02<nic_fw_package><<<&&"),
+      R("CatalogVersionNegative", {"-s"}, 3).With(Setup::kCatalogVersion, "4.0.-1"),
+      R("CatalogVersionEmptyPart", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kCatalogVersion, "4..600"),
+      R("CatalogVersionLetters", {"-s"}, 3).With(Setup::kCatalogVersion, "abc"),
+      // The lock file, the log and the console.
+      R("LockStale", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kStaleLock),
+      R("LockHeld", {"-s"}, 0).With(Setup::kHeldLock),
+      R("LockIsADirectory", {"-c"}, 0).With(Setup::kLockDirectory),
+      R("LogUnwritable", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kLogDirectory),
+      R("InputClosedAtFirstQuestion", {}, 3).Ports({kOlder, kOlder2}).Input(""),
+      // End of input answers "no" to every later question: the port answered before it is
+      // flashed, as the answer asked.
+      R("InputClosedAtLaterQuestion", {}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, kOlder2})
+          .Input("y\n"),
+      R("AnswerLineOverLong", {}, 3)
+          .Ports({kOlder, kOlder2})
+          .Input(std::string(100000, 'y') + "\nn\n"),
+      // Report names aimed at the package's own files.
+      R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0),
+      R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0),
+      R("SecondInstance", {"-s"}, 0, {kFlash4}, {"NIC1"}).With(Setup::kSecondInstance),
+  };
+}
+
+// Every file and folder of the package directory but the tool's own state, with its bytes.
+std::map<std::string, std::string> Snapshot(const std::string& dir) {
+  std::map<std::string, std::string> files;
+  std::error_code ec;
+  for (const auto& entry : std::filesystem::directory_iterator(dir, ec)) {
+    std::string name = entry.path().filename().string();
+    if (name == test::kSimConfigFile || name == test::kSimCallLogFile) continue;
+    files[name] = entry.is_directory() ? "<directory>" : test::ReadBytes(entry.path().string());
+  }
+  return files;
+}
+
+bool ToolRunsOnHost() {
+  std::vector<std::string> names;
+  platform::RunningProcessNames(&names);
+  for (const std::string& name : names)
+    if (name.find("nxflash.exe") != std::string::npos) return true;
+  return false;
+}
+
+class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterface<Row> {
+ protected:
+  std::string Lock() const { return test::Join(temp_dir(), "ravare_lock_file"); }
+
+  // Prepares the row's fault; returns the program to run.
+  std::string Prepare(const Row& row) {
+    test::WriteSimConfig(package_dir(), row.ports, row.faults);
+    std::string program = test::UtilityPath();
+    std::string beside = PackageFile(IsWindowsHost() ? "Quorvane.exe" : "quorvane");
+    std::string tool = PackageFile("nxflash.exe");
+    namespace fs = std::filesystem;
+    switch (row.setup) {
+      case Setup::kNone:
+      case Setup::kSecondInstance:
+        break;
+      case Setup::kNoTool:
+      case Setup::kToolNotExecutable:
+      case Setup::kToolDirectory:
+        fs::copy_file(test::UtilityPath(), beside);
+        fs::permissions(beside, fs::perms::owner_exec, fs::perm_options::add);
+        if (row.setup == Setup::kToolNotExecutable) {
+          fs::copy_file(test::ToolPath(), tool);
+          fs::permissions(tool, fs::perms::owner_read | fs::perms::owner_write);
+        }
+        if (row.setup == Setup::kToolDirectory) platform::MakeDirectory(tool);
+        program = beside;
+        break;
+      case Setup::kReportGiven:
+        test::WriteBytes(PackageFile(kGivenReport), row.text);
+        test::WriteSimConfig(package_dir(), row.ports, WithReportFile(row.faults));
+        break;
+      case Setup::kReportForOption:
+        if (row.text.empty())
+          test::RunProcess({test::ToolPath(), "-d", kUserReport}, package_dir());
+        else
+          test::WriteBytes(PackageFile(kUserReport), row.text);
+        break;
+      case Setup::kCatalog:
+        if (row.text.empty())
+          platform::RemoveFile(PackageFile("NICFWData.xml"));
+        else
+          test::WriteBytes(PackageFile("NICFWData.xml"), row.text);
+        break;
+      case Setup::kCatalogVersion: {
+        std::string catalog = test::ReadText(PackageFile("NICFWData.xml"));
+        size_t at = catalog.find("4.0.600");
+        EXPECT_NE(at, std::string::npos);
+        if (at != std::string::npos)
+          test::WriteBytes(PackageFile("NICFWData.xml"), catalog.replace(at, 7, row.text));
+        break;
+      }
+      case Setup::kStaleLock:
+        test::WriteBytes(Lock(), "");
+        break;
+      case Setup::kHeldLock:
+        platform::MakeDirectory(Lock());
+        test::WriteBytes(test::Join(Lock(), "held"), "");
+        break;
+      case Setup::kLockDirectory:
+        platform::MakeDirectory(Lock());
+        break;
+      case Setup::kLogDirectory:
+        platform::RemoveFile(LogPath());
+        fs::create_directories(LogPath());
+        break;
+    }
+    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+    return program;
+  }
+
+  static SimFaults WithReportFile(SimFaults faults) {
+    faults.report_file = kGivenReport;
+    return faults;
+  }
+
+  // Leaves nothing behind that the shared system drive of Wine would carry to the next test.
+  void CleanUp(const Row& row) {
+    std::error_code ec;
+    if (row.setup == Setup::kLogDirectory) std::filesystem::remove(LogPath(), ec);
+    if (row.setup == Setup::kHeldLock || row.setup == Setup::kLockDirectory)
+      std::filesystem::remove_all(Lock(), ec);
+  }
+
+  Calls Flashes() const {
+    Calls flashes;
+    for (const std::string& call : test::ReadCallLog(package_dir()))
+      if (call.find(" -f -a") != std::string::npos) flashes.push_back(call);
+    return flashes;
+  }
+};
+
+TEST_P(FaultMatrix, Row) {
+  const Row& row = GetParam();
+  if (!row.skip.empty()) GTEST_SKIP() << row.skip;
+  if (row.setup == Setup::kToolNotExecutable && IsWindowsHost())
+    GTEST_SKIP() << "Windows runs a file without an execute permission";
+  // The single-instance check sees every process of the host; under Wine only the prefix's.
+  if (row.setup == Setup::kStaleLock && ToolRunsOnHost())
+    GTEST_SKIP() << "another nxflash.exe runs on this host, so the lock is not stale";
+
+  std::string program = Prepare(row);
+  const auto before = Snapshot(package_dir());
+  std::vector<std::string> argv{program};
+  argv.insert(argv.end(), row.args.begin(), row.args.end());
+
+  std::unique_ptr<test::BackgroundProcess> first;
+  if (row.setup == Setup::kSecondInstance) {
+    SimFaults slow = row.faults;
+    slow.delay_ms = 3000;
+    test::WriteSimConfig(package_dir(), row.ports, slow);
+    first = std::make_unique<test::BackgroundProcess>(argv, package_dir());
+    for (int i = 0; i < 200 && !test::Exists(Lock()); ++i) platform::SleepMilliseconds(50);
+    ASSERT_TRUE(test::Exists(Lock())) << "the first run's tool never took the lock";
+  }
+
+  const auto start = std::chrono::steady_clock::now();
+  test::ProcessResult r = test::RunProcess(argv, package_dir(), row.input);
+  const auto seconds =
+      std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
+  if (first) {
+    EXPECT_EQ(first->Wait(), 2) << "the first run goes on undisturbed";
+  }
+  CleanUp(row);
+
+  EXPECT_EQ(r.exit_code, row.exit_code) << r.output;
+  EXPECT_EQ(Flashes(), row.flashes);
+  for (const SimPort& port : row.ports) {
+    bool updated =
+        std::find(row.updated.begin(), row.updated.end(), port.device_id) != row.updated.end();
+    EXPECT_EQ(test::SimActiveVersion(package_dir(), port.device_id),
+              !updated                              ? port.active_version
+              : row.setup == Setup::kCatalogVersion ? row.text
+                                                    : "4.0.600")
+        << port.device_id;
+  }
+  const auto after = Snapshot(package_dir());
+  for (const auto& file : before) {
+    auto now = after.find(file.first);
+    EXPECT_TRUE(now != after.end() && now->second == file.second) << file.first << " changed";
+  }
+  EXPECT_TRUE(test::Exists(test::ToolPath()));
+  // A hang guard, far above any run's time.
+  EXPECT_LT(seconds.count(), 60);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Rows()),
+                         [](const ::testing::TestParamInfo<Row>& row) { return row.param.name; });
+
+}  // namespace
