@@ -4,15 +4,8 @@
 
 #include "platform/platform.h"
 #include "support/package.h"
+#include "support/sanitizers.h"
 #include "support/sim.h"
-
-#if defined(__SANITIZE_ADDRESS__)
-#define QV_ADDRESS_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define QV_ADDRESS_SANITIZER 1
-#endif
-#endif
 
 namespace {
 
