@@ -21,7 +21,8 @@ ExitCode RunModeGuarded(RunContext& run) {
   try {
     return RunSelectedMode(run);
   } catch (const std::exception& e) {
-    run.ui.Print(msg::kUnexpectedErrorWhat, e.what());
+    run.ui.Print(msg::kUnexpectedError);
+    run.ui.Print(msg::kLine, e.what());
   } catch (...) {
     run.ui.Print(msg::kUnexpectedError);
   }

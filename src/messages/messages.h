@@ -25,8 +25,6 @@ constexpr char kUpgradeCompleted[] = "Upgrade completed";
 constexpr char kExiting[] = "Exiting with code %d\n";
 constexpr char kUnexpectedError[] =
     "An unexpected error has occurred.  Firmware update will not be completed.\n";
-constexpr char kUnexpectedErrorWhat[] =
-    "An unexpected error has occurred.  Firmware update will not be completed.\n%s\n";
 constexpr char kCheckEndedUnexpectedlyWhat[] =
     "Error: the iPE/dPE setting verification ended unexpectedly: %s\n";
 constexpr char kCheckEndedUnexpectedly[] =

@@ -15,9 +15,7 @@ const char kStarted[] = "Started device discovery!\nnxflash.exe -d tempNicList.x
 const char kCompleted[] = "Device discovery completed successfully!\n";
 const char kCommandLine[] = "nxflash.exe -d tempNicList.xml";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 class DiscoveryTest : public test::PackageTest {
  protected:

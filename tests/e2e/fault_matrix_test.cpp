@@ -317,12 +317,7 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
       std::filesystem::remove_all(Lock(), ec);
   }
 
-  Calls Flashes() const {
-    Calls flashes;
-    for (const std::string& call : test::ReadCallLog(package_dir()))
-      if (call.find(" -f -a") != std::string::npos) flashes.push_back(call);
-    return flashes;
-  }
+  Calls Flashes() const { return test::ReadFlashCalls(package_dir()); }
 };
 
 TEST_P(FaultMatrix, Row) {

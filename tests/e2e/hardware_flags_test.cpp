@@ -16,9 +16,7 @@ const char kStarted[] = "Started verification of iPE/dPE setting for the support
 const char kFinished[] = "Finished verification of iPE/dPE setting for the supported NICs.\n";
 const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 // The log from the check's first line on.
 std::string CheckLog(const std::string& log) {

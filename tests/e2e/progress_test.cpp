@@ -8,9 +8,7 @@
 
 namespace {
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 class ProgressTest : public test::PackageTest {
  protected:

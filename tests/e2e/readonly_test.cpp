@@ -10,9 +10,7 @@ namespace {
 
 using test::SimPort;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 std::string Golden(const std::string& name) {
   return test::Join(test::Join(test::BinaryDir(), "golden"), name);

@@ -25,12 +25,7 @@ class SafetyTest : public test::PackageTest {
     platform::RemoveFile(PackageFile(test::kSimCallLogFile));
   }
   Calls ToolCalls() const { return test::ReadCallLog(package_dir()); }
-  Calls Flashes() const {
-    Calls flashes;
-    for (const std::string& call : ToolCalls())
-      if (Contains(call, " -f -a")) flashes.push_back(call);
-    return flashes;
-  }
+  Calls Flashes() const { return test::ReadFlashCalls(package_dir()); }
 };
 
 TEST_F(SafetyTest, ARefusedReportFlashesNothingWhereverItsTypeStands) {

@@ -19,9 +19,7 @@ namespace {
 
 using Calls = std::vector<std::string>;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 // The utility as a shell starts a foreground job: leader of its own process group, standard
 // input a pipe left open (a question waits), output discarded. prepare runs in the child

@@ -11,9 +11,7 @@ using test::PackageTest;
 
 const std::string kDashes(77, '-');
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
   platform::RemoveFile(PackageFile("NICFWData.xml"));

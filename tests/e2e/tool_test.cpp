@@ -11,9 +11,7 @@ namespace {
 using test::SimFaults;
 using test::SimPort;
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
+using test::Contains;
 
 // The value attribute of a named child, or "(none)".
 std::string Datum(const XmlNode& parent, const char* name) {

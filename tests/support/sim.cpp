@@ -135,6 +135,13 @@ std::vector<std::string> ReadCallLog(const std::string& package_dir) {
   return lines;
 }
 
+std::vector<std::string> ReadFlashCalls(const std::string& package_dir) {
+  std::vector<std::string> flashes;
+  for (const std::string& call : ReadCallLog(package_dir))
+    if (Contains(call, " -f -a")) flashes.push_back(call);
+  return flashes;
+}
+
 std::string SimActiveVersion(const std::string& package_dir, const std::string& device_id) {
   return PortAttribute(package_dir, device_id, "active_version");
 }

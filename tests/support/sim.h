@@ -55,6 +55,8 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
 
 // The tool's call log, one entry per call, e.g. "nxflash.exe -d tempNicList.xml".
 std::vector<std::string> ReadCallLog(const std::string& package_dir);
+// The flashes among them ("... -f -a").
+std::vector<std::string> ReadFlashCalls(const std::string& package_dir);
 
 // What nxflash-sim.xml now holds for the port with this device_id ("" when there is none).
 std::string SimActiveVersion(const std::string& package_dir, const std::string& device_id);
