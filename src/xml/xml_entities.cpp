@@ -138,7 +138,7 @@ void DecodeInto(const char* text, size_t length, char* out) {
       unsigned char c = static_cast<unsigned char>(text[end]);
       end += c < 0xC2 ? 1 : StepLength(text + end, length - end);
     }
-    std::memcpy(out, text + i, end - i);
+    std::memmove(out, text + i, end - i);  // out may be text itself, a little behind
     out += end - i;
     i = end;
     if (i >= length || text[i] == '\0') break;
@@ -153,4 +153,31 @@ void DecodeInto(const char* text, size_t length, char* out) {
       i += entity->length;
     }
   }
+}
+
+ptrdiff_t DecodeInPlace(char* text, size_t length, int* error) {
+  // Plain characters and named references in one pass; from the first numeric reference,
+  // unknown reference or longer character on, the rest goes through the two passes above,
+  // which step from there exactly as they would have from the start.
+  size_t out = 0;
+  size_t i = 0;
+  while (i < length) {
+    auto c = static_cast<unsigned char>(text[i]);
+    if (c == '&') {
+      const XmlEntity* entity = MatchEntity(text + i, length - i);
+      if (entity == nullptr) break;
+      text[out++] = entity->character;
+      i += entity->length;
+    } else if (c < 0xC2 && c != '\0') {
+      text[out++] = static_cast<char>(c);
+      ++i;
+    } else {
+      break;
+    }
+  }
+  if (i == length) return static_cast<ptrdiff_t>(out);
+  ptrdiff_t rest = DecodedLength(text + i, length - i, error);
+  if (rest < 0) return -1;
+  DecodeInto(text + i, length - i, text + out);
+  return static_cast<ptrdiff_t>(out) + rest;
 }

@@ -9,3 +9,7 @@ ptrdiff_t DecodedLength(const char* text, size_t length, int* error);
 
 // Writes the decoded bytes of a run that DecodedLength accepted; no terminator.
 void DecodeInto(const char* text, size_t length, char* out);
+
+// Decodes a run in place and gives its decoded length, or -1 with *error set as
+// DecodedLength would; the bytes past the decoded length are left undefined.
+ptrdiff_t DecodeInPlace(char* text, size_t length, int* error);

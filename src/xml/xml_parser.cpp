@@ -1,13 +1,16 @@
-// The tolerant parser: a tokenizer over positions in the caller's text and an element parser
+// The tolerant parser, in two parts. Texts made only of the common shapes (the reports and
+// catalogs the utility reads) are read by one loop over a private copy of the text, where
+// names, values and texts stay, terminated in place. Any other text is read from the start by
+// the general parser: a tokenizer over positions in the caller's text and an element parser
 // that keeps its open elements on an explicit stack, so deep nesting cannot exhaust the
-// machine stack. Runs of text, names and quoted values are scanned several bytes at a time
-// for the few bytes that end them. Each element's record is made in the parse's storage when
-// the element opens, and every name, value and text is copied there as it is read; only the
+// machine stack; it copies every name, value and text into the parse's storage as it reads
+// it. Both make each element's record in that storage when the element opens; only the
 // element's list of contents and attributes waits on shared stacks until it closes.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <optional>
 #include <type_traits>
 
 #include "xml/xml_entities.h"
@@ -192,6 +195,19 @@ inline const char* ScanTextRun(const char* p, const char*) {
 
 #endif
 
+// Byte-at-a-time forms of the scanners for the short runs inside tags: each step is a branch
+// the processor predicts, so it runs ahead, where the next block scan would wait for the last.
+inline const char* SpaceRun(const char* p) {
+  while (kBytes.space[Byte(p)]) ++p;
+  return p;
+}
+inline const char* WordRun(const char* p) {
+  return SkipPlain(p, kBytes.word_plain);
+}
+inline const char* QuotedRun(const char* p, char quote) {
+  return SkipPlain(p, kBytes.quote_plain[quote == '"' ? 0 : 1]);
+}
+
 // A stack of plain entries, written in place, that grows by doubling.
 template <typename T>
 class Stack {
@@ -240,6 +256,9 @@ class Parser {
 
   // Parses the whole text; the document record returned holds no reference yet.
   XmlElementRecord* Run();
+  // The same for a text made only of the common shapes, read without tokens; null for any
+  // other text, which Run must then read with a new parser.
+  XmlElementRecord* RunCommon();
   int error() const { return error_; }
   // Where to report the error: the last unmatched end tag for warning 1, else where parsing
   // stopped.
@@ -255,25 +274,38 @@ class Parser {
   bool ReadClose();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
+  const char* ScanText(const char* p, bool* ampersand) const;
   bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
   bool StoreText(const char* end);
   bool JoinText(const char* start, size_t length, size_t decoded);
   bool ReadClearSection(int row);
   bool AppendValue(const Frame& frame, const Token& value);
   void AppendBareAttribute(const Frame& frame);
+  XmlElementRecord* AddChild(XmlElementRecord* r);
+  XmlElementRecord* NewRecordNamed(char* name, bool is_declaration);
+  XmlElementRecord* InitRecord(void* at, char* name, bool is_declaration);
+  bool StoreTextInPlace(char* start, char* end, bool ampersand);
+  void PushFrame(XmlElementRecord* record, const char* name, size_t name_length,
+                 size_t first_attribute, bool in_start_tag);
   void OpenElement(const char* name, size_t name_length, bool is_declaration);
   void StoreElement();
+  void StoreAttributes(XmlElementRecord* record, size_t first_attribute);
   void StoreContents(int32_t attribute_count);
   int ReadQuotedAttribute();
+  const char* ScanQuoted(const char* p, char quote, bool* ampersand, bool short_run = false) const;
+  bool StoreAttribute(const char* name, size_t name_length, const char* value, size_t length,
+                      bool ampersand, size_t position);
 
   // The parse's storage: objects are 8-byte aligned, texts packed byte by byte.
   char* Allocate(size_t bytes);
   char* AllocateAligned(size_t bytes);
   char* NewBlock(size_t bytes);
   char* StoreCopy(const char* text, size_t length);
-  char* SharedName(const char* text, size_t length);
+  char* SharedName(const char* text, size_t length, size_t position);
   bool SameBytes(const char* a, const char* b, size_t length) const;
   XmlElementRecord* NewElementRecord(const char* name, size_t name_length, bool is_declaration);
+
+  XmlElementRecord* Begin();
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -371,10 +403,9 @@ inline bool Parser::SameBytes(const char* a, const char* b, size_t length) const
 
 // Attribute names repeat in the same places (every value element of a report has the
 // attribute "value", every catalog entry the same attributes in the same order), so a name
-// the same as the last one seen at its position in an element shares that one's stored copy:
-// parsed names are never changed or freed on their own.
-inline char* Parser::SharedName(const char* text, size_t length) {
-  size_t position = attributes_.size() - frames_.back().first_attribute;
+// the same as the last one seen at its (0-based) position in an element shares that one's
+// stored copy: parsed names are never changed or freed on their own.
+inline char* Parser::SharedName(const char* text, size_t length, size_t position) {
   NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
   if (slot.length == length && SameBytes(slot.text, text, length)) return slot.stored;
   char* stored = StoreCopy(text, length);
@@ -382,23 +413,35 @@ inline char* Parser::SharedName(const char* text, size_t length) {
   return stored;
 }
 
-XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
-                                           bool is_declaration) {
-  size_t name_bytes = name ? name_length + 1 : 0;
-  auto* r =
-      reinterpret_cast<XmlElementRecord*>(AllocateAligned(sizeof(XmlElementRecord) + name_bytes));
+// A blank record at r, named by name (which may be null), counted in the storage.
+inline XmlElementRecord* Parser::InitRecord(void* at, char* name, bool is_declaration) {
+  auto* r = static_cast<XmlElementRecord*>(at);
   // Copied from a blank record: zeroing it compiles to a slow string store.
   static constexpr XmlElementRecord kBlank{};
-  std::memcpy(static_cast<void*>(r), &kBlank, sizeof kBlank);
-  if (name != nullptr) {
-    r->name = reinterpret_cast<char*>(r + 1);
-    CopyIn(r->name, name, name_length);
-    r->name[name_length] = '\0';
-  }
+  std::memcpy(at, &kBlank, sizeof kBlank);
+  r->name = name;
   r->is_declaration = is_declaration;
   r->storage = storage_;
   ++storage_->live_records;
   return r;
+}
+
+XmlElementRecord* Parser::NewElementRecord(const char* name, size_t name_length,
+                                           bool is_declaration) {
+  size_t name_bytes = name ? name_length + 1 : 0;
+  char* at = AllocateAligned(sizeof(XmlElementRecord) + name_bytes);
+  char* stored = nullptr;
+  if (name != nullptr) {
+    stored = at + sizeof(XmlElementRecord);
+    CopyIn(stored, name, name_length);
+    stored[name_length] = '\0';
+  }
+  return InitRecord(at, stored, is_declaration);
+}
+
+// A record whose name lies in the parse's own copy of the text.
+inline XmlElementRecord* Parser::NewRecordNamed(char* name, bool is_declaration) {
+  return InitRecord(AllocateAligned(sizeof(XmlElementRecord)), name, is_declaration);
 }
 
 // A name in the text matches an open element's when it starts with the element's name,
@@ -482,6 +525,15 @@ const char* Parser::ScanWord() {
   return p;
 }
 
+// The row of the clear-tag table whose opening goes on at p, just after its "<", or -1.
+int ClearRowAfter(const char* p) {
+  for (int row = 0; row < kClearTagCount; ++row) {
+    const XmlClearTag& tag = kClearTags[row];
+    if (std::strncmp(p, tag.opening + 1, tag.opening_length - 1) == 0) return row;
+  }
+  return -1;
+}
+
 // A token at "<", with token.start there and pos_ just after it.
 inline Token Parser::MarkupToken(Token token) {
   token.kind = TokenKind::kOpen;
@@ -493,14 +545,11 @@ inline Token Parser::MarkupToken(Token token) {
     ++pos_;
     token.kind = TokenKind::kOpenDecl;
   } else if (next == '!' || next == 'P') {
-    for (int row = 0; row < kClearTagCount; ++row) {
-      const XmlClearTag& tag = kClearTags[row];
-      if (std::strncmp(token.start, tag.opening, tag.opening_length) == 0) {
-        token.kind = TokenKind::kVerbatim;
-        token.clear_row = row;
-        pos_ = token.start + tag.opening_length;
-        break;
-      }
+    int row = ClearRowAfter(pos_);
+    if (row >= 0) {
+      token.kind = TokenKind::kVerbatim;
+      token.clear_row = row;
+      pos_ = token.start + kClearTags[row].opening_length;
     }
   }
   token.length = static_cast<size_t>(pos_ - token.start);
@@ -569,6 +618,22 @@ inline Token Parser::NextToken() {
   return token;
 }
 
+// The "<" or NUL that ends a run of text starting at p, stepping character by character as
+// the tokenizer would.
+inline const char* Parser::ScanText(const char* p, bool* ampersand) const {
+  for (;;) {
+    p = ScanTextRun(p, limit_);
+    char c = *p;
+    if (c == '<' || c == '\0') return p;
+    if (c == '&') {
+      *ampersand = true;
+      ++p;
+    } else {
+      p += CharLength(p);
+    }
+  }
+}
+
 // Between tags every token but markup is ignored, and the text is collected through the
 // pending run; stepping character by character to the next "<" visits the same positions the
 // tokenizer would. The pending run's leading whitespace is dropped on the way, and a run of
@@ -578,17 +643,7 @@ void Parser::SkipToMarkup() {
   bool ampersand = false;
   if (*p != '<' && *p != '\0') {
     if (pending_text_ != nullptr) pending_text_ = p;
-    for (;;) {
-      p = ScanTextRun(p, limit_);
-      char c = *p;
-      if (c == '<' || c == '\0') break;
-      if (c == '&') {
-        ampersand = true;
-        ++p;
-      } else {
-        p += CharLength(p);
-      }
-    }
+    p = ScanText(p, &ampersand);
   } else {
     pending_text_ = nullptr;
   }
@@ -688,7 +743,8 @@ bool Parser::ReadClearSection(int row) {
 }
 
 void Parser::AppendBareAttribute(const Frame& frame) {
-  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length,
+                          attributes_.size() - frame.first_attribute);
   XmlAttributeEntry& entry = attributes_.Push();
   entry.name = name;
   entry.value = nullptr;
@@ -710,12 +766,49 @@ bool Parser::AppendValue(const Frame& frame, const Token& value) {
     if (measured < 0) return false;
     decoded = static_cast<size_t>(measured);
   }
-  char* name = SharedName(frame.attribute_name, frame.attribute_name_length);
+  char* name = SharedName(frame.attribute_name, frame.attribute_name_length,
+                          attributes_.size() - frame.first_attribute);
   char* text = Allocate(decoded + 1);
   Decode(start, length, decoded, text);
   text[decoded] = '\0';
   XmlAttributeEntry& entry = attributes_.Push();
   entry.name = name;
+  entry.value = text;
+  return true;
+}
+
+// The closing quote of a quoted value starting at p, or the "<" or NUL where a value without
+// one stops.
+inline const char* Parser::ScanQuoted(const char* p, char quote, bool* ampersand,
+                                      bool short_run) const {
+  for (;;) {
+    p = short_run ? QuotedRun(p, quote) : ScanQuotedRun(p, limit_, quote);
+    char c = *p;
+    if (c == quote || c == '<' || c == '\0') return p;
+    if (c == '&') {
+      *ampersand = true;
+      ++p;
+    } else {
+      p += CharLength(p);
+    }
+  }
+}
+
+// Stores a quoted attribute's name and value; false for a bad reference in the value.
+inline bool Parser::StoreAttribute(const char* name, size_t name_length, const char* value,
+                                   size_t length, bool ampersand, size_t position) {
+  size_t decoded = length;
+  if (ampersand) {
+    ptrdiff_t measured = DecodedLength(value, length, &error_);
+    if (measured < 0) return false;
+    decoded = static_cast<size_t>(measured);
+  }
+  char* stored_name = SharedName(name, name_length, position);
+  char* text = Allocate(decoded + 1);
+  Decode(value, length, decoded, text);
+  text[decoded] = '\0';
+  XmlAttributeEntry& entry = attributes_.Push();
+  entry.name = stored_name;
   entry.value = text;
   return true;
 }
@@ -735,38 +828,19 @@ inline int Parser::ReadQuotedAttribute() {
   if (quote != '"' && quote != '\'') return 0;
   const char* value = p + 1;
   bool ampersand = false;
-  for (p = value;;) {
-    p = ScanQuotedRun(p, limit_, quote);
-    char c = *p;
-    if (c == quote) break;
-    if (c == '<' || c == '\0') return 0;  // no closing quote: read as a word
-    if (c == '&') {
-      ampersand = true;
-      ++p;
-    } else {
-      p += CharLength(p);
-    }
-  }
+  p = ScanQuoted(value, quote, &ampersand);
+  if (*p != quote) return 0;  // no closing quote: read as a word
   pos_ = p + 1;
-  size_t length = static_cast<size_t>(p - value);
-  size_t decoded = length;
-  if (ampersand) {
-    ptrdiff_t measured = DecodedLength(value, length, &error_);
-    if (measured < 0) return -1;
-    decoded = static_cast<size_t>(measured);
-  }
-  char* stored_name = SharedName(name, static_cast<size_t>(name_end - name));
-  char* text = Allocate(decoded + 1);
-  Decode(value, length, decoded, text);
-  text[decoded] = '\0';
-  XmlAttributeEntry& entry = attributes_.Push();
-  entry.name = stored_name;
-  entry.value = text;
-  return 1;
+  size_t position = attributes_.size() - frames_.back().first_attribute;
+  return StoreAttribute(name, static_cast<size_t>(name_end - name), value,
+                        static_cast<size_t>(p - value), ampersand, position)
+             ? 1
+             : -1;
 }
 
-void Parser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
-  XmlElementRecord* r = NewElementRecord(name, name_length, is_declaration);
+// A record for an element that opens in the element on top of the stack, listed among its
+// contents.
+inline XmlElementRecord* Parser::AddChild(XmlElementRecord* r) {
   r->reference_count = 1;  // the parent's list
   Frame& parent = frames_.back();
   r->parent = parent.record;
@@ -774,38 +848,53 @@ void Parser::OpenElement(const char* name, size_t name_length, bool is_declarati
   PendingItem& item = items_.Push();
   item.stored = r;
   item.kind = kOrderChild;
+  return r;
+}
+
+inline void Parser::PushFrame(XmlElementRecord* record, const char* name, size_t name_length,
+                              size_t first_attribute, bool in_start_tag) {
   Frame& frame = frames_.Push();
-  frame.record = r;
+  frame.record = record;
   frame.name = name;
   frame.name_length = name_length;
-  frame.in_start_tag = true;
+  frame.in_start_tag = in_start_tag;
   frame.phase = AttributePhase::kExpectName;
   frame.attribute_name_length = 0;
   frame.first_item = items_.size();
-  frame.first_attribute = attributes_.size();
+  frame.first_attribute = first_attribute;
   frame.counts[0] = frame.counts[1] = frame.counts[2] = frame.counts[3] = 0;
+}
+
+void Parser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
+  XmlElementRecord* r = AddChild(NewElementRecord(name, name_length, is_declaration));
+  PushFrame(r, name, name_length, attributes_.size(), true);
+}
+
+// Gives an element without contents its attributes from first_attribute up, the stack's
+// last entries.
+inline void Parser::StoreAttributes(XmlElementRecord* r, size_t first_attribute) {
+  auto attribute_count = static_cast<int32_t>(attributes_.size() - first_attribute);
+  if (attribute_count == 0) return;
+  char* block = AllocateAligned(sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
+  r->packed = true;
+  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+  r->attribute_count = attribute_count;
+  for (int32_t i = 0; i < attribute_count; ++i) {
+    r->attributes[i] = attributes_[first_attribute + static_cast<size_t>(i)];
+  }
+  attributes_.Truncate(first_attribute);
 }
 
 // Gives the element on top of the stack its arrays, at their exact sizes in one block, from
 // its pending contents and attributes. The element stays on the stack.
 inline void Parser::StoreElement() {
   const Frame& frame = frames_.back();
-  XmlElementRecord* r = frame.record;
-  auto attribute_count = static_cast<int32_t>(attributes_.size() - frame.first_attribute);
   if (items_.size() == frame.first_item) {
     // No contents (most elements): only attributes.
-    if (attribute_count == 0) return;
-    char* block = AllocateAligned(sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
-    r->packed = true;
-    r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
-    r->attribute_count = attribute_count;
-    for (int32_t i = 0; i < attribute_count; ++i) {
-      r->attributes[i] = attributes_[frame.first_attribute + static_cast<size_t>(i)];
-    }
-    attributes_.Truncate(frame.first_attribute);
+    StoreAttributes(frame.record, frame.first_attribute);
     return;
   }
-  StoreContents(attribute_count);
+  StoreContents(static_cast<int32_t>(attributes_.size() - frame.first_attribute));
 }
 
 // Pointer-sized entries first, then the order list: each part stays aligned.
@@ -975,11 +1064,17 @@ bool Parser::InStartTag(const Token& token) {
   return false;
 }
 
-XmlElementRecord* Parser::Run() {
+// The storage, and the document record as the open element.
+XmlElementRecord* Parser::Begin() {
   NewBlock(0);
   XmlElementRecord* document = NewElementRecord(nullptr, 0, false);
   frames_.Push() = Frame{document, nullptr, 0, false, AttributePhase::kExpectName,
                          nullptr,  0,       0, 0,     {0, 0, 0, 0}};
+  return document;
+}
+
+XmlElementRecord* Parser::Run() {
+  XmlElementRecord* document = Begin();
   for (;;) {
     bool in_start_tag = frames_.back().in_start_tag;
     Token token;
@@ -1037,6 +1132,141 @@ XmlElementRecord* Parser::Run() {
   return document;
 }
 
+// A text of the parse's own copy from start up to end, trimmed, decoded and terminated where
+// it lies.
+bool Parser::StoreTextInPlace(char* start, char* end, bool ampersand) {
+  while (end > start && IsXmlSpace(end[-1])) --end;
+  if (ampersand) {
+    ptrdiff_t decoded = DecodeInPlace(start, static_cast<size_t>(end - start), &error_);
+    if (decoded < 0) return false;
+    end = start + decoded;
+  }
+  *end = '\0';
+  PendingItem& item = items_.Push();
+  item.stored = start;
+  item.kind = kOrderText;
+  ++frames_.back().counts[kOrderText];
+  return true;
+}
+
+// Reads a text made only of the common shapes: elements and declarations whose attributes
+// are all name="value" or name='value', end tags that repeat the open element's name exactly,
+// and text without a bad reference. Each shape is read as the tokens would read it, but from
+// the parse's own copy of the text, where names, values and texts stay: each is terminated in
+// place once the byte after it has been read. Anything else, and every error or warning,
+// gives up with null.
+XmlElementRecord* Parser::RunCommon() {
+  XmlElementRecord* document = Begin();
+  const char* const text = pos_;
+  auto length = static_cast<size_t>(limit_ - text);
+  char* const copy = Allocate(length + 1);
+  std::memcpy(copy, text, length + 1);
+  pos_ = copy;
+  limit_ = copy + length;
+  // Positions found by the scanners, in the copy, to write to.
+  auto own = [copy](const char* at) { return copy + (at - copy); };
+  const char* p = copy;
+  bool after_tag = false;  // text before the first tag is dropped
+  for (;;) {
+    p = SpaceRun(p);
+    if (*p != '<') {
+      if (*p == '\0') break;
+      const char* start = p;
+      bool ampersand = false;
+      p = ScanText(p, &ampersand);
+      // The run may end at the "<" that follows, which the markup below does not read again.
+      if (after_tag && !StoreTextInPlace(own(start), own(p), ampersand)) return nullptr;
+      if (p == limit_) break;
+    }
+    after_tag = true;
+    const char next = p[1];
+    if (next == '/') {
+      const char* name = p + 2;
+      if (frames_.size() == 1 || !kBytes.name_start[Byte(name)]) return nullptr;
+      const char* end = WordRun(name + 1);
+      const Frame& frame = frames_.back();
+      if (static_cast<size_t>(end - name) != frame.name_length ||
+          !SameBytes(name, frame.name, frame.name_length)) {
+        return nullptr;
+      }
+      p = IsXmlSpace(*end) ? SpaceRun(end + 1) : end;
+      if (*p != '>') return nullptr;
+      ++p;
+      StoreElement();
+      frames_.Pop();
+      continue;
+    }
+    if (next == '!' || (next == 'P' && ClearRowAfter(p + 1) >= 0)) return nullptr;
+    const bool declaration = next == '?';
+    const char* name = p + (declaration ? 2 : 1);
+    if (!kBytes.name_start[Byte(name)]) return nullptr;
+    const char* name_end = WordRun(name + 1);
+    const size_t first_attribute = attributes_.size();
+    p = name_end;
+    if (IsXmlSpace(*p)) {
+      for (p = SpaceRun(p + 1); kBytes.name_start[Byte(p)]; p = SpaceRun(p)) {
+        const char* attribute = p;
+        const char* attribute_end = WordRun(p + 1);
+        p = IsXmlSpace(*attribute_end) ? SpaceRun(attribute_end + 1) : attribute_end;
+        if (*p != '=') {
+          // The "?>" that ends a declaration.
+          if (declaration && *attribute == '?' && attribute_end == attribute + 1 && *p == '>') {
+            p = attribute;
+            break;
+          }
+          return nullptr;
+        }
+        p = SpaceRun(p + 1);
+        const char quote = *p;
+        if (quote != '"' && quote != '\'') return nullptr;
+        const char* value = ++p;
+        bool ampersand = false;
+        p = ScanQuoted(value, quote, &ampersand, true);
+        if (*p != quote) return nullptr;
+        char* stored = own(value);
+        if (ampersand) {
+          ptrdiff_t decoded = DecodeInPlace(stored, static_cast<size_t>(p - value), &error_);
+          if (decoded < 0) return nullptr;
+          stored[decoded] = '\0';
+        }
+        *own(p) = '\0';
+        *own(attribute_end) = '\0';
+        attributes_.Push() = XmlAttributeEntry{own(attribute), stored};
+        ++p;
+      }
+    }
+    bool closes;
+    if (*p == '>') {
+      closes = false;
+      p += 1;
+    } else if ((*p == '/' || *p == '?') && p[1] == '>') {
+      // A nested declaration closes like an empty element; one in the document stays open.
+      closes = *p == '/' || frames_.size() > 1;
+      p += 2;
+    } else {
+      return nullptr;
+    }
+    const auto name_length = static_cast<size_t>(name_end - name);
+    *own(name_end) = '\0';
+    XmlElementRecord* r = AddChild(NewRecordNamed(own(name), declaration));
+    if (closes) {
+      StoreAttributes(r, first_attribute);
+    } else {
+      PushFrame(r, name, name_length, first_attribute, false);
+    }
+  }
+  if (frames_.size() > 1 && !frames_.back().record->is_declaration) return nullptr;
+  while (!frames_.empty()) {
+    StoreElement();
+    frames_.Pop();
+  }
+  // Parsing stopped at the end of the caller's text, where a warning for a text without
+  // elements points.
+  pos_ = limit_ = text + length;
+  handed_over_ = true;
+  return document;
+}
+
 void LineAndColumn(const char* text, const char* position, int* line, int* column) {
   *line = 1;
   *column = 1;
@@ -1064,8 +1294,16 @@ XmlNode XmlNode::ParseText(const char* text, const char* required_tag, XmlParseO
     SetOutcome(results, kXmlNoElements, 0, 0);
     return XmlNode();
   }
-  Parser parser(text);
-  XmlNode document(parser.Run());
+  // Most texts take the common shapes only; any other is read again by the general parser.
+  Parser common(text);
+  XmlElementRecord* read = common.RunCommon();
+  std::optional<Parser> general;
+  if (read == nullptr) {
+    general.emplace(text);
+    read = general->Run();
+  }
+  const Parser& parser = general ? *general : common;
+  XmlNode document(read);
 
   int error = parser.error();
   if (document.ChildCount() == 0) error = kXmlWarningNoTagFound;

@@ -34,11 +34,6 @@ struct XmlElementRecord {
   int32_t text_count;
   int32_t clear_count;
   int32_t attribute_count;
-  bool is_declaration;
-  // Set while a parsed record's arrays and texts lie in its parse's storage, which the record
-  // does not own. The building operations first give each array and text an allocation of
-  // its own, and clear this.
-  bool packed;
   XmlElementRecord* parent;     // holds no reference
   XmlElementRecord** children;  // each entry holds one reference
   char** texts;
@@ -46,6 +41,12 @@ struct XmlElementRecord {
   XmlAttributeEntry* attributes;
   int32_t* order;  // one entry per child, text and clear section
   int32_t reference_count;
+  // Beside the count, where they fill what would be padding: a record takes 88 bytes.
+  bool is_declaration;
+  // Set while a parsed record's arrays and texts lie in its parse's storage, which the record
+  // does not own. The building operations first give each array and text an allocation of
+  // its own, and clear this.
+  bool packed;
   // The storage of the parse that made this record, or null for a record allocated on its own.
   struct XmlParseStorage* storage;
 };
