@@ -208,8 +208,9 @@ inline const char* QuotedRun(const char* p, char quote) {
   return SkipPlain(p, kBytes.quote_plain[quote == '"' ? 0 : 1]);
 }
 
-// A stack of plain entries, written in place, that grows by doubling.
-template <typename T>
+// A stack of plain entries, written in place, that starts in the object itself (a short text
+// needs no allocation for it) and grows by doubling.
+template <typename T, size_t kInline>
 class Stack {
   static_assert(std::is_trivially_copyable<T>::value, "entries are moved as bytes");
 
@@ -217,7 +218,9 @@ class Stack {
   Stack() = default;
   Stack(const Stack&) = delete;
   Stack& operator=(const Stack&) = delete;
-  ~Stack() { std::free(entries_); }
+  ~Stack() {
+    if (entries_ != inline_) std::free(entries_);
+  }
 
   T& Push() {
     if (size_ == capacity_) Grow();
@@ -232,14 +235,21 @@ class Stack {
 
  private:
   void Grow() {
-    size_t capacity = capacity_ == 0 ? 64 : 2 * capacity_;
-    entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
+    size_t capacity = 2 * capacity_;
+    if (entries_ == inline_) {
+      auto* grown = static_cast<T*>(XmlAllocate(sizeof(T) * capacity));
+      std::memcpy(static_cast<void*>(grown), inline_, sizeof inline_);
+      entries_ = grown;
+    } else {
+      entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
+    }
     capacity_ = capacity;
   }
 
-  T* entries_ = nullptr;
+  T inline_[kInline];
+  T* entries_ = inline_;
   size_t size_ = 0;
-  size_t capacity_ = 0;
+  size_t capacity_ = kInline;
 };
 
 bool EndsNameAt(char c) {
@@ -290,6 +300,7 @@ class Parser {
   void OpenElement(const char* name, size_t name_length, bool is_declaration);
   void StoreElement();
   void StoreAttributes(XmlElementRecord* record, size_t first_attribute);
+  XmlElementRecord* NewEmptyRecord(char* name, bool is_declaration, size_t first_attribute);
   void StoreContents(int32_t attribute_count);
   int ReadQuotedAttribute();
   const char* ScanQuoted(const char* p, char quote, bool* ampersand, bool short_run = false) const;
@@ -327,9 +338,9 @@ class Parser {
   const char* last_unmatched_ = nullptr;
   const char* pending_end_ = nullptr;
   size_t pending_end_length_ = 0;  // 0: no pending end tag
-  Stack<Frame> frames_;
-  Stack<PendingItem> items_;
-  Stack<XmlAttributeEntry> attributes_;
+  Stack<Frame, 16> frames_;
+  Stack<PendingItem, 64> items_;
+  Stack<XmlAttributeEntry, 16> attributes_;
   // The text last joined across a comment, which may grow in place.
   char* joined_ = nullptr;
   size_t joined_length_ = 0;
@@ -879,10 +890,27 @@ inline void Parser::StoreAttributes(XmlElementRecord* r, size_t first_attribute)
   r->packed = true;
   r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
   r->attribute_count = attribute_count;
-  for (int32_t i = 0; i < attribute_count; ++i) {
-    r->attributes[i] = attributes_[first_attribute + static_cast<size_t>(i)];
-  }
+  std::memcpy(r->attributes, &attributes_[first_attribute],
+              sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
   attributes_.Truncate(first_attribute);
+}
+
+// An element that closes with its start tag: one piece holds its record and then its
+// attributes, the stack's entries from first_attribute up.
+inline XmlElementRecord* Parser::NewEmptyRecord(char* name, bool is_declaration,
+                                                size_t first_attribute) {
+  size_t count = attributes_.size() - first_attribute;
+  size_t bytes = sizeof(XmlAttributeEntry) * count;
+  char* at = AllocateAligned(sizeof(XmlElementRecord) + bytes);
+  XmlElementRecord* r = InitRecord(at, name, is_declaration);
+  if (count > 0) {
+    r->packed = true;
+    r->attributes = reinterpret_cast<XmlAttributeEntry*>(at + sizeof(XmlElementRecord));
+    r->attribute_count = static_cast<int32_t>(count);
+    std::memcpy(r->attributes, &attributes_[first_attribute], bytes);
+    attributes_.Truncate(first_attribute);
+  }
+  return r;
 }
 
 // Gives the element on top of the stack its arrays, at their exact sizes in one block, from
@@ -1248,10 +1276,10 @@ XmlElementRecord* Parser::RunCommon() {
     }
     const auto name_length = static_cast<size_t>(name_end - name);
     *own(name_end) = '\0';
-    XmlElementRecord* r = AddChild(NewRecordNamed(own(name), declaration));
     if (closes) {
-      StoreAttributes(r, first_attribute);
+      AddChild(NewEmptyRecord(own(name), declaration, first_attribute));
     } else {
+      XmlElementRecord* r = AddChild(NewRecordNamed(own(name), declaration));
       PushFrame(r, name, name_length, first_attribute, false);
     }
   }
