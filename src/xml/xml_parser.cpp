@@ -208,6 +208,29 @@ inline const char* QuotedRun(const char* p, char quote) {
   return SkipPlain(p, kBytes.quote_plain[quote == '"' ? 0 : 1]);
 }
 
+// Field by field: the entries were just written that way, and a wider read of them would
+// have to wait until the writes reach the cache.
+inline void CopyAttributes(XmlAttributeEntry* to, const XmlAttributeEntry* from, size_t count) {
+  if (count == 1) {
+    *to = *from;
+  } else {
+    std::memcpy(to, from, sizeof(XmlAttributeEntry) * count);
+  }
+}
+
+// Writes an entry with one store where a 16-byte one exists, so that the copy above, which
+// reads it whole, need not wait for two stores to reach the cache.
+inline void PutAttribute(XmlAttributeEntry* entry, char* name, char* value) {
+#if defined(__SSE2__)
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(entry),
+      _mm_set_epi64x(reinterpret_cast<intptr_t>(value), reinterpret_cast<intptr_t>(name)));
+#else
+  entry->name = name;
+  entry->value = value;
+#endif
+}
+
 // A stack of plain entries, written in place, that starts in the object itself (a short text
 // needs no allocation for it) and grows by doubling.
 template <typename T, size_t kInline>
@@ -890,8 +913,8 @@ inline void Parser::StoreAttributes(XmlElementRecord* r, size_t first_attribute)
   r->packed = true;
   r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
   r->attribute_count = attribute_count;
-  std::memcpy(r->attributes, &attributes_[first_attribute],
-              sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
+  CopyAttributes(r->attributes, &attributes_[first_attribute],
+                 static_cast<size_t>(attribute_count));
   attributes_.Truncate(first_attribute);
 }
 
@@ -907,7 +930,7 @@ inline XmlElementRecord* Parser::NewEmptyRecord(char* name, bool is_declaration,
     r->packed = true;
     r->attributes = reinterpret_cast<XmlAttributeEntry*>(at + sizeof(XmlElementRecord));
     r->attribute_count = static_cast<int32_t>(count);
-    std::memcpy(r->attributes, &attributes_[first_attribute], bytes);
+    CopyAttributes(r->attributes, &attributes_[first_attribute], count);
     attributes_.Truncate(first_attribute);
   }
   return r;
@@ -953,9 +976,18 @@ void Parser::StoreContents(int32_t attribute_count) {
   block += sizeof(XmlAttributeEntry) * n(attribute_count);
   r->order = reinterpret_cast<int32_t*>(block);
   if (attribute_count > 0) {
-    std::memcpy(r->attributes, &attributes_[frame.first_attribute],
-                sizeof(XmlAttributeEntry) * n(attribute_count));
+    CopyAttributes(r->attributes, &attributes_[frame.first_attribute], n(attribute_count));
     attributes_.Truncate(frame.first_attribute);
+  }
+  if (texts == 0 && clears == 0) {
+    // Only elements (most contents): each one's order entry is its own index.
+    const PendingItem* items = &items_[frame.first_item];
+    for (int32_t i = 0; i < children; ++i) {
+      r->order[i] = OrderEntry(i, kOrderChild);
+      r->children[i] = static_cast<XmlElementRecord*>(const_cast<void*>(items[i].stored));
+    }
+    items_.Truncate(frame.first_item);
+    return;
   }
   int32_t next[4] = {0, 0, 0, 0};
   int32_t position = 0;
@@ -1259,7 +1291,7 @@ XmlElementRecord* Parser::RunCommon() {
         }
         *own(p) = '\0';
         *own(attribute_end) = '\0';
-        attributes_.Push() = XmlAttributeEntry{own(attribute), stored};
+        PutAttribute(&attributes_.Push(), own(attribute), stored);
         ++p;
       }
     }
