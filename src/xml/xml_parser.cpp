@@ -195,8 +195,9 @@ inline const char* ScanTextRun(const char* p, const char*) {
 
 #endif
 
-// Byte-at-a-time forms of the scanners for the short runs inside tags: each step is a branch
-// the processor predicts, so it runs ahead, where the next block scan would wait for the last.
+// Byte-at-a-time forms of the scanners, for the short runs in and between tags that the
+// common shapes are made of: each step is a branch the processor predicts, so it runs ahead,
+// where the next block scan would wait for the last one's result.
 inline const char* SpaceRun(const char* p) {
   while (kBytes.space[Byte(p)]) ++p;
   return p;
@@ -208,8 +209,7 @@ inline const char* QuotedRun(const char* p, char quote) {
   return SkipPlain(p, kBytes.quote_plain[quote == '"' ? 0 : 1]);
 }
 
-// Field by field: the entries were just written that way, and a wider read of them would
-// have to wait until the writes reach the cache.
+// Most elements have one attribute, which a plain assignment moves without a call.
 inline void CopyAttributes(XmlAttributeEntry* to, const XmlAttributeEntry* from, size_t count) {
   if (count == 1) {
     *to = *from;
