@@ -310,6 +310,7 @@ class Parser {
   const char* ScanText(const char* p, bool* ampersand) const;
   bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
   bool StoreText(const char* end);
+  void AddText(char* text);
   bool JoinText(const char* start, size_t length, size_t decoded);
   bool ReadClearSection(int row);
   bool AppendValue(const Frame& frame, const Token& value);
@@ -322,6 +323,7 @@ class Parser {
                  size_t first_attribute, bool in_start_tag);
   void OpenElement(const char* name, size_t name_length, bool is_declaration);
   void StoreElement();
+  void SetAttributes(XmlElementRecord* r, char* block, size_t first_attribute, size_t count);
   void StoreAttributes(XmlElementRecord* record, size_t first_attribute);
   XmlElementRecord* NewEmptyRecord(char* name, bool is_declaration, size_t first_attribute);
   void StoreContents(int32_t attribute_count);
@@ -698,7 +700,7 @@ bool Parser::StoreText(const char* end) {
     decoded = static_cast<size_t>(measured);
   }
   // A comment between two texts disappears and the texts join.
-  Frame& frame = frames_.back();
+  const Frame& frame = frames_.back();
   size_t count = items_.size() - frame.first_item;
   if (count >= 2 && items_.back().kind == kOrderClear && items_.back().row == kCommentRow &&
       items_[items_.size() - 2].kind == kOrderText) {
@@ -707,11 +709,16 @@ bool Parser::StoreText(const char* end) {
   char* text = Allocate(decoded + 1);
   Decode(start, length, decoded, text);
   text[decoded] = '\0';
+  AddText(text);
+  return true;
+}
+
+// Lists a stored text among the contents of the element on top of the stack.
+inline void Parser::AddText(char* text) {
   PendingItem& item = items_.Push();
   item.stored = text;
   item.kind = kOrderText;
-  ++frame.counts[kOrderText];
-  return true;
+  ++frames_.back().counts[kOrderText];
 }
 
 // Appends a run to the text before the comment that ends the element's contents, and drops
@@ -789,26 +796,14 @@ bool Parser::AppendValue(const Frame& frame, const Token& value) {
   size_t length = value.length;
   if (frame.record->is_declaration && length > 0 && start[length - 1] == '?') --length;
   if (frame.attribute_name_length == 0) return true;
-  size_t decoded = length;
-  if (value.kind == TokenKind::kQuoted) {
+  bool quoted = value.kind == TokenKind::kQuoted;
+  if (quoted) {
     ++start;
     length -= 2;
-    decoded = length;
   }
-  if (value.kind != TokenKind::kQuoted || value.ampersand) {
-    ptrdiff_t measured = DecodedLength(start, length, &error_);
-    if (measured < 0) return false;
-    decoded = static_cast<size_t>(measured);
-  }
-  char* name = SharedName(frame.attribute_name, frame.attribute_name_length,
-                          attributes_.size() - frame.first_attribute);
-  char* text = Allocate(decoded + 1);
-  Decode(start, length, decoded, text);
-  text[decoded] = '\0';
-  XmlAttributeEntry& entry = attributes_.Push();
-  entry.name = name;
-  entry.value = text;
-  return true;
+  // A word value is always measured: it may hold references the quoted scan would have seen.
+  return StoreAttribute(frame.attribute_name, frame.attribute_name_length, start, length,
+                        !quoted || value.ampersand, attributes_.size() - frame.first_attribute);
 }
 
 // The closing quote of a quoted value starting at p, or the "<" or NUL where a value without
@@ -828,7 +823,8 @@ inline const char* Parser::ScanQuoted(const char* p, char quote, bool* ampersand
   }
 }
 
-// Stores a quoted attribute's name and value; false for a bad reference in the value.
+// Stores an attribute's name and value, decoded when ampersand says the value may hold a
+// reference; false for a bad reference.
 inline bool Parser::StoreAttribute(const char* name, size_t name_length, const char* value,
                                    size_t length, bool ampersand, size_t position) {
   size_t decoded = length;
@@ -904,18 +900,23 @@ void Parser::OpenElement(const char* name, size_t name_length, bool is_declarati
   PushFrame(r, name, name_length, attributes_.size(), true);
 }
 
+// Moves the stack's last count attributes (at least one), from first_attribute up, to
+// block, as r's.
+inline void Parser::SetAttributes(XmlElementRecord* r, char* block, size_t first_attribute,
+                                  size_t count) {
+  r->packed = true;
+  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+  r->attribute_count = static_cast<int32_t>(count);
+  CopyAttributes(r->attributes, &attributes_[first_attribute], count);
+  attributes_.Truncate(first_attribute);
+}
+
 // Gives an element without contents its attributes from first_attribute up, the stack's
 // last entries.
 inline void Parser::StoreAttributes(XmlElementRecord* r, size_t first_attribute) {
-  auto attribute_count = static_cast<int32_t>(attributes_.size() - first_attribute);
-  if (attribute_count == 0) return;
-  char* block = AllocateAligned(sizeof(XmlAttributeEntry) * static_cast<size_t>(attribute_count));
-  r->packed = true;
-  r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
-  r->attribute_count = attribute_count;
-  CopyAttributes(r->attributes, &attributes_[first_attribute],
-                 static_cast<size_t>(attribute_count));
-  attributes_.Truncate(first_attribute);
+  size_t count = attributes_.size() - first_attribute;
+  if (count == 0) return;
+  SetAttributes(r, AllocateAligned(sizeof(XmlAttributeEntry) * count), first_attribute, count);
 }
 
 // An element that closes with its start tag: one piece holds its record and then its
@@ -923,16 +924,9 @@ inline void Parser::StoreAttributes(XmlElementRecord* r, size_t first_attribute)
 inline XmlElementRecord* Parser::NewEmptyRecord(char* name, bool is_declaration,
                                                 size_t first_attribute) {
   size_t count = attributes_.size() - first_attribute;
-  size_t bytes = sizeof(XmlAttributeEntry) * count;
-  char* at = AllocateAligned(sizeof(XmlElementRecord) + bytes);
+  char* at = AllocateAligned(sizeof(XmlElementRecord) + sizeof(XmlAttributeEntry) * count);
   XmlElementRecord* r = InitRecord(at, name, is_declaration);
-  if (count > 0) {
-    r->packed = true;
-    r->attributes = reinterpret_cast<XmlAttributeEntry*>(at + sizeof(XmlElementRecord));
-    r->attribute_count = static_cast<int32_t>(count);
-    CopyAttributes(r->attributes, &attributes_[first_attribute], count);
-    attributes_.Truncate(first_attribute);
-  }
+  if (count > 0) SetAttributes(r, at + sizeof(XmlElementRecord), first_attribute, count);
   return r;
 }
 
@@ -1202,10 +1196,7 @@ bool Parser::StoreTextInPlace(char* start, char* end, bool ampersand) {
     end = start + decoded;
   }
   *end = '\0';
-  PendingItem& item = items_.Push();
-  item.stored = start;
-  item.kind = kOrderText;
-  ++frames_.back().counts[kOrderText];
+  AddText(start);
   return true;
 }
 
