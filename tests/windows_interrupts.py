@@ -67,6 +67,14 @@ def port(package, device_id, attribute):
     return None
 
 
+def is_utility(pid):
+    try:
+        with open("/proc/%d/cmdline" % pid, "rb") as f:
+            return b"Quorvane.exe" in f.read()
+    except OSError:
+        return False
+
+
 def run_case(wine, utility, sample, log_path, case):
     what, args, wait_for, typed, code, expected_calls, logged = case
     failures = []
@@ -90,6 +98,8 @@ def run_case(wine, utility, sample, log_path, case):
             time.sleep(0.05)
         else:
             failures.append("never reached the point to interrupt")
+        if not failures and not is_utility(run.pid):
+            failures.append("process %d is not the utility" % run.pid)
         run.send_signal(signal.SIGINT)
         try:
             if typed:
