@@ -25,4 +25,16 @@ ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int l
   return grown;
 }
 
+void GrowConsoleThrough(ConsoleCalls& console, int columns, int rows) {
+  ConsoleLayout now;
+  if (!console.Read(&now)) return;
+  int largest_columns = 0, largest_rows = 0;
+  console.LargestWindow(&largest_columns, &largest_rows);
+  ConsoleLayout grown = GrowConsole(now, columns, rows, largest_columns, largest_rows);
+  if ((grown.buffer_columns != now.buffer_columns || grown.buffer_rows != now.buffer_rows) &&
+      !console.SetBuffer(grown.buffer_columns, grown.buffer_rows))
+    return;
+  console.SetWindow(grown.left, grown.top, grown.right, grown.bottom);
+}
+
 }  // namespace platform

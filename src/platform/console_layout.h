@@ -17,4 +17,19 @@ struct ConsoleLayout {
 ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int largest_columns,
                           int largest_rows);
 
+// The console calls that growing it takes: the Windows console answers them, tests a model.
+class ConsoleCalls {
+ public:
+  virtual ~ConsoleCalls() = default;
+  virtual bool Read(ConsoleLayout* now) = 0;  // false when standard output is no console
+  virtual void LargestWindow(int* columns, int* rows) = 0;  // 0 when not known
+  virtual bool SetBuffer(int columns, int rows) = 0;
+  virtual bool SetWindow(int left, int top, int right, int bottom) = 0;
+};
+
+// Grows the console to at least columns by rows through these calls: the buffer first, since
+// the window can only grow inside it, then the window. No console, or a buffer that cannot
+// grow, leaves everything as it was.
+void GrowConsoleThrough(ConsoleCalls& console, int columns, int rows);
+
 }  // namespace platform

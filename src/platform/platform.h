@@ -38,6 +38,10 @@ std::string FullPath(const std::string& path);
 // file names are).
 bool SamePath(const std::string& a, const std::string& b);
 
+// Windows: libraries loaded later come from the system directory only, never from the
+// utility's own directory, the current directory or the search path. Nothing to do on POSIX.
+void LoadLibrariesFromSystemOnly();
+
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
 // The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.

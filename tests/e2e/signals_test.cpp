@@ -1,5 +1,5 @@
 // Interrupts and the standard descriptors on POSIX, through the real executable and the
-// substitute flash tool. (Wine delivers no console interrupt to the Windows build.)
+// substitute flash tool. (The Windows build's interrupts: tests/windows_interrupts.py.)
 #include <fcntl.h>
 #include <sys/wait.h>
 #include <unistd.h>

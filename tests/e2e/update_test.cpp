@@ -2,6 +2,8 @@
 // substitute flash tool.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/platform.h"
 #include "support/package.h"
 #include "support/pe_fixture.h"
@@ -324,6 +326,27 @@ TEST_F(DriverRuleTest, Server2003ChoosesItsOwnDriver) {
   EXPECT_EQ(Run({"-v", "versions.xml"}).exit_code, 2);
   EXPECT_TRUE(Contains(Log(), "Assessing device driver zeltnd5x86.sys\n"));
   test::SetHostVersionForUtility("");
+}
+
+// A version.dll beside the utility, in its package, is never loaded, even where the host
+// prefers such a library to its own (as Windows does for one imported by name); the driver's
+// and the utility's versions are still read from the system's.
+TEST_F(DriverRuleTest, PlantedVersionLibraryNeverRuns) {
+  const std::string planted = test::Join(test::Join(test::BinaryDir(), "planted"), "version.dll");
+  if (!test::Exists(planted)) GTEST_SKIP() << "a Windows library";
+  for (const std::string& file : {planted, test::UtilityPath(), test::ToolPath()})
+    test::WriteBytes(PackageFile(file.substr(file.find_last_of('\\') + 1)), test::ReadBytes(file));
+  // Wine takes the order from the environment the suite was started with (CTest's).
+  const char* order = std::getenv("WINEDLLOVERRIDES");
+  ASSERT_TRUE(order && Contains(order, "version=n,b")) << "run through ctest";
+  InstallDriver("zeltnd5x86.sys", 4, 0, 554, 65535);
+  test::ProcessResult r =
+      test::RunProcess({PackageFile("Quorvane.exe"), "-v", "versions.xml"}, package_dir());
+
+  EXPECT_FALSE(test::Exists(PackageFile("version.dll.ran")));
+  EXPECT_EQ(r.exit_code, 0) << r.output;
+  EXPECT_TRUE(Contains(Log(), "Installed device driver version: 4.0.554.65535.\n"));
+  EXPECT_FALSE(Contains(Log(), "(0.0.0.0)"));  // the banner's own version
 }
 
 }  // namespace

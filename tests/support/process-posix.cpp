@@ -1,10 +1,14 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <csignal>
 #include <cstdint>
 #include <cstdlib>
 
@@ -31,7 +35,7 @@ namespace {
 }
 
 ProcessResult RunLimited(const std::vector<std::string>& argv, const std::string& directory,
-                         const std::string& input, size_t limit_mb) {
+                         const std::string& input, size_t limit_mb, unsigned seconds = 0) {
   ProcessResult result;
   int in_pipe[2];
   int out_pipe[2];
@@ -53,24 +57,43 @@ ProcessResult RunLimited(const std::vector<std::string>& argv, const std::string
   ssize_t ignored = write(in_pipe[1], input.data(), input.size());
   (void)ignored;
   close(in_pipe[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
   char buffer[4096];
-  ssize_t n;
-  while ((n = read(out_pipe[0], buffer, sizeof buffer)) > 0 || (n < 0 && errno == EINTR)) {
-    if (n > 0) result.output.append(buffer, static_cast<size_t>(n));
+  for (;;) {
+    int wait_ms = -1;
+    if (seconds > 0) {
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+          deadline - std::chrono::steady_clock::now());
+      wait_ms = static_cast<int>(std::max<std::chrono::milliseconds::rep>(0, left.count()));
+    }
+    pollfd ready{out_pipe[0], POLLIN, 0};
+    int polled = poll(&ready, 1, wait_ms);
+    if (polled < 0 && errno == EINTR) continue;
+    if (polled == 0) {
+      // Its output may stay open in a child it left behind, so the program is not waited for
+      // by its output but ended.
+      result.timed_out = true;
+      kill(pid, SIGKILL);
+      break;
+    }
+    ssize_t n = read(out_pipe[0], buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    result.output.append(buffer, static_cast<size_t>(n));
   }
   close(out_pipe[0]);
   int status = 0;
   while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
   }
-  result.exit_code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  result.exit_code = WIFEXITED(status) && !result.timed_out ? WEXITSTATUS(status) : -1;
   return result;
 }
 
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
-                         const std::string& input) {
-  return RunLimited(argv, directory, input, 0);
+                         const std::string& input, unsigned time_limit_seconds) {
+  return RunLimited(argv, directory, input, 0, time_limit_seconds);
 }
 
 bool RunProcessWithMemoryLimit(const std::vector<std::string>& argv, const std::string& directory,

@@ -19,7 +19,7 @@ HANDLE OpenInheritable(const std::string& path, DWORD access, DWORD disposition)
 }  // namespace
 
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
-                         const std::string& input) {
+                         const std::string& input, unsigned time_limit_seconds) {
   ProcessResult result;
   TempDir io;
   WriteBytes(io.File("stdin.txt"), input);
@@ -36,10 +36,16 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string
   PROCESS_INFORMATION process = {};
   if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, directory.c_str(),
                      &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
-    GetExitCodeProcess(process.hProcess, &code);
-    result.exit_code = static_cast<int>(code);
+    DWORD limit = time_limit_seconds > 0 ? time_limit_seconds * 1000 : INFINITE;
+    if (WaitForSingleObject(process.hProcess, limit) == WAIT_TIMEOUT) {
+      result.timed_out = true;
+      TerminateProcess(process.hProcess, 1);
+      WaitForSingleObject(process.hProcess, INFINITE);
+    } else {
+      DWORD code = 0;
+      GetExitCodeProcess(process.hProcess, &code);
+      result.exit_code = static_cast<int>(code);
+    }
     CloseHandle(process.hProcess);
     CloseHandle(process.hThread);
   }

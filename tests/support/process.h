@@ -9,12 +9,14 @@ namespace test {
 
 struct ProcessResult {
   int exit_code = -1;
-  std::string output;  // standard output and standard error, CR LF folded to LF
+  std::string output;      // standard output and standard error, CR LF folded to LF
+  bool timed_out = false;  // ended by the time limit; exit_code is then -1
 };
 
-// argv[0] is the program's path. input is fed as standard input, then end of input.
+// argv[0] is the program's path. input is fed as standard input, then end of input. A
+// program still running after time_limit_seconds (0: no limit) is ended.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const std::string& directory,
-                         const std::string& input = "");
+                         const std::string& input = "", unsigned time_limit_seconds = 0);
 
 // The same with the program's address space limited to limit_mb MiB. False where the host
 // cannot limit one process's memory.

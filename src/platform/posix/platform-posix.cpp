@@ -83,6 +83,8 @@ bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
 
 }  // namespace
 
+void LoadLibrariesFromSystemOnly() {}
+
 char PathSeparator() {
   return '/';
 }

@@ -18,20 +18,53 @@ namespace {
 
 constexpr DWORD kMaxPath = 260;
 
-// Reads the root block of a file's version information; false when it has none.
+// The version functions, taken from the system directory's version.dll at run time: an
+// import by name would let a version.dll beside the utility or in the package run its code.
+class VersionLibrary {
+ public:
+  VersionLibrary()
+      : module_(LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
+    if (!module_) return;
+    size_ = Function<DWORD(WINAPI*)(LPCSTR, LPDWORD)>("GetFileVersionInfoSizeA");
+    info_ = Function<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>("GetFileVersionInfoA");
+    query_ = Function<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>("VerQueryValueA");
+  }
+  ~VersionLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  VersionLibrary(const VersionLibrary&) = delete;
+  VersionLibrary& operator=(const VersionLibrary&) = delete;
+
+  // Reads the root block of a file's version information; false when it has none.
+  bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) const {
+    if (!size_ || !info_ || !query_) return false;
+    DWORD handle = 0;
+    DWORD size = size_(path.c_str(), &handle);
+    if (size == 0) return false;
+    std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
+    if (!data) return false;
+    if (!info_(path.c_str(), 0, size, data.get())) return false;
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT length = 0;
+    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return false;
+    *out = *info;
+    return true;
+  }
+
+ private:
+  template <typename F>
+  F Function(const char* name) const {
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+  HMODULE module_;
+  DWORD(WINAPI* size_)(LPCSTR, LPDWORD) = nullptr;
+  BOOL(WINAPI* info_)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
+  BOOL(WINAPI* query_)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
+};
+
 bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
-  DWORD handle = 0;
-  DWORD size = GetFileVersionInfoSizeA(path.c_str(), &handle);
-  if (size == 0) return false;
-  std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
-  if (!data) return false;
-  if (!GetFileVersionInfoA(path.c_str(), 0, size, data.get())) return false;
-  VS_FIXEDFILEINFO* info = nullptr;
-  UINT length = 0;
-  if (!VerQueryValueA(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info)
-    return false;
-  *out = *info;
-  return true;
+  return VersionLibrary().FixedFileInfo(path, out);
 }
 
 // Waits for the child to end; with a tick, in steps that end on each whole second.
@@ -79,6 +112,11 @@ RunStatus OpenCaptureFile(const std::string& path, HANDLE* file) {
 }
 
 }  // namespace
+
+void LoadLibrariesFromSystemOnly() {
+  SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+  SetDllDirectoryW(L"");  // takes the current directory out of the search
+}
 
 char PathSeparator() {
   return '\\';
@@ -239,21 +277,34 @@ bool StdoutIsConsole() {
 }
 
 void SizeConsole(int columns, int rows) {
-  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  CONSOLE_SCREEN_BUFFER_INFO info;
-  if (!GetConsoleScreenBufferInfo(out, &info)) return;
-  ConsoleLayout now = {info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
-                       info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
-  COORD largest = GetLargestConsoleWindowSize(out);
-  ConsoleLayout grown = GrowConsole(now, columns, rows, largest.X, largest.Y);
-  // The buffer first: the window can only grow inside it.
-  COORD size = {static_cast<SHORT>(grown.buffer_columns), static_cast<SHORT>(grown.buffer_rows)};
-  if ((grown.buffer_columns != now.buffer_columns || grown.buffer_rows != now.buffer_rows) &&
-      !SetConsoleScreenBufferSize(out, size))
-    return;
-  SMALL_RECT window = {static_cast<SHORT>(grown.left), static_cast<SHORT>(grown.top),
-                       static_cast<SHORT>(grown.right), static_cast<SHORT>(grown.bottom)};
-  SetConsoleWindowInfo(out, TRUE, &window);
+  class Win32Console : public ConsoleCalls {
+   public:
+    bool Read(ConsoleLayout* now) override {
+      CONSOLE_SCREEN_BUFFER_INFO info;
+      if (!GetConsoleScreenBufferInfo(out_, &info)) return false;
+      *now = {info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
+              info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
+      return true;
+    }
+    void LargestWindow(int* columns, int* rows) override {
+      COORD largest = GetLargestConsoleWindowSize(out_);
+      *columns = largest.X;
+      *rows = largest.Y;
+    }
+    bool SetBuffer(int columns, int rows) override {
+      return SetConsoleScreenBufferSize(out_,
+                                        {static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+    }
+    bool SetWindow(int left, int top, int right, int bottom) override {
+      SMALL_RECT window = {static_cast<SHORT>(left), static_cast<SHORT>(top),
+                           static_cast<SHORT>(right), static_cast<SHORT>(bottom)};
+      return SetConsoleWindowInfo(out_, TRUE, &window);
+    }
+
+   private:
+    HANDLE out_ = GetStdHandle(STD_OUTPUT_HANDLE);
+  } console;
+  GrowConsoleThrough(console, columns, rows);
 }
 
 std::string LocalTimeText() {

@@ -1,0 +1,22 @@
+# Fails when the program imports a library at load time that is not one of the system's
+# known libraries: one of any other name would be looked for beside the program first.
+# Variables: OBJDUMP, PROGRAM.
+execute_process(COMMAND ${OBJDUMP} -p ${PROGRAM} OUTPUT_VARIABLE dump RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "${OBJDUMP} -p ${PROGRAM} failed (${rc})")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\r\n]+" lines "${dump}")
+if(NOT lines)
+  message(FATAL_ERROR "no import table found in ${PROGRAM}")
+endif()
+set(refused)
+foreach(line ${lines})
+  string(REPLACE "DLL Name: " "" name "${line}")
+  string(TOLOWER "${name}" lower)
+  if(NOT lower MATCHES "^(kernel32|msvcrt|api-ms-win-crt-[a-z0-9-]+)\\.dll$")
+    list(APPEND refused ${name})
+  endif()
+endforeach()
+if(refused)
+  message(FATAL_ERROR "${PROGRAM} imports libraries outside the allow-list: ${refused}")
+endif()
