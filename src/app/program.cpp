@@ -34,7 +34,7 @@ bool CheckSupportingFile(UserInterface& ui) {
     ui.Print(msg::kSupportingFileMissing, kSupportingFileName);
     return false;
   }
-  return VerifyInstance(ui);
+  return VerifyInstance(ui, platform::RunningProcessNames);
 }
 
 void ShowBanner(UserInterface& ui) {

@@ -26,7 +26,7 @@ std::string LockFilePath() {
   return temp + platform::PathSeparator() + kLockFileName;
 }
 
-bool VerifyInstance(UserInterface& ui) {
+bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
   ui.Write(msg::kCheckingInstance);
   std::string lock = LockFilePath();
   if (lock.empty()) {
@@ -36,7 +36,7 @@ bool VerifyInstance(UserInterface& ui) {
   if (!platform::FileExists(lock)) return true;
 
   std::vector<std::string> names;
-  if (!platform::RunningProcessNames(&names)) {
+  if (!running_processes(&names)) {
     ui.Write(msg::kNoProcessList);
     return true;
   }
@@ -57,8 +57,8 @@ bool VerifyInstance(UserInterface& ui) {
   return false;
 }
 
-bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui) {
-  switch (lock->Take(kInstanceLockName)) {
+bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui, const std::string& name) {
+  switch (lock->Take(name)) {
     case platform::InstanceLock::Result::kTaken:
       return true;
     case platform::InstanceLock::Result::kHeldElsewhere:

@@ -2,7 +2,9 @@
 // holds any more. The utility never creates the lock file itself.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "ui/user_interface.h"
@@ -12,12 +14,16 @@ constexpr const char kLockFileName[] = "ravare_lock_file";
 // Full path of the lock file in the temporary directory, or "" when there is none.
 std::string LockFilePath();
 
-// True when the program may go on.
-bool VerifyInstance(UserInterface& ui);
+// Fills the list with the base names of the running processes; false when it cannot.
+using ProcessLister = std::function<bool(std::vector<std::string>*)>;
+
+// True when the program may go on. The product passes platform::RunningProcessNames.
+bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes);
 
 // The utility's own lock: never the tool's lock file, whose meaning belongs to the tool.
 constexpr const char kInstanceLockName[] = "Quorvane-single-instance";
 
 // Takes the utility's own lock, so that two runs never work on the adapters together; it is
 // held as long as lock lives. False (after its log line) when the program must stop.
-bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui);
+bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
+                      const std::string& name = kInstanceLockName);

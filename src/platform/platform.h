@@ -100,9 +100,9 @@ std::string LocalTimeText();
 void GuardStandardStreams();
 
 // From now on an interrupt (Ctrl-C, Ctrl-Break or closing the console on Windows; SIGINT,
-// SIGTERM or SIGHUP on POSIX) does not end the process: it is noted for InterruptRequested,
-// and a read of standard input that waits for a line returns at once. A signal the utility
-// was started with ignored stays ignored.
+// SIGTERM, SIGHUP or SIGQUIT on POSIX) does not end the process: it is noted for
+// InterruptRequested, and a read of standard input that waits for a line returns at once.
+// A signal the utility was started with ignored stays ignored.
 void CatchInterrupts();
 bool InterruptRequested();
 // After a read of standard input failed: true when an interrupt cut it short.
@@ -112,8 +112,9 @@ bool ReadWasInterrupted();
 bool IsLink(const std::string& path);
 
 // The utility's own machine-wide lock, so that one run at a time works on the adapters: a
-// named mutex on Windows, an flock on a file in the temporary directory on POSIX. It is held
-// while the object lives, and the host lets go of it when the process ends, however it ends.
+// named mutex on Windows, an abstract socket name on Linux (an flock on a file at a fixed
+// system path on other POSIX hosts). No environment variable moves it. It is held while the
+// object lives, and the host lets go of it when the process ends, however it ends.
 class InstanceLock {
  public:
   enum class Result { kTaken, kHeldElsewhere, kUnavailable };

@@ -93,6 +93,7 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
   } cases[] = {
       {{}, SIGINT, 0, 3, {d}, "answered q.\n\nFirmware upgrade cancelled by User \n"},
       {{"-s", "-f"}, SIGTERM, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
+      {{"-s", "-f"}, SIGQUIT, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
       {{"-s"}, SIGHUP, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
       {{"-c"}, SIGINT, 2, 0, {d, d}, "Interrupted: the iPE/dPE setting verification ends here.\n"},
   };

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "support/process.h"
@@ -31,9 +33,15 @@ class InstanceLockTest : public ::testing::Test {
   std::string saved_tmpdir_;
 };
 
+// The processes of a host where no flash tool runs, whatever runs on the test's own host.
+bool NoToolRuns(std::vector<std::string>* names) {
+  *names = {"init", "quorvane"};
+  return true;
+}
+
 TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
   test::CapturedUi capture;
-  EXPECT_TRUE(VerifyInstance(capture.ui()));
+  EXPECT_TRUE(VerifyInstance(capture.ui(), NoToolRuns));
   EXPECT_EQ(capture.Log(), "Checking for any other instance of RavAre tool!\n");
   EXPECT_EQ(capture.Console(), "");
 }
@@ -41,7 +49,7 @@ TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
 TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
   test::CapturedUi capture;
   test::WriteBytes(LockFilePath(), "");
-  EXPECT_TRUE(VerifyInstance(capture.ui()));
+  EXPECT_TRUE(VerifyInstance(capture.ui(), NoToolRuns));
   EXPECT_FALSE(test::Exists(LockFilePath()));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
@@ -51,10 +59,47 @@ TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
 TEST_F(InstanceLockTest, UndeletableLockStopsTheProgram) {
   test::CapturedUi capture;
   ASSERT_TRUE(platform::MakeDirectory(LockFilePath()));
-  EXPECT_FALSE(VerifyInstance(capture.ui()));
+  EXPECT_FALSE(VerifyInstance(capture.ui(), NoToolRuns));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
             "Error: last session did not close gracefully.  Unable to clear lock.\n");
+}
+
+// A tool that ends while the processes are listed takes its lock file with it: nothing is
+// left to clear, and nothing failed.
+TEST_F(InstanceLockTest, LockFileGoneDuringTheScanIsNoFailure) {
+  test::CapturedUi capture;
+  test::WriteBytes(LockFilePath(), "");
+  auto tool_ends = [](std::vector<std::string>* names) {
+    platform::RemoveFile(LockFilePath());
+    return NoToolRuns(names);
+  };
+  EXPECT_TRUE(VerifyInstance(capture.ui(), tool_ends));
+  EXPECT_EQ(capture.Log(), "Checking for any other instance of RavAre tool!\n");
+}
+
+// The utility's own lock: held by another run whatever that run's temporary directory, or
+// not to be had at all, and each told as what it is.
+TEST_F(InstanceLockTest, UtilityLockHeldOrUnavailableIsToldApart) {
+  const std::string name = "Quorvane-test-lock";
+  platform::InstanceLock first;
+  ASSERT_EQ(first.Take(name), platform::InstanceLock::Result::kTaken);
+  test::TempDir other_temp;
+  test::SetEnvironment("TMP", other_temp.path());
+  test::SetEnvironment("TMPDIR", other_temp.path());
+
+  test::CapturedUi held;
+  platform::InstanceLock second;
+  EXPECT_FALSE(TakeInstanceLock(&second, held.ui(), name));
+  EXPECT_EQ(held.Log(),
+            "Error: Either another RavAre tool is already running, or your last session did not "
+            "close gracefully. Required to clear the settings!\n");
+
+  test::CapturedUi unavailable;
+  platform::InstanceLock third;
+  EXPECT_FALSE(TakeInstanceLock(&third, unavailable.ui(), std::string(300, 'x')));
+  EXPECT_EQ(unavailable.Log(),
+            "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n");
 }
 
 }  // namespace

@@ -1,11 +1,14 @@
 // Process safety on POSIX: standard descriptors, signals, links and the instance lock.
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <csignal>
+#include <cstddef>
 
 #include "platform/platform.h"
 
@@ -19,23 +22,22 @@ extern "C" void NoteInterrupt(int) {
   interrupted = 1;
 }
 
-// Opens the lock file, creating it when missing. An existing file is opened without O_CREAT,
-// which protected sticky directories refuse on another user's file; read access suffices for
-// flock, so one file serves every user. The lock file is never followed through a link.
-int OpenLockFile(const std::string& path) {
-  const int flags = O_RDONLY | O_NOFOLLOW | O_CLOEXEC;
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    int fd = open(path.c_str(), flags);
-    if (fd >= 0 || errno != ENOENT) return fd;
-    fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
-    if (fd >= 0) {
-      fchmod(fd, 0644);  // whatever the umask, other users may open it too
-      return fd;
-    }
-    if (errno != EEXIST) return fd;
+#ifndef __linux__
+// Where no abstract socket names exist, a file at a fixed system path serves instead: no
+// user setting moves it, a link or a FIFO put in its place is refused, and opening never
+// waits.
+int OpenLockFile(const std::string& name) {
+  std::string path = "/var/run/" + name + ".lock";
+  int fd = open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  struct stat status;
+  if (fd >= 0 && (fstat(fd, &status) != 0 || !S_ISREG(status.st_mode))) {
+    close(fd);
+    errno = EINVAL;
+    return -1;
   }
-  return -1;
+  return fd;
 }
+#endif
 
 }  // namespace
 
@@ -53,7 +55,7 @@ void CatchInterrupts() {
   action.sa_handler = NoteInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a read waiting at a question must return
-  for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
     struct sigaction old = {};
     if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // nohup
     sigaction(signal, &action, nullptr);
@@ -74,14 +76,34 @@ bool IsLink(const std::string& path) {
 }
 
 InstanceLock::~InstanceLock() {
-  if (taken_) close(static_cast<int>(handle_));  // closing lets go of the flock
+  if (taken_) close(static_cast<int>(handle_));  // closing lets go of the lock
 }
 
+#ifdef __linux__
+// An abstract socket name: one per network namespace, the same for every user and every
+// setting, never a file that could be moved, replaced or left behind, and released by the
+// kernel with the last descriptor, however the process ends.
 InstanceLock::Result InstanceLock::Take(const std::string& name) {
-  std::string temp = TempDirectory();
-  if (temp.empty()) return Result::kUnavailable;
-  int fd = OpenLockFile(temp + name + ".lock");
-  if (fd < 0) return errno == EACCES ? Result::kHeldElsewhere : Result::kUnavailable;
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  if (name.empty() || name.size() >= sizeof address.sun_path) return Result::kUnavailable;
+  name.copy(address.sun_path + 1, name.size());  // sun_path[0] stays '\0': abstract
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return Result::kUnavailable;
+  socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
+  if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    int error = errno;
+    close(fd);
+    return error == EADDRINUSE ? Result::kHeldElsewhere : Result::kUnavailable;
+  }
+  handle_ = fd;
+  taken_ = true;
+  return Result::kTaken;
+}
+#else
+InstanceLock::Result InstanceLock::Take(const std::string& name) {
+  int fd = OpenLockFile(name);
+  if (fd < 0) return Result::kUnavailable;
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     int error = errno;
@@ -92,5 +114,6 @@ InstanceLock::Result InstanceLock::Take(const std::string& name) {
   taken_ = true;
   return Result::kTaken;
 }
+#endif
 
 }  // namespace platform
