@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <unordered_set>
+#include <utility>
 
 #include "inventory/hex_reader.h"
 #include "inventory/temporary_file.h"
@@ -160,7 +161,7 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   record.flags |= AdapterRecord::kSupported;
   record.available_version = entry->version;
   record.wol = record.pxe = record.ncsi = 0;
-  reader.report.ports.push_back(record);
+  reader.report.ports.push_back(std::move(record));
   return Walk::kGoOn;
 }
 
@@ -214,13 +215,13 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
         if (!NameIs(device, "device")) continue;
         if (ReadDevice(reader, device) == Walk::kStop) {
           if (refusing >= 0) return Refuse(reader, root.ChildAt(refusing), path);
-          return reader.report;
+          return std::move(reader.report);
         }
       }
     }
   }
   reader.report.read_to_end = true;
-  return reader.report;
+  return std::move(reader.report);
 }
 
 Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
