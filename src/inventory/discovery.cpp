@@ -204,6 +204,14 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
 
   // The device lines before a refusing type are logged in document order all the same.
   const int refusing = FindRefusingType(root);
+  // Room for every port listed, so that neither the list nor the set grows by copying.
+  size_t listed = 0;
+  for (int i = 0; i < root.ChildCount(); ++i) {
+    if (NameIs(root.ChildAt(i), "devices"))
+      listed += static_cast<size_t>(root.ChildAt(i).ChildCount());
+  }
+  reader.kept_ports.reserve(listed);
+  reader.report.ports.reserve(listed);
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode child = root.ChildAt(i);
     if (i == refusing) return Refuse(reader, child, path);
