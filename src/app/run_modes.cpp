@@ -158,10 +158,12 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   const std::string& kept = *aside;
   // A tool that ends well but leaves no report has failed all the same.
   bool written = run.tool.Discover(report).Succeeded() && platform::FileExists(report);
+  // The old report goes only once a new one is written; what a failed tool left gives way.
   if (!kept.empty()) {
-    if (platform::FileExists(report)) {
+    if (written) {
       platform::RemoveFile(kept);
     } else {
+      if (platform::FileExists(report)) platform::RemoveFile(report);
       platform::RenameFile(kept, report);
     }
   }

@@ -193,18 +193,23 @@ TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
   failing.user_report_exit = 9;
   test::SimFaults silent;  // ends well but writes no report
   silent.user_report_missing = true;
-  for (bool stale : {false, true}) {
-    Ports({kOlder}, stale ? silent : failing);
+  test::SimFaults partial = failing;  // fails after a first line
+  partial.user_report_partial = true;
+  struct Case {
+    test::SimFaults faults;
+    bool stale;  // a copy of an earlier run takes the first name: the report goes to the next
+  } cases[] = {{failing, false}, {silent, true}, {partial, false}};
+  for (const Case& c : cases) {
+    Ports({kOlder}, c.faults);
     test::WriteBytes(PackageFile("report.xml"), "old");
-    // A stale copy of an earlier run takes the first name: the report goes to the next one.
-    if (stale) test::WriteBytes(PackageFile("report.xml.previous"), "stale");
+    if (c.stale) test::WriteBytes(PackageFile("report.xml.previous"), "stale");
     test::ProcessResult r = Run({"-d", "report.xml"});
     EXPECT_EQ(r.exit_code, 0);
     EXPECT_TRUE(Contains(r.output, "\nFailed to generate NIC discovery report to report.xml.\n"))
         << r.output;
     EXPECT_FALSE(Contains(r.output, "Successfully"));
     EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
-    EXPECT_EQ(test::Exists(PackageFile("report.xml.previous")), stale);
+    EXPECT_EQ(test::Exists(PackageFile("report.xml.previous")), c.stale);
     EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous1")));
     platform::RemoveFile(PackageFile("report.xml.previous"));
   }
