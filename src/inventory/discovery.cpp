@@ -202,8 +202,6 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
     return reader.report;
   }
 
-  // The device lines before a refusing type are logged in document order all the same.
-  const int refusing = FindRefusingType(root);
   // Room for every port listed, so that neither the list nor the set grows by copying.
   size_t listed = 0;
   for (int i = 0; i < root.ChildCount(); ++i) {
@@ -212,6 +210,8 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
   }
   reader.kept_ports.reserve(listed);
   reader.report.ports.reserve(listed);
+  // The device lines before a refusing type are logged in document order all the same.
+  const int refusing = FindRefusingType(root);
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode child = root.ChildAt(i);
     if (i == refusing) return Refuse(reader, child, path);
