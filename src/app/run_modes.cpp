@@ -15,19 +15,18 @@ Discovery Discover(RunContext& run) {
   return discovery;
 }
 
-// Moves an earlier report out of the tool's way, so that it is not lost when no new one
-// comes; returns where it went ("" when there was none). A report that cannot be moved is
-// deleted, so that an old file never passes for a new one.
-std::string KeepAside(const std::string& report) {
-  if (!platform::FileExists(report) || platform::IsDirectory(report)) return "";
+// Moves an earlier report out of the tool's way, to the first free name of NAME.previous,
+// NAME.previous1 ... NAME.previous99, so that it is not lost when no new one comes. A link
+// takes its name, even a dangling one. Returns where it went ("" when there was none), or
+// nothing when it could not be moved: it then stays where it is, and no tool may run.
+std::optional<std::string> KeepAside(const std::string& report) {
+  if (!platform::FileExists(report) || platform::IsDirectory(report)) return std::string();
   for (int n = 0; n < 100; ++n) {
     std::string aside = report + ".previous" + (n ? std::to_string(n) : "");
-    if (platform::FileExists(aside)) continue;
+    if (platform::FileExists(aside) || platform::IsLink(aside)) continue;
     if (platform::RenameFile(report, aside)) return aside;
-    break;
   }
-  platform::RemoveFile(report);
-  return "";
+  return std::nullopt;
 }
 
 // After an interrupt the running tool call has finished; the run starts no other.
@@ -150,13 +149,21 @@ ExitCode ShowInstalledFirmware(RunContext& run) {
 ExitCode WriteDiscoveryReport(RunContext& run) {
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
   const std::string& report = run.options.report_file;
-  std::string kept = KeepAside(report);
+  std::optional<std::string> aside = KeepAside(report);
+  if (!aside) {
+    run.ui.Print(msg::kReportNotMovedAside, report.c_str());
+    run.ui.Error(msg::kReportNotMovedAside, report.c_str());
+    return ExitCode::kFailed;
+  }
+  const std::string& kept = *aside;
   // A tool that ends well but leaves no report has failed all the same.
   bool written = run.tool.Discover(report).Succeeded() && platform::FileExists(report);
+  // The old report goes only once a new one is written; what a failed tool left gives way.
   if (!kept.empty()) {
-    if (platform::FileExists(report)) {
+    if (written) {
       platform::RemoveFile(kept);
     } else {
+      if (platform::FileExists(report)) platform::RemoveFile(report);
       platform::RenameFile(kept, report);
     }
   }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_set>
+#include <utility>
 
 #include "inventory/hex_reader.h"
 #include "inventory/temporary_file.h"
@@ -20,11 +22,13 @@ constexpr char kExpectedReportType[] = "RAVARE_NIC";
 
 enum class Walk { kGoOn, kStop };
 
-// One report's reading: the report being filled and where its messages go.
+// One report's reading: the report being filled, where its messages go, and the ports it
+// holds so far by their numbers.
 struct Reader {
   const FirmwareCatalog& catalog;
   UserInterface& ui;
   DiscoveryReport report;
+  std::unordered_set<std::string> kept_ports;
 };
 
 bool NameIs(const XmlNode& node, const char* name) {
@@ -51,6 +55,22 @@ int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char
   std::optional<int32_t> id = ReadStrictHex(node.AttributeValue("value"));
   if (!id) reader.ui.Write(msg::kInvalidId, what, tag);
   return id.value_or(0);
+}
+
+// A bus, device or function number as the duplicate rule sees it: without blanks and tabs at
+// its ends, and, when it is all decimal digits, without leading zeros, so that " 4", "04" and
+// "4" are one bus. Any other text (a hexadecimal letter, a sign) compares as it stands.
+std::string PortNumber(const std::string& text) {
+  std::string trimmed = platform::Trim(text, " \t");
+  if (trimmed.empty() || trimmed.find_first_not_of("0123456789") != std::string::npos)
+    return trimmed;
+  size_t first = trimmed.find_first_not_of('0');
+  return first == std::string::npos ? "0" : trimmed.substr(first);
+}
+
+// Attribute values hold no NUL, so the three parts cannot run into one another.
+std::string PortKey(const std::string& bus, const std::string& dev, const std::string& func) {
+  return PortNumber(bus) + '\0' + PortNumber(dev) + '\0' + PortNumber(func);
 }
 
 std::string PciIdText(const AdapterRecord& r) {
@@ -132,39 +152,49 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   const CatalogEntry* entry = FindCatalogEntry(reader.catalog, record.pci_id, reader.ui);
   if (!entry) return Walk::kGoOn;
   // A port listed twice would be flashed twice: the first listing stands.
-  for (const AdapterRecord& kept : reader.report.ports) {
-    if (kept.bdf == record.bdf) {
-      reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
-      return Walk::kGoOn;
-    }
+  if (!reader.kept_ports.insert(PortKey(bus, dev, func)).second) {
+    reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
+    return Walk::kGoOn;
   }
   reader.report.found_supported = true;
   reader.report.summary.package_version = entry->rom;
   record.flags |= AdapterRecord::kSupported;
   record.available_version = entry->version;
   record.wol = record.pxe = record.ncsi = 0;
-  reader.report.ports.push_back(record);
+  reader.report.ports.push_back(std::move(record));
   return Walk::kGoOn;
 }
 
-// Checks the report type; false (after its message) when the report is not for this tool.
-bool AcceptReportType(UserInterface& ui, const std::string& type, const std::string& path) {
+bool IsRefusedType(const std::string& type) {
+  return type != kExpectedReportType;
+}
+
+// The first type element that refuses the report, or -1. It is found before any port is
+// read, so that no early stop can let the ports of a refused report through.
+int FindRefusingType(const XmlNode& root) {
+  for (int i = 0; i < root.ChildCount(); ++i) {
+    XmlNode child = root.ChildAt(i);
+    if (NameIs(child, "type") && IsRefusedType(ValueOf(child))) return i;
+  }
+  return -1;
+}
+
+// Logs why the report is refused and drops whatever was read of it.
+DiscoveryReport Refuse(Reader& reader, const XmlNode& type_element, const std::string& path) {
+  std::string type = ValueOf(type_element);
   if (type == "VARORU_NIC") {
-    ui.Write(msg::kOtherFamilyReport);
-    return false;
+    reader.ui.Write(msg::kOtherFamilyReport);
+  } else {
+    reader.ui.Write(msg::kUnexpectedReportType, type.c_str(), path.c_str(), kExpectedReportType);
   }
-  if (type != kExpectedReportType) {
-    ui.Write(msg::kUnexpectedReportType, type.c_str(), path.c_str(), kExpectedReportType);
-    return false;
-  }
-  return true;
+  return DiscoveryReport{};
 }
 
 }  // namespace
 
 DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
                                     UserInterface& ui) {
-  Reader reader{catalog, ui, {}};
+  Reader reader{catalog, ui, {}, {}};
   XmlParseOutcome outcome;
   XmlNode root = XmlNode::LoadFile(path.c_str(), kReportRoot, &outcome);
   if (outcome.error != kXmlNoError) {
@@ -172,27 +202,34 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
     return reader.report;
   }
 
+  // Room for every port listed, so that neither the list nor the set grows by copying.
+  size_t listed = 0;
+  for (int i = 0; i < root.ChildCount(); ++i) {
+    if (NameIs(root.ChildAt(i), "devices"))
+      listed += static_cast<size_t>(root.ChildAt(i).ChildCount());
+  }
+  reader.kept_ports.reserve(listed);
+  reader.report.ports.reserve(listed);
+  // The device lines before a refusing type are logged in document order all the same.
+  const int refusing = FindRefusingType(root);
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode child = root.ChildAt(i);
-    if (NameIs(child, "type")) {
-      // A refused report yields no ports, whatever came before its type.
-      if (!AcceptReportType(ui, ValueOf(child), path)) {
-        reader.report.found_supported = false;
-        reader.report.ports.clear();
-        return reader.report;
-      }
-    } else if (NameIs(child, "takes_effect")) {
+    if (i == refusing) return Refuse(reader, child, path);
+    if (NameIs(child, "takes_effect")) {
       reader.report.summary.takes_effect = ValueOf(child);
     } else if (NameIs(child, "devices")) {
       for (int j = 0; j < child.ChildCount(); ++j) {
         XmlNode device = child.ChildAt(j);
         if (!NameIs(device, "device")) continue;
-        if (ReadDevice(reader, device) == Walk::kStop) return reader.report;
+        if (ReadDevice(reader, device) == Walk::kStop) {
+          if (refusing >= 0) return Refuse(reader, root.ChildAt(refusing), path);
+          return std::move(reader.report);
+        }
       }
     }
   }
   reader.report.read_to_end = true;
-  return reader.report;
+  return std::move(reader.report);
 }
 
 Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,

@@ -172,6 +172,9 @@ constexpr char kUpdateComplete[] = "\nNIC firmware update complete.\n";
 constexpr char kNothingSelected[] = "\nNo firmware is selected for update.\n";
 constexpr char kReportFailed[] = "\nFailed to generate NIC discovery report to %s.\n";
 constexpr char kReportWritten[] = "\nSuccessfully generated NIC discovery report to %s.\n";
+constexpr char kReportNotMovedAside[] =
+    "Error: The existing report %s cannot be moved aside; it is kept and no new report is "
+    "written.\n";
 constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
 constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
 constexpr char kProtectedReportFile[] =

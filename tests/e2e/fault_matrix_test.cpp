@@ -47,6 +47,8 @@ enum class Setup {
   kLockDirectory,   // an empty lock directory
   kLogDirectory,    // the log's path is a directory
   kSecondInstance,  // the row's run starts, with another temporary directory, during another run
+  kReportAside,     // report.xml exists; text "taken": every name it could be moved to is
+                    // taken; "link": report.xml.previous is a dangling link
 };
 
 struct Row;
@@ -184,6 +186,15 @@ std::vector<Row> Rows() {
       R("DuplicatePortInteractive", {}, 2, {kFlash4}, {"NIC1"})
           .Ports({kOlder, Port("NIC9", "4", "4.0.556")})
           .Input("y\ny\n"),
+      R("DuplicatePortWrittenOtherwise", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, Port("NIC7", " 4", "4.0.556"), Port("NIC8", "04", "4.0.556"),
+                  Port("NIC9", "\t4", "4.0.556")}),
+      R("ReportWrongFamilyAfterOtherFirmware", {"-s"}, 0)
+          .Ports({kOlder, WithFlags(kOlder2, [](SimPort& p) { p.fw_type = "nvram"; })})
+          .Faults([](SimFaults& f) {
+            f.report_type = "VARORU_NIC";
+            f.type_after_devices = true;
+          }),
       // The catalog.
       R("CatalogMissing", {"-s"}, 0).With(Setup::kCatalog, ""),
       R("CatalogEmpty", {"-s"}, 0).With(Setup::kCatalog, " "),
@@ -209,6 +220,13 @@ std::vector<Row> Rows() {
       // Report names aimed at the package's own files.
       R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0),
       R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0),
+      // An earlier report that cannot be moved aside stays, and no tool writes over it.
+      R("DiscoveryReportNowhereToMoveTheOldOne", {"-d", kUserReport}, 0)
+          .With(Setup::kReportAside, "taken"),
+      R("DiscoveryReportFailsBesideADanglingLink", {"-d", kUserReport}, 0)
+          .Faults([](SimFaults& f) { f.user_report_exit = 9; })
+          .With(Setup::kReportAside, "link")
+          .Skip(IsWindowsHost() ? "Wine 8 creates no symbolic links" : ""),
       // The tool leaves no lock file, so only the utility's own lock stands in the way.
       R("SecondInstance", {"-s"}, 0, {kFlash4}, {"NIC1"})
           .Faults([](SimFaults& f) { f.no_lock = true; })
@@ -293,6 +311,17 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         platform::RemoveFile(LogPath());
         fs::create_directories(LogPath());
         break;
+      case Setup::kReportAside: {
+        const std::string report = PackageFile(kUserReport);
+        test::WriteBytes(report, "old");
+        if (row.text == "link") {
+          fs::create_symlink("nowhere", report + ".previous");
+          break;
+        }
+        for (int n = 0; n < 100; ++n)
+          test::WriteBytes(report + ".previous" + (n ? std::to_string(n) : ""), "taken");
+        break;
+      }
     }
     platform::RemoveFile(PackageFile(test::kSimCallLogFile));
     return program;

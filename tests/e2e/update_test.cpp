@@ -195,16 +195,45 @@ TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
   failing.user_report_exit = 9;
   test::SimFaults silent;  // ends well but writes no report
   silent.user_report_missing = true;
-  for (const test::SimFaults& faults : {failing, silent}) {
-    Ports({kOlder}, faults);
+  test::SimFaults partial = failing;  // fails after a first line
+  partial.user_report_partial = true;
+  struct Case {
+    test::SimFaults faults;
+    bool stale;  // a copy of an earlier run takes the first name: the report goes to the next
+  } cases[] = {{failing, false}, {silent, true}, {partial, false}};
+  for (const Case& c : cases) {
+    Ports({kOlder}, c.faults);
     test::WriteBytes(PackageFile("report.xml"), "old");
+    if (c.stale) test::WriteBytes(PackageFile("report.xml.previous"), "stale");
     test::ProcessResult r = Run({"-d", "report.xml"});
     EXPECT_EQ(r.exit_code, 0);
-    EXPECT_TRUE(Contains(r.output, "\nFailed to generate NIC discovery report to report.xml.\n"));
+    EXPECT_TRUE(Contains(r.output, "\nFailed to generate NIC discovery report to report.xml.\n"))
+        << r.output;
     EXPECT_FALSE(Contains(r.output, "Successfully"));
     EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
-    EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous")));
+    EXPECT_EQ(test::Exists(PackageFile("report.xml.previous")), c.stale);
+    EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous1")));
+    platform::RemoveFile(PackageFile("report.xml.previous"));
   }
+}
+
+// With every name it could be moved to taken, the old report stays and the tool does not run;
+// the error reaches standard error too, unless the run is silent.
+TEST_F(UpdateTest, AReportThatCannotBeMovedAsideIsKept) {
+  Ports({kOlder});
+  test::WriteBytes(PackageFile("report.xml"), "old");
+  for (int n = 0; n < 100; ++n)
+    test::WriteBytes(PackageFile("report.xml.previous" + (n ? std::to_string(n) : "")), "");
+  const std::string error =
+      "Error: The existing report report.xml cannot be moved aside; it is kept and no new "
+      "report is written.\n";
+  test::ProcessResult r = Run({"-d", "report.xml"});
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_NE(r.output.find(error), r.output.rfind(error)) << r.output;  // console and stderr
+  EXPECT_TRUE(Contains(Log(), error));
+  EXPECT_FALSE(Contains(Run({"-d", "report.xml", "-s"}).output, error));
+  EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
+  for (const std::string& call : ToolCalls()) EXPECT_EQ(call, kDiscovery);
 }
 
 // The log line reaches standard error too, unless the run is silent.

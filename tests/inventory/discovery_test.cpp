@@ -23,11 +23,11 @@ std::string FwItem(const std::string& type, const std::string& active = "4.0.534
 
 // A port of the catalog's one model unless the IDs say otherwise.
 std::string Device(const std::string& id, const std::string& devid = "0100",
-                   const std::string& fw_item = FwItem("rom")) {
+                   const std::string& fw_item = FwItem("rom"), const std::string& bus = "4") {
   return "<device>" + Element("device_id", id) + Element("venid", "4040") +
          Element("devid", devid) + Element("subvenid", "1234") + Element("subdevid", "00AB") +
          Element("macaddress", "00:0E:1E:00:00:01") + Element("product_id", "P3 Adapter") +
-         Element("busnumber", "4") + Element("devicenumber", "0") +
+         Element("busnumber", bus) + Element("devicenumber", "0") +
          Element("funcnumber", id.substr(id.find_first_of("0123456789"), 1)) +
          Element("slotnumber", "2") + Element("nictype", "P3") + fw_item + "</device>";
 }
@@ -145,6 +145,21 @@ TEST_F(ReadReportTest, RefusedTypeAfterTheDevicesYieldsNoPorts) {
                        Element("type", "VARORU_NIC") + "</zelt_rom_discovery>";
   EXPECT_EQ(Read(report), 1);
   EXPECT_EQ(Ports(), 0u);
+
+  // Reading stops at a firmware item of another type before it reaches the type: the report
+  // is refused all the same, and the log says why after the firmware warning.
+  ui_.ui().Write("--\n");
+  report = "<zelt_rom_discovery><devices>" + Device("NIC1") +
+           Device("NIC2", "0100", FwItem("nvram")) + "</devices>" + Element("type", "OTHER") +
+           "</zelt_rom_discovery>";
+  EXPECT_EQ(Read(report), 1);
+  EXPECT_EQ(Ports(), 0u);
+  EXPECT_FALSE(report_.read_to_end);
+  EXPECT_TRUE(Contains(ui_.Log(),
+                       "--\nWarning!!! - firmware type is not expected!. Expected type is ROM, "
+                       "current value is nvram\nUnexpected value 'OTHER' in file " +
+                           path_ + ". Expected 'RAVARE_NIC'.\n"))
+      << ui_.Log();
 }
 
 TEST_F(ReadReportTest, APortListedTwiceIsKeptOnce) {
@@ -153,6 +168,27 @@ TEST_F(ReadReportTest, APortListedTwiceIsKeptOnce) {
   EXPECT_EQ(Port(1).device_id, "NIC2");
   EXPECT_EQ(ui_.Log(),
             "Warning!!! - Port 4:0.1 (device NIC1) is listed more than once in the report; only "
+            "its first listing is used.\n");
+}
+
+// Bus, device and function are numbers once blanks and tabs are trimmed; a text that is not
+// all digits compares as it stands. The port keeps the text the report gave it.
+TEST_F(ReadReportTest, APortIsItsNumbers) {
+  const std::string fw = FwItem("rom");
+  ASSERT_EQ(Read(Report(Device("NIC1", "0100", fw, "04") + Device("NIC1", "0100", fw, " 4") +
+                        Device("NIC1", "0100", fw, "&#9;004 ") + Device("NIC2", "0100", fw, "a") +
+                        Device("NIC2", "0100", fw, "0a") + Device("NIC2", "0100", fw, " a"))),
+            0);
+  ASSERT_EQ(Ports(), 3u);
+  EXPECT_EQ(Port(0).bdf, "04:0.1");
+  EXPECT_EQ(Port(1).bdf, "a:0.2");
+  EXPECT_EQ(Port(2).bdf, "0a:0.2");
+  EXPECT_EQ(ui_.Log(),
+            "Warning!!! - Port  4:0.1 (device NIC1) is listed more than once in the report; only "
+            "its first listing is used.\n"
+            "Warning!!! - Port \t004 :0.1 (device NIC1) is listed more than once in the report; "
+            "only its first listing is used.\n"
+            "Warning!!! - Port  a:0.2 (device NIC2) is listed more than once in the report; only "
             "its first listing is used.\n");
 }
 

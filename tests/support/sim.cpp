@@ -86,6 +86,7 @@ void WriteSimConfig(const std::string& package_dir, const std::vector<SimPort>& 
               .AddFlag("report_malformed", faults.report_malformed)
               .Add("user_report_exit", faults.user_report_exit)
               .AddFlag("user_report_missing", faults.user_report_missing)
+              .AddFlag("user_report_partial", faults.user_report_partial)
               .Add("report_type", faults.report_type)
               .AddFlag("type_after_devices", faults.type_after_devices)
               .Add("fw_type", faults.fw_type)

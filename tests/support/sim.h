@@ -33,6 +33,7 @@ struct SimFaults {
   // -d to any file but tempNicList.xml writes nothing and ends with user_report_exit.
   int user_report_exit = 0;
   bool user_report_missing = false;
+  bool user_report_partial = false;  // ... but the file gets a report's first line all the same
   std::string report_type = "RAVARE_NIC";
   bool type_after_devices = false;  // the report's type element follows its devices
   std::string fw_type = "rom";

@@ -49,6 +49,7 @@ struct Faults {
   bool report_malformed = false;
   int user_report_exit = 0;
   bool user_report_missing = false;
+  bool user_report_partial = false;
   std::string report_type;
   bool type_after_devices = false;
   std::string fw_type;
@@ -94,6 +95,7 @@ Faults ReadFaults(const XmlNode& node) {
   f.report_malformed = Flag(node, "report_malformed");
   f.user_report_exit = Number(node, "user_report_exit");
   f.user_report_missing = Flag(node, "user_report_missing");
+  f.user_report_partial = Flag(node, "user_report_partial");
   f.report_type = Text(node, "report_type", "RAVARE_NIC");
   f.type_after_devices = Flag(node, "type_after_devices");
   f.fw_type = Text(node, "fw_type", "rom");
@@ -169,6 +171,7 @@ bool SaveSim(const Sim& sim) {
                        .SetFlag("report_malformed", f.report_malformed)
                        .Set("user_report_exit", f.user_report_exit)
                        .SetFlag("user_report_missing", f.user_report_missing)
+                       .SetFlag("user_report_partial", f.user_report_partial)
                        .Set("report_type", f.report_type)
                        .SetFlag("type_after_devices", f.type_after_devices)
                        .Set("fw_type", f.fw_type)
@@ -337,8 +340,15 @@ int CopyReport(const std::string& from, const std::string& to) {
 int Discover(const Sim& sim, const std::string& file) {
   const Faults& faults = sim.faults;
   // A report for the user (any name but the utility's own temporary one) can fail alone.
-  if (file != "tempNicList.xml" && (faults.user_report_exit != 0 || faults.user_report_missing))
+  if (file != "tempNicList.xml" && (faults.user_report_exit != 0 || faults.user_report_missing)) {
+    if (faults.user_report_partial) {
+      if (std::FILE* out = std::fopen(file.c_str(), "wb")) {
+        std::fputs("<zelt_rom_discovery version=\"1.0\">\n", out);
+        std::fclose(out);
+      }
+    }
     return faults.user_report_exit;
+  }
   if (file == "tempNicList.xml" && !faults.report_file.empty()) {
     int code = CopyReport(faults.report_file, file);
     return code != kOk ? code : faults.discovery_exit;
