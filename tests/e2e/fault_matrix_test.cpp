@@ -48,6 +48,8 @@ enum class Setup {
   kLockDirectory,   // an empty lock directory
   kLogDirectory,    // the log's path is a directory
   kSecondInstance,  // the row's run starts while another run's tool holds the lock
+  kReportLinked,    // the row's report file is a hard link to text, a file of the package
+  kCaptureLinked,   // hwflagStatus.dat is a hard link to text, a file of the package
 };
 
 struct Row;
@@ -127,6 +129,7 @@ std::vector<Row> Rows() {
   auto failing = [](int flash_exit) {
     return WithFlags(kOlder, [=](SimPort& p) { p.flash_exit = flash_exit; });
   };
+  const std::string windows_only = IsWindowsHost() ? "" : "a name form of the Windows host";
   auto flagged = [](std::function<void(SimPort&)> change) {
     return WithFlags(Port("NIC1", "4", "4.0.555"), [&](SimPort& p) {
       p.hwflags = "2";
@@ -210,6 +213,23 @@ std::vector<Row> Rows() {
       // Report names aimed at the package's own files.
       R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0),
       R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0),
+      R("DiscoveryReportLinkedToCatalog", {"-d", kUserReport}, 0)
+          .With(Setup::kReportLinked, "NICFWData.xml"),
+      R("VersionReportLinkedToCatalog", {"-v", kUserReport}, 0)
+          .With(Setup::kReportLinked, "NICFWData.xml"),
+      R("VersionReportLinkedToTool", {"-v", kUserReport}, 0)
+          .With(Setup::kReportLinked, "nxflash.exe"),
+      R("DiscoveryReportLinkedToFirmwareImage", {"-d", kUserReport}, 0)
+          .With(Setup::kReportLinked, "p3fw_4_0_600.bin"),
+      R("FlagsCaptureLinkedToCatalog", {"-c"}, 0)
+          .Ports({flagged([](SimPort&) {})})
+          .With(Setup::kCaptureLinked, "NICFWData.xml"),
+      // Windows names that reach the catalog past its ordinary name.
+      R("VersionReportDeviceNamespace", {"-v", "\\\\?\\{package}\\NICFWData.xml"}, 0)
+          .Skip(windows_only),
+      R("VersionReportDeviceName", {"-v", "\\\\.\\{package}\\NICFWData.xml"}, 0).Skip(windows_only),
+      R("VersionReportSlashedDeviceNamespace", {"-v", "//?/{package}/NICFWData.xml"}, 0)
+          .Skip(windows_only),
       R("SecondInstance", {"-s"}, 0, {kFlash4}, {"NIC1"}).With(Setup::kSecondInstance),
   };
 }
@@ -299,6 +319,21 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         platform::RemoveFile(LogPath());
         fs::create_directories(LogPath());
         break;
+      case Setup::kReportLinked:
+      case Setup::kCaptureLinked: {
+        std::string target = PackageFile(row.text);
+        if (!test::Exists(target)) {
+          if (row.text == "nxflash.exe")
+            fs::copy_file(test::ToolPath(), target);
+          else
+            test::WriteBytes(target, "a firmware image\n");
+        }
+        std::error_code ec;
+        std::string link = row.setup == Setup::kReportLinked ? kUserReport : "hwflagStatus.dat";
+        fs::create_hard_link(target, PackageFile(link), ec);
+        EXPECT_FALSE(ec) << ec.message();
+        break;
+      }
     }
     platform::RemoveFile(PackageFile(test::kSimCallLogFile));
     return program;
@@ -332,7 +367,13 @@ TEST_P(FaultMatrix, Row) {
   std::string program = Prepare(row);
   const auto before = Snapshot(package_dir());
   std::vector<std::string> argv{program};
-  argv.insert(argv.end(), row.args.begin(), row.args.end());
+  for (std::string arg : row.args) {
+    size_t at = arg.find("{package}");
+    std::string dir = package_dir();
+    if (arg.rfind("//", 0) == 0) std::replace(dir.begin(), dir.end(), '\\', '/');
+    if (at != std::string::npos) arg.replace(at, 9, dir);
+    argv.push_back(arg);
+  }
 
   std::unique_ptr<test::BackgroundProcess> first;
   if (row.setup == Setup::kSecondInstance) {
