@@ -50,6 +50,7 @@ enum class Setup {
   kSecondInstance,  // the row's run starts while another run's tool holds the lock
   kReportLinked,    // the row's report file is a hard link to text, a file of the package
   kCaptureLinked,   // hwflagStatus.dat is a hard link to text, a file of the package
+  kLogLinked,       // the log is a hard link to text, a file of the package
 };
 
 struct Row;
@@ -201,6 +202,8 @@ std::vector<Row> Rows() {
       R("LockHeld", {"-s"}, 0).With(Setup::kHeldLock),
       R("LockIsADirectory", {"-c"}, 0).With(Setup::kLockDirectory),
       R("LogUnwritable", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kLogDirectory),
+      R("LogLinkedToCatalog", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kLogLinked, "NICFWData.xml"),
       R("InputClosedAtFirstQuestion", {}, 3).Ports({kOlder, kOlder2}).Input(""),
       // End of input answers "no" to every later question: the port answered before it is
       // flashed, as the answer asked.
@@ -320,7 +323,8 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         fs::create_directories(LogPath());
         break;
       case Setup::kReportLinked:
-      case Setup::kCaptureLinked: {
+      case Setup::kCaptureLinked:
+      case Setup::kLogLinked: {
         std::string target = PackageFile(row.text);
         if (!test::Exists(target)) {
           if (row.text == "nxflash.exe")
@@ -329,8 +333,12 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
             test::WriteBytes(target, "a firmware image\n");
         }
         std::error_code ec;
-        std::string link = row.setup == Setup::kReportLinked ? kUserReport : "hwflagStatus.dat";
-        fs::create_hard_link(target, PackageFile(link), ec);
+        std::string link = row.setup == Setup::kReportLinked    ? PackageFile(kUserReport)
+                           : row.setup == Setup::kCaptureLinked ? PackageFile("hwflagStatus.dat")
+                                                                : LogPath();
+        fs::create_directories(fs::path(link).parent_path(), ec);
+        platform::RemoveFile(link);
+        fs::create_hard_link(target, link, ec);
         EXPECT_FALSE(ec) << ec.message();
         break;
       }
@@ -347,7 +355,8 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
   // Leaves nothing behind that the shared system drive of Wine would carry to the next test.
   void CleanUp(const Row& row) {
     std::error_code ec;
-    if (row.setup == Setup::kLogDirectory) std::filesystem::remove(LogPath(), ec);
+    if (row.setup == Setup::kLogDirectory || row.setup == Setup::kLogLinked)
+      std::filesystem::remove(LogPath(), ec);
     if (row.setup == Setup::kHeldLock || row.setup == Setup::kLockDirectory)
       std::filesystem::remove_all(Lock(), ec);
   }
