@@ -6,6 +6,7 @@
 #include "app/command_line.h"
 #include "app/run_modes.h"
 #include "env/instance_lock.h"
+#include "inventory/catalog.h"
 #include "inventory/hardware_flags.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
@@ -65,20 +66,41 @@ std::string PrepareLogFile() {
   dir += sep;
   dir += "log";
   platform::MakeDirectory(dir);
-  std::string path = dir + sep + "nxflash.log";
-  if (std::FILE* log = std::fopen(path.c_str(), "a")) std::fclose(log);
-  return path;
+  // The file itself is left to the first log line, which never opens it through a link.
+  return dir + sep + "nxflash.log";
 }
 
-bool IsProtectedReportFile(const std::string& name) {
+ProtectedFiles CollectProtectedFiles(const std::string& log_path,
+                                     const platform::InstanceLock* lock) {
   std::string own = platform::OwnExecutablePath();
   std::string own_dir = own.substr(0, own.find_last_of("/\\") + 1);
-  const std::string protected_files[] = {
-      kSupportingFileName, kDiscoveryReportFile,     kHardwareFlagsCaptureFile,   kFlashToolName,
-      kFlashToolX86Name,   own_dir + kFlashToolName, own_dir + kFlashToolX86Name, own,
+  ProtectedFiles files;
+  files.names = {
+      kSupportingFileName,
+      kDiscoveryReportFile,
+      kHardwareFlagsCaptureFile,
+      kFlashToolName,
+      kFlashToolX86Name,
+      own_dir + kFlashToolName,
+      own_dir + kFlashToolX86Name,
+      own,
       LockFilePath(),
+      log_path,
   };
-  for (const std::string& file : protected_files) {
+  for (const std::string& image : CatalogImageFiles()) files.names.push_back(image);
+  for (const std::string& name : files.names) {
+    platform::FileId id;
+    if (!name.empty() && platform::FileIdentity(name, &id)) files.ids.push_back(id);
+  }
+  platform::FileId id;
+  if (lock && lock->Identity(&id)) files.ids.push_back(id);
+  return files;
+}
+
+bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files) {
+  platform::FileId id;
+  if (platform::FileIdentity(name, &id) && platform::Contains(files.ids, id)) return true;
+  for (const std::string& file : files.names) {
     if (!file.empty() && platform::SamePath(name, file)) return true;
   }
   return false;
@@ -91,6 +113,8 @@ bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLoc
     std::string log_path = PrepareLogFile();
     *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
     (*ui)->SetErrorOutput(errors);
+    // Before the first line: the log is never one of the package's files under another name.
+    (*ui)->SetProtectedFiles(CollectProtectedFiles("", nullptr).ids);
     (*ui)->EnableProgress(platform::StdoutIsConsole());
     return TakeInstanceLock(instance, **ui) && CheckSupportingFile(**ui);
   } catch (...) {
@@ -122,7 +146,8 @@ void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
   }
 }
 
-ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv) {
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv,
+                         const ProtectedFiles* protected_files) {
   ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   const Options& options = parsed.options;
   ui.SetModes(options.answers.silent, options.debug, options.answers.assume_default);
@@ -133,15 +158,25 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
     ShowUsage(ui, argv[0]);
     return ExitCode::kFailed;
   }
+  const ProtectedFiles guarded =
+      protected_files ? *protected_files : CollectProtectedFiles(ui.log_path(), nullptr);
   bool writes_report =
       options.mode == RunMode::kWriteReport || options.mode == RunMode::kDependencyCheck;
-  if (writes_report && IsProtectedReportFile(options.report_file)) {
-    ShowUsage(ui, argv[0]);
-    ui.Print(msg::kProtectedReportFile, options.report_file.c_str());
-    return ExitCode::kFailed;
+  if (writes_report) {
+    const char* name = options.report_file.c_str();
+    bool form = platform::RefusesPathForm(options.report_file);
+    if (form || IsProtectedReportFile(options.report_file, guarded)) {
+      ShowUsage(ui, argv[0]);
+      if (form) {
+        ui.Print(msg::kDeviceOrStreamReportFile, name);
+      } else {
+        ui.Print(msg::kProtectedReportFile, name);
+      }
+      return ExitCode::kFailed;
+    }
   }
 
-  RunContext run{ui, tool, options, {}, {}};
+  RunContext run{ui, tool, options, {}, {}, guarded.ids};
   ExitCode exit_code = RunModeGuarded(run);
   LogTimestamp(ui, msg::kUpgradeCompleted);
   PostRunHardwareFlagsCheck(run);
@@ -159,6 +194,8 @@ int RunProgram(int argc, char** argv) {
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
   if (!InitializeProgram(&ui, &instance, silent ? nullptr : stderr)) return 0;
-  ProcessFlashTool tool(*ui);
-  return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv));
+  // Now that the lock is held, it is one of the files nothing may be written over.
+  ProtectedFiles guarded = CollectProtectedFiles(ui->log_path(), &instance);
+  ProcessFlashTool tool(*ui, guarded.ids);
+  return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv, &guarded));
 }

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "app/exit_code.h"
 #include "app/run_context.h"
@@ -20,14 +21,28 @@ int RunProgram(int argc, char** argv);
 // errors, when given.
 bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
                        std::FILE* errors);
+// The files that no report name and no file the utility writes may be: the catalog, both
+// flash tools (in the current directory and beside the utility), the utility, every firmware
+// image the catalog names, the tool's lock file, the temporary files, the log (when given)
+// and the utility's own lock (when given and held as a file). Those that exist are known by
+// identity, so that no other name (a hard link, another spelling) reaches them; the names
+// serve for the files that need not exist.
+struct ProtectedFiles {
+  platform::FileIds ids;
+  std::vector<std::string> names;
+};
+ProtectedFiles CollectProtectedFiles(const std::string& log_path,
+                                     const platform::InstanceLock* lock);
+
 // Everything after start-up: the command line, the opening lines, the mode, the closing
-// lines. The tool is the real one in a run and a fake in tests.
-ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv);
+// lines. The tool is the real one in a run and a fake in tests; without protected_files they
+// are collected here, without the utility's own lock.
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv,
+                         const ProtectedFiles* protected_files = nullptr);
 
 std::string PrepareLogFile();
-// True when a -d or -v file name stands for a file of the package or of the run itself: the
-// catalog, a flash tool, the utility, the lock file or a temporary file.
-bool IsProtectedReportFile(const std::string& name);
+// True when a -d or -v file name stands for one of the protected files.
+bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files);
 // The hardware-flags check after the run, with the run's catalog and -v report writer.
 void CheckHardwareFlags(RunContext& run);
 // Runs the check when the run found adapters and -n is off; nothing that escapes it changes

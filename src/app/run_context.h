@@ -4,6 +4,7 @@
 #include "app/options.h"
 #include "inventory/adapter_inventory.h"
 #include "inventory/catalog.h"
+#include "platform/platform.h"
 #include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
@@ -12,5 +13,6 @@ struct RunContext {
   FlashTool& tool;
   const Options& options;
   FirmwareCatalog catalog;
-  AdapterInventory inventory;  // the ports of the latest discovery
+  AdapterInventory inventory;         // the ports of the latest discovery
+  platform::FileIds protected_files;  // what the -v report may never be
 };

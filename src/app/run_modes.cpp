@@ -39,7 +39,7 @@ bool EndsAfterInterrupt(RunContext& run) {
 }  // namespace
 
 void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
-  WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui);
+  WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui, run_.protected_files);
 }
 
 ExitCode RunSelectedMode(RunContext& run) {

@@ -45,18 +45,24 @@ CatalogEntry ReadEntry(const XmlNode& node, UserInterface& ui) {
 }
 
 // Entries stand two levels down: root / nic / nic.
-void ReadEntries(const XmlNode& root, FirmwareCatalog* catalog, UserInterface& ui) {
+template <typename Visit>
+void ForEachEntryElement(const XmlNode& root, Visit visit) {
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode group = root.ChildAt(i);
     if (!NameIs(group, "nic")) continue;
     for (int j = 0; j < group.ChildCount(); ++j) {
       XmlNode element = group.ChildAt(j);
-      if (!NameIs(element, "nic")) continue;
-      CatalogEntry entry = ReadEntry(element, ui);
-      // A new key starts cleared and is then assigned, so a repeated key keeps the last one.
-      (*catalog)[CatalogKey(entry.venid, entry.devid, entry.subvenid, entry.subdevid)] = entry;
+      if (NameIs(element, "nic")) visit(element);
     }
   }
+}
+
+void ReadEntries(const XmlNode& root, FirmwareCatalog* catalog, UserInterface& ui) {
+  ForEachEntryElement(root, [&](const XmlNode& element) {
+    CatalogEntry entry = ReadEntry(element, ui);
+    // A new key starts cleared and is then assigned, so a repeated key keeps the last one.
+    (*catalog)[CatalogKey(entry.venid, entry.devid, entry.subvenid, entry.subdevid)] = entry;
+  });
 }
 
 }  // namespace
@@ -81,6 +87,17 @@ void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
     return;
   }
   ReadEntries(root, catalog, ui);
+}
+
+std::vector<std::string> CatalogImageFiles() {
+  XmlParseOutcome outcome;
+  XmlNode root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package", &outcome);
+  std::vector<std::string> files;
+  if (outcome.error != kXmlNoError) return files;
+  ForEachEntryElement(root, [&](const XmlNode& element) {
+    if (const char* file = element.AttributeValue("fwFile")) files.push_back(file);
+  });
+  return files;
 }
 
 const CatalogEntry* FindCatalogEntry(const FirmwareCatalog& catalog, const std::string& pci_id,

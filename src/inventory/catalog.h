@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <vector>
 
 #include "inventory/firmware_version.h"
 #include "ui/user_interface.h"
@@ -36,6 +37,9 @@ std::string CatalogKey(const std::string& venid, const std::string& devid,
 
 // Reads NICFWData.xml from the current directory into the catalog; failures go to the log.
 void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
+// The firmware image names (fwFile) of NICFWData.xml, read without a log line: nothing when
+// the catalog cannot be read.
+std::vector<std::string> CatalogImageFiles();
 // The entry of a PCI-ID text; null, after a log line, when the catalog does not know it.
 const CatalogEntry* FindCatalogEntry(const FirmwareCatalog& catalog, const std::string& pci_id,
                                      UserInterface& ui);

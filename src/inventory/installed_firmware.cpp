@@ -1,5 +1,6 @@
 #include "inventory/installed_firmware.h"
 
+#include <cstdio>
 #include <memory>
 
 #include "messages/messages.h"
@@ -58,12 +59,7 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory) {
 }
 
 void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
-                            UserInterface& ui) {
-  // Whatever a link points to is not the utility's to overwrite.
-  if (platform::IsLink(path)) {
-    ui.Write(msg::kRefusedLink, path.c_str());
-    return;
-  }
+                            UserInterface& ui, const platform::FileIds& protected_files) {
   XmlNode root = XmlNode::NewRoot("zelt_rom_discovery");
   root.AppendAttribute("version", platform::OwnFileVersion().c_str());
   root.AppendChild(ValueElement("type", "RAVARE_NIC"));
@@ -72,7 +68,24 @@ void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summa
   root.AppendChild(ValueElement("package_version", summary.package_version));
   root.AppendChild(ValueElement("takes_effect", summary.takes_effect));
 
-  root.SaveFile(path.c_str(), true);
+  // One open decides and writes: what the name leads to cannot change in between.
+  std::FILE* file = nullptr;
+  platform::OpenStatus opened =
+      platform::OpenForWriting(path, platform::WriteMode::kReplace, protected_files, &file);
+  bool saved = false;
+  if (opened == platform::OpenStatus::kOpened) {
+    saved = root.SaveTo(file, true) == kXmlNoError;
+    if (std::fclose(file) != 0) saved = false;
+  }
+  if (opened == platform::OpenStatus::kIsLink) {
+    ui.Write(msg::kRefusedLink, path.c_str());
+    return;
+  }
+  if (opened == platform::OpenStatus::kProtected) {
+    ui.Write(msg::kRefusedProtectedFile, path.c_str());
+    return;
+  }
   std::unique_ptr<char[]> text = root.ToText(true);
   ui.Write(msg::kVersionOnlyReportLogged, text ? text.get() : "");
+  if (!saved) ui.Write(msg::kVersionOnlyFileNotWritten, path.c_str());
 }

@@ -5,13 +5,15 @@
 
 #include "inventory/adapter_inventory.h"
 #include "inventory/discovery.h"
+#include "platform/platform.h"
 #include "ui/user_interface.h"
 
 // -c: one block per supported port, as text.
 std::string InstalledFirmwareTable(const AdapterInventory& inventory);
 
-// -v: saves the small version-only report to path and logs its text. A failed save is not
-// reported: -ql tells afterwards whether the file exists. A path that is a link is never
-// written through; that refusal is logged.
+// -v: saves the small version-only report to path and logs its text. A file that cannot be
+// written is logged after the text (-ql tells afterwards whether the file exists); a path that
+// is a link or one of protected_files is never written, and that refusal is logged.
 void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
-                            UserInterface& ui);
+                            UserInterface& ui,
+                            const platform::FileIds& protected_files = platform::FileIds());

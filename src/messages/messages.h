@@ -53,6 +53,8 @@ constexpr char kInputProblem[] = "Unknown input problem!\nQuit...\n";
 constexpr char kLogOpenFailed[] = "UserInterface::Write(): fopen() %s failed %lu\n";
 constexpr char kLogUnavailable[] =
     "Error: the log file %s cannot be opened; this run is not recorded.\n";
+constexpr char kLogWriteFailed[] =
+    "Error: the log file %s cannot be written; the rest of this run is not recorded.\n";
 
 // The single-instance check.
 constexpr char kCheckingInstance[] = "Checking for any other instance of RavAre tool!\n";
@@ -117,6 +119,8 @@ constexpr char kVersionOnlyReportLogged[] =
 constexpr char kVersionOnlyFileCreated[] = "Created file %s with only firmware version details.\n";
 constexpr char kVersionOnlyFileMissing[] =
     "Failed to create file %s with only firmware version details!\n";
+constexpr char kVersionOnlyFileNotWritten[] =
+    "Error: the version-only report %s cannot be written.\n";
 constexpr char kStatusOff[] = "n/a";
 constexpr char kStatusOn[] = "ON";
 constexpr char kStatusNotSupported[] = "NS";
@@ -179,6 +183,8 @@ constexpr char kApplyFileMissing[] = "Error: Discovery file %s not found!.\n";
 constexpr char kApplyFailed[] = "Error: Failed to process discovery file %s.\n";
 constexpr char kProtectedReportFile[] =
     "Error: %s is a file of the package or of the utility and cannot be a report file.\n";
+constexpr char kDeviceOrStreamReportFile[] =
+    "Error: %s is a device or stream name and cannot be a report file.\n";
 
 // One run at a time, interrupts and links.
 constexpr char kInstanceLockUnavailable[] =
@@ -191,5 +197,8 @@ constexpr char kInterruptedAfterDiscovery[] =
 constexpr char kCheckInterrupted[] = "Interrupted: the iPE/dPE setting verification ends here.\n";
 constexpr char kRunInterrupted[] = "The run was interrupted.\n";
 constexpr char kRefusedLink[] = "Error: %s is a link; files are never written through a link.\n";
+constexpr char kRefusedProtectedFile[] =
+    "Error: %s is a file of the package or of the utility under another name; it is not "
+    "written.\n";
 
 }  // namespace msg

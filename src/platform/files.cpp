@@ -1,6 +1,8 @@
 // File services that read the same on every host.
 #include <sys/stat.h>
 
+#include <algorithm>
+
 #include "platform/platform.h"
 
 namespace platform {
@@ -13,6 +15,21 @@ bool FileExists(const std::string& path) {
 bool IsDirectory(const std::string& path) {
   struct stat status;
   return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool Contains(const FileIds& ids, const FileId& id) {
+  return std::find(ids.begin(), ids.end(), id) != ids.end();
+}
+
+bool IsDeviceOrStreamName(const std::string& name) {
+  auto separator = [](char c) { return c == '\\' || c == '/'; };
+  if (name.size() >= 4 && separator(name[0]) && separator(name[3])) {
+    if (separator(name[1]) && (name[2] == '?' || name[2] == '.')) return true;  // \\?\ \\.\ //?/
+    if (name[1] == '?' && name[2] == '?') return true;                          // \??\ (NT)
+  }
+  const bool drive = name.size() >= 2 && name[1] == ':' &&
+                     ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+  return name.find(':', drive ? 2 : 0) != std::string::npos;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -42,6 +43,53 @@ bool SamePath(const std::string& a, const std::string& b);
 // utility's own directory, the current directory or the search path. Nothing to do on POSIX.
 void LoadLibrariesFromSystemOnly();
 
+// What makes a file itself, whatever name reaches it: device and inode on POSIX, volume serial
+// number and file index on Windows. Hard links and other names of one file share it.
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+};
+inline bool operator==(const FileId& a, const FileId& b) {
+  return a.volume == b.volume && a.index == b.index;
+}
+using FileIds = std::vector<FileId>;
+bool Contains(const FileIds& ids, const FileId& id);
+// The identity of the file a name reaches, links followed; false when there is none.
+bool FileIdentity(const std::string& path, FileId* id);
+
+// True for a name in the Windows device namespace (\\?\, \\.\, //?/, \??\, with either
+// separator) or naming a stream (a ':' other than the drive letter's). Plain text, so it reads
+// the same on every host; RefusesPathForm applies it where such names mean something.
+bool IsDeviceOrStreamName(const std::string& name);
+// True when the host would take the name past its ordinary file names: the Windows host
+// refuses device-namespace and stream forms, the POSIX host has none.
+bool RefusesPathForm(const std::string& name);
+
+// What a handle the host opened tells about its file.
+struct OpenedFileFacts {
+  bool is_link = false;  // a symbolic link or another reparse point
+  FileId id;
+};
+// Reads those facts from an open descriptor or handle; false when they cannot be read. The
+// host's own reader is the default; tests give another to show how an open acts on facts the
+// host under test cannot produce (Wine makes no reparse points).
+using FileFactsReader = bool (*)(intptr_t handle, OpenedFileFacts* facts);
+
+enum class OpenStatus {
+  kOpened,
+  kIsLink,     // the name is a link, which is never written through
+  kProtected,  // the file is one of the refused ones; it is left as it was
+  kFailed,
+};
+enum class WriteMode { kAppend, kReplace };
+
+// Opens a file for writing through one handle, creating it when missing and never following
+// a link at its name (a dangling link's target is never created). The file is judged on the
+// opened handle, so no other name can slip in between check and write; only then kReplace
+// empties it. kAppend opens the log's way (text mode where the host has one).
+OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                          std::FILE** file, FileFactsReader read_facts = nullptr);
+
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
 // The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.
@@ -59,10 +107,11 @@ bool IsNt52OrLater();
 bool RunningProcessNames(std::vector<std::string>* names);
 
 enum class RunStatus {
-  Ran,            // started and ended; the exit code is valid
-  CaptureFailed,  // the capture file could not be created
-  CaptureIsLink,  // the capture file is a link, which is never written through
-  StartFailed,    // the program could not be started
+  Ran,                 // started and ended; the exit code is valid
+  CaptureFailed,       // the capture file could not be created
+  CaptureIsLink,       // the capture file is a link, which is never written through
+  CaptureIsProtected,  // the capture file is a protected file under another name
+  StartFailed,         // the program could not be started
 };
 
 // Called while a started child runs, about once a second, with the whole seconds since it
@@ -75,8 +124,10 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // directory first. The child runs in a process group of its own, so an interrupt meant for
 // the utility never reaches it: a flash always runs to its end. A tick, when given, is called
 // while the child runs.
+// A capture file that is one of the refused files is left untouched and nothing runs.
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick = nullptr);
+                         uint32_t* exit_code, const WaitTick& tick = nullptr,
+                         const FileIds& refused = FileIds());
 
 void SleepMilliseconds(unsigned ms);
 
@@ -126,6 +177,8 @@ class InstanceLock {
 
   // name is a plain word; each host turns it into its own kind of name.
   Result Take(const std::string& name);
+  // The identity of the lock when it is a file the utility holds open; false otherwise.
+  bool Identity(FileId* id) const;
 
  private:
   intptr_t handle_ = 0;  // the mutex handle or the file descriptor

@@ -12,7 +12,8 @@ struct ProgressTick {
 };
 
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
-                              const std::string& output_file, const std::string& activity) {
+                              const std::string& output_file, const std::string& activity,
+                              const platform::FileIds& protected_files) {
   ToolResult result;
   result.command = command_line;
   ui.Write(msg::kLine, command_line.c_str());
@@ -20,7 +21,7 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
   platform::WaitTick tick;
   if (ui.ShowsProgress() && !activity.empty()) tick = ProgressTick{&ui, activity};
   platform::RunStatus status =
-      platform::RunCommandLine(command_line, output_file, &exit_code, tick);
+      platform::RunCommandLine(command_line, output_file, &exit_code, tick, protected_files);
   ui.EndProgress();
   switch (status) {
     case platform::RunStatus::Ran:
@@ -29,6 +30,10 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
       break;
     case platform::RunStatus::CaptureIsLink:
       ui.Write(msg::kRefusedLink, output_file.c_str());
+      ui.Write(msg::kCaptureFileFailed);
+      break;
+    case platform::RunStatus::CaptureIsProtected:
+      ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
       ui.Write(msg::kCaptureFileFailed);
       break;
     case platform::RunStatus::CaptureFailed:
@@ -47,7 +52,8 @@ ToolResult ProcessFlashTool::Discover(const std::string& report_file) {
 ToolResult ProcessFlashTool::QueryHardwareFlags(const std::string& device_id,
                                                 const std::string& capture_file) {
   return RunExternalCommand(ui_, HardwareFlagsQueryCommand(device_id), capture_file,
-                            FormatText(msg::kProgressQuerying, device_id.c_str()));
+                            FormatText(msg::kProgressQuerying, device_id.c_str()),
+                            protected_files_);
 }
 
 ToolResult ProcessFlashTool::ResetHardwareFlags(const std::string& bdf) {

@@ -3,19 +3,27 @@
 #pragma once
 
 #include <string>
+#include <utility>
+
+#include "platform/platform.h"
 
 #include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 // Logs the command line, runs it and waits for its end, counting the time on the console's
 // progress line under the name of the activity. An empty output_file captures nothing; a
-// capture file that cannot be created is logged and nothing is run.
+// capture file that cannot be created, or that is one of the protected files, is logged and
+// nothing is run.
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
-                              const std::string& output_file, const std::string& activity = "");
+                              const std::string& output_file, const std::string& activity = "",
+                              const platform::FileIds& protected_files = platform::FileIds());
 
 class ProcessFlashTool : public FlashTool {
  public:
-  explicit ProcessFlashTool(UserInterface& ui) : ui_(ui) {}
+  // No capture file is ever one of protected_files.
+  explicit ProcessFlashTool(UserInterface& ui,
+                            platform::FileIds protected_files = platform::FileIds())
+      : ui_(ui), protected_files_(std::move(protected_files)) {}
 
   ToolResult Discover(const std::string& report_file) override;
   ToolResult QueryHardwareFlags(const std::string& device_id,
@@ -26,4 +34,5 @@ class ProcessFlashTool : public FlashTool {
 
  private:
   UserInterface& ui_;
+  platform::FileIds protected_files_;
 };

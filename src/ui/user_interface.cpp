@@ -65,8 +65,11 @@ void UserInterface::SetModes(bool silent, bool debug, bool assume_default) {
 
 bool UserInterface::OpenLog() {
   if (log_) return true;
-  log_ = std::fopen(log_path_.c_str(), "a");
-  if (!log_) {
+  errno = 0;
+  platform::OpenStatus opened =
+      platform::OpenForWriting(log_path_, platform::WriteMode::kAppend, protected_files_, &log_);
+  if (opened != platform::OpenStatus::kOpened) {
+    log_ = nullptr;
     if (!log_failed_) Error(msg::kLogUnavailable, log_path_.c_str());
     log_failed_ = true;
     Trace(msg::kLogOpenFailed, log_path_.c_str(), static_cast<unsigned long>(errno));
@@ -75,10 +78,18 @@ bool UserInterface::OpenLog() {
   return true;
 }
 
+// A log that stops taking lines (a full disk) is told once; the run goes on without it.
+void UserInterface::AppendToLog(const std::string& text) {
+  bool written = std::fwrite(text.data(), 1, text.size(), log_) == text.size();
+  if (std::fflush(log_) == 0 && written) return;
+  std::clearerr(log_);
+  if (!log_write_failed_) Error(msg::kLogWriteFailed, log_path_.c_str());
+  log_write_failed_ = true;
+}
+
 void UserInterface::WriteText(const std::string& text) {
   if (!OpenLog()) return;
-  std::fwrite(text.data(), 1, text.size(), log_);
-  std::fflush(log_);
+  AppendToLog(text);
 }
 
 void UserInterface::DisplayText(const std::string& text) {
@@ -119,8 +130,7 @@ void UserInterface::Trace(const char* format, ...) {
   va_start(args, format);
   std::string text = FormatV(format, args);
   va_end(args);
-  std::fwrite(text.data(), 1, text.size(), log_);
-  std::fflush(log_);
+  AppendToLog(text);
 }
 
 void UserInterface::ShowProgress(const std::string& text) {

@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <string>
+#include <utility>
+
+#include "platform/platform.h"
 
 #include "ui/console_window.h"
 #include "ui/progress_line.h"
@@ -58,6 +61,9 @@ class UserInterface {
   // only once an error stream is given (never with -s).
   void Error(const char* format, ...) QV_PRINTF(2, 3);
   void SetErrorOutput(std::FILE* errors) { errors_ = errors; }
+  // Files the log must never be, under whatever name it is reached: a log path that leads to
+  // one of them, or that is a link, leaves the run without a log.
+  void SetProtectedFiles(platform::FileIds files) { protected_files_ = std::move(files); }
 
   // A line on the console that counts while a tool runs: only where standard output is a
   // console (the caller tells) and the run is not silent; never in the log.
@@ -73,6 +79,7 @@ class UserInterface {
 
  private:
   bool OpenLog();
+  void AppendToLog(const std::string& text);
   void WriteText(const std::string& text);
   void DisplayText(const std::string& text);
 
@@ -82,6 +89,8 @@ class UserInterface {
   bool assume_default_ = false;
   std::FILE* log_ = nullptr;
   bool log_failed_ = false;
+  bool log_write_failed_ = false;
+  platform::FileIds protected_files_;
   std::FILE* errors_ = nullptr;
   bool progress_enabled_ = false;
   ProgressLine progress_;

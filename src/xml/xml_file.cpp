@@ -88,6 +88,13 @@ int XmlNode::SaveFile(const char* path, bool formatted) const {
   if (record_ == nullptr) return kXmlNoError;
   std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
   if (file == nullptr) return kXmlCannotOpenForWriting;
+  int status = SaveTo(file, formatted);
+  if (std::fclose(file) != 0) status = kXmlCannotWrite;
+  return status;
+}
+
+int XmlNode::SaveTo(std::FILE* file, bool formatted) const {
+  if (record_ == nullptr) return kXmlNoError;
   // A tree that starts with its own declaration gets no second header.
   XmlNode first = ChildAt(0);
   bool named = record_->name != nullptr && record_->name[0] != '\0';
@@ -101,6 +108,6 @@ int XmlNode::SaveFile(const char* path, bool formatted) const {
     ok = std::fwrite(text.get(), 1, static_cast<size_t>(length), file) ==
          static_cast<size_t>(length);
   }
-  if (std::fclose(file) != 0) ok = false;
+  if (std::fflush(file) != 0) ok = false;
   return ok ? kXmlNoError : kXmlCannotWrite;
 }

@@ -3,6 +3,7 @@
 // writes goes through it.
 #pragma once
 
+#include <cstdio>
 #include <memory>
 
 // Status of a load or save; the numbers are printed to users.
@@ -80,6 +81,8 @@ class XmlNode {
   std::unique_ptr<char[]> ToText(bool formatted, int* length_out = nullptr) const;
   // Byte order mark, header line when needed, then the text; returns 0, 15 or 16.
   int SaveFile(const char* path, bool formatted) const;
+  // The same through a file the caller opened, which it still closes; 0 or 16.
+  int SaveTo(std::FILE* file, bool formatted) const;
 
   XmlElementRecord* record() const { return record_; }
   explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)

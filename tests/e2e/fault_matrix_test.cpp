@@ -49,6 +49,9 @@ enum class Setup {
   kSecondInstance,  // the row's run starts, with another temporary directory, during another run
   kReportAside,     // report.xml exists; text "taken": every name it could be moved to is
                     // taken; "link": report.xml.previous is a dangling link
+  kReportLinked,    // the row's report file is a hard link to text, a file of the package
+  kCaptureLinked,   // hwflagStatus.dat is a hard link to text, a file of the package
+  kLogLinked,       // the log is a hard link to text, a file of the package
 };
 
 struct Row;
@@ -128,6 +131,7 @@ std::vector<Row> Rows() {
   auto failing = [](int flash_exit) {
     return WithFlags(kOlder, [=](SimPort& p) { p.flash_exit = flash_exit; });
   };
+  const std::string windows_only = IsWindowsHost() ? "" : "a name form of the Windows host";
   auto flagged = [](std::function<void(SimPort&)> change) {
     return WithFlags(Port("NIC1", "4", "4.0.555"), [&](SimPort& p) {
       p.hwflags = "2";
@@ -208,6 +212,8 @@ std::vector<Row> Rows() {
       R("LockHeld", {"-s"}, 0).With(Setup::kHeldLock),
       R("LockIsADirectory", {"-c"}, 0).With(Setup::kLockDirectory),
       R("LogUnwritable", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kLogDirectory),
+      R("LogLinkedToCatalog", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .With(Setup::kLogLinked, "NICFWData.xml"),
       R("InputClosedAtFirstQuestion", {}, 3).Ports({kOlder, kOlder2}).Input(""),
       // End of input answers "no" to every later question: the port answered before it is
       // flashed, as the answer asked.
@@ -227,6 +233,23 @@ std::vector<Row> Rows() {
           .Faults([](SimFaults& f) { f.user_report_exit = 9; })
           .With(Setup::kReportAside, "link")
           .Skip(IsWindowsHost() ? "Wine 8 creates no symbolic links" : ""),
+      R("DiscoveryReportLinkedToCatalog", {"-d", kUserReport}, 0)
+          .With(Setup::kReportLinked, "NICFWData.xml"),
+      R("VersionReportLinkedToCatalog", {"-v", kUserReport}, 0)
+          .With(Setup::kReportLinked, "NICFWData.xml"),
+      R("VersionReportLinkedToTool", {"-v", kUserReport}, 0)
+          .With(Setup::kReportLinked, "nxflash.exe"),
+      R("DiscoveryReportLinkedToFirmwareImage", {"-d", kUserReport}, 0)
+          .With(Setup::kReportLinked, "p3fw_4_0_600.bin"),
+      R("FlagsCaptureLinkedToCatalog", {"-c"}, 0)
+          .Ports({flagged([](SimPort&) {})})
+          .With(Setup::kCaptureLinked, "NICFWData.xml"),
+      // Windows names that reach the catalog past its ordinary name.
+      R("VersionReportDeviceNamespace", {"-v", "\\\\?\\{package}\\NICFWData.xml"}, 0)
+          .Skip(windows_only),
+      R("VersionReportDeviceName", {"-v", "\\\\.\\{package}\\NICFWData.xml"}, 0).Skip(windows_only),
+      R("VersionReportSlashedDeviceNamespace", {"-v", "//?/{package}/NICFWData.xml"}, 0)
+          .Skip(windows_only),
       // The tool leaves no lock file, so only the utility's own lock stands in the way.
       R("SecondInstance", {"-s"}, 0, {kFlash4}, {"NIC1"})
           .Faults([](SimFaults& f) { f.no_lock = true; })
@@ -322,6 +345,26 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
           test::WriteBytes(report + ".previous" + (n ? std::to_string(n) : ""), "taken");
         break;
       }
+      case Setup::kReportLinked:
+      case Setup::kCaptureLinked:
+      case Setup::kLogLinked: {
+        std::string target = PackageFile(row.text);
+        if (!test::Exists(target)) {
+          if (row.text == "nxflash.exe")
+            fs::copy_file(test::ToolPath(), target);
+          else
+            test::WriteBytes(target, "a firmware image\n");
+        }
+        std::error_code ec;
+        std::string link = row.setup == Setup::kReportLinked    ? PackageFile(kUserReport)
+                           : row.setup == Setup::kCaptureLinked ? PackageFile("hwflagStatus.dat")
+                                                                : LogPath();
+        fs::create_directories(fs::path(link).parent_path(), ec);
+        platform::RemoveFile(link);
+        fs::create_hard_link(target, link, ec);
+        EXPECT_FALSE(ec) << ec.message();
+        break;
+      }
     }
     platform::RemoveFile(PackageFile(test::kSimCallLogFile));
     return program;
@@ -335,7 +378,8 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
   // Leaves nothing behind that the shared system drive of Wine would carry to the next test.
   void CleanUp(const Row& row) {
     std::error_code ec;
-    if (row.setup == Setup::kLogDirectory) std::filesystem::remove(LogPath(), ec);
+    if (row.setup == Setup::kLogDirectory || row.setup == Setup::kLogLinked)
+      std::filesystem::remove(LogPath(), ec);
     if (row.setup == Setup::kHeldLock || row.setup == Setup::kLockDirectory)
       std::filesystem::remove_all(Lock(), ec);
   }
@@ -352,7 +396,13 @@ TEST_P(FaultMatrix, Row) {
   std::string program = Prepare(row);
   const auto before = Snapshot(package_dir());
   std::vector<std::string> argv{program};
-  argv.insert(argv.end(), row.args.begin(), row.args.end());
+  for (std::string arg : row.args) {
+    size_t at = arg.find("{package}");
+    std::string dir = package_dir();
+    if (arg.rfind("//", 0) == 0) std::replace(dir.begin(), dir.end(), '\\', '/');
+    if (at != std::string::npos) arg.replace(at, 9, dir);
+    argv.push_back(arg);
+  }
 
   std::unique_ptr<test::BackgroundProcess> first;
   if (row.setup == Setup::kSecondInstance) {

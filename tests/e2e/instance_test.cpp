@@ -74,6 +74,17 @@ TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
         << log;
     platform::RemoveFile(PackageFile(c.link));
   }
+  // A link at the log's path, dangling or not, leaves the run without a log.
+  for (const std::string& target : {kept, PackageFile("nowhere.log")}) {
+    platform::RemoveFile(LogPath());
+    ASSERT_TRUE(test::MakeSymbolicLink(target, LogPath()));
+    test::ProcessResult r = Run({"-c"});
+    EXPECT_TRUE(Contains(r.output, "Error: the log file " + LogPath() + " cannot be opened"))
+        << r.output;
+    EXPECT_EQ(test::ReadBytes(kept), "kept");
+    EXPECT_FALSE(test::Exists(PackageFile("nowhere.log")));
+  }
+  platform::RemoveFile(LogPath());
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(SafetyTest, ReportsNeverReplaceThePackagesFiles) {
           std::string("hwflagStatus.dat"),
           test::Join("sub", "..") + platform::PathSeparator() + "NICFWData.xml",
           PackageFile("NICFWData.xml"), test::UtilityPath(), test::ToolPath(),
-          test::Join(temp_dir(), "ravare_lock_file")}) {
+          test::Join(temp_dir(), "ravare_lock_file"), std::string("p3fw_4_0_600.bin"), LogPath()}) {
       Ports({Port("NIC1", "4", "4.0.556")});
       test::ProcessResult r = Run({option, name});
       EXPECT_EQ(r.exit_code, 0) << option << " " << name;

@@ -70,14 +70,22 @@ TEST_F(VersionOnlyFileTest, DataIsEscapedAndMissingTextsGiveEmptyValues) {
       << text;
 }
 
-TEST_F(VersionOnlyFileTest, UnwritableFileStillLogsTheText) {
-  WriteVersionOnlyReport(ui_.dir().File("no-such-dir/version.xml"), {"4.0.534", "4.0.556", ""},
-                         ui_.ui());
-  EXPECT_EQ(ui_.Log().rfind("Created an XML file with only FW version information!\n"
-                            "<zelt_rom_discovery version=",
-                            0),
-            0u)
-      << ui_.Log();
+// A file that cannot be opened, and one that takes no bytes (where the host has such a device).
+TEST_F(VersionOnlyFileTest, UnwritableFileStillLogsTheTextAndThenTheFailure) {
+  for (const std::string& path :
+       {ui_.dir().File("no-such-dir/version.xml"), std::string("/dev/full")}) {
+    if (!test::Exists(path) && path == "/dev/full") continue;
+    test::CapturedUi capture;
+    WriteVersionOnlyReport(path, {"4.0.534", "4.0.556", ""}, capture.ui());
+    const std::string log = capture.Log();
+    EXPECT_EQ(log.rfind("Created an XML file with only FW version information!\n"
+                        "<zelt_rom_discovery version=",
+                        0),
+              0u)
+        << log;
+    const std::string failed = "Error: the version-only report " + path + " cannot be written.\n";
+    EXPECT_EQ(log.size() - log.rfind(failed), failed.size()) << log;
+  }
 }
 
 }  // namespace

@@ -91,4 +91,23 @@ TEST(Channels, EachWritesWhereItShould) {
   EXPECT_EQ(capture.Log(), "print 1\nwrite\ntrace\nsilent print\n");
 }
 
+// A log that stops taking lines mid-run (a full disk) is told on standard error, once.
+TEST(Channels, ALogThatCannotBeWrittenIsToldOnce) {
+  if (!test::Exists("/dev/full")) GTEST_SKIP() << "this host has no device that is always full";
+  test::TempDir dir;
+  std::FILE* errors = std::fopen(dir.File("errors.txt").c_str(), "w");
+  ASSERT_NE(errors, nullptr);
+  {
+    UserInterface ui("/dev/full", 121, 65, stdin, errors);
+    ui.SetErrorOutput(errors);
+    ui.SetModes(true, false, false);  // nothing on the console, which is errors here too
+    ui.Write("first\n");
+    ui.Print("second\n");
+  }
+  std::fclose(errors);
+  EXPECT_EQ(test::ReadText(dir.File("errors.txt")),
+            "Error: the log file /dev/full cannot be written; the rest of this run is not "
+            "recorded.\n");
+}
+
 }  // namespace

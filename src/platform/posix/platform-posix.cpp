@@ -81,6 +81,43 @@ bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
   }
 }
 
+bool ReadDescriptorFacts(intptr_t handle, OpenedFileFacts* facts) {
+  struct stat status;
+  if (fstat(static_cast<int>(handle), &status) != 0) return false;
+  facts->is_link = S_ISLNK(status.st_mode);
+  facts->id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return true;
+}
+
+// Opens for writing without following a link at the name and without waiting for a FIFO's
+// reader, judges the opened file, and only then empties it for kReplace.
+OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
+                        FileFactsReader read_facts, int* descriptor) {
+  int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  if (mode == WriteMode::kAppend) flags |= O_APPEND;
+  int fd = open(path.c_str(), flags, 0666);
+  if (fd < 0) return errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed;
+  OpenedFileFacts facts;
+  OpenStatus status = OpenStatus::kOpened;
+  if (!(read_facts ? read_facts : ReadDescriptorFacts)(fd, &facts)) {
+    status = OpenStatus::kFailed;
+  } else if (facts.is_link) {
+    status = OpenStatus::kIsLink;
+  } else if (Contains(refused, facts.id)) {
+    status = OpenStatus::kProtected;
+  } else if (fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
+    status = OpenStatus::kFailed;
+  } else if (mode == WriteMode::kReplace && ftruncate(fd, 0) != 0 && errno != EINVAL) {
+    status = OpenStatus::kFailed;  // EINVAL: a device, which has nothing to empty
+  }
+  if (status != OpenStatus::kOpened) {
+    close(fd);
+    return status;
+  }
+  *descriptor = fd;
+  return status;
+}
+
 }  // namespace
 
 void LoadLibrariesFromSystemOnly() {}
@@ -150,6 +187,30 @@ bool SamePath(const std::string& a, const std::string& b) {
   return FullPath(a) == FullPath(b);
 }
 
+bool FileIdentity(const std::string& path, FileId* id) {
+  struct stat status;
+  if (stat(path.c_str(), &status) != 0) return false;
+  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return true;
+}
+
+bool RefusesPathForm(const std::string&) {
+  return false;
+}
+
+OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                          std::FILE** file, FileFactsReader read_facts) {
+  int fd = -1;
+  OpenStatus status = OpenWritable(path, mode, refused, read_facts, &fd);
+  if (status != OpenStatus::kOpened) return status;
+  *file = fdopen(fd, mode == WriteMode::kAppend ? "a" : "w");
+  if (!*file) {
+    close(fd);
+    return OpenStatus::kFailed;
+  }
+  return status;
+}
+
 std::string OwnExecutablePath() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -198,12 +259,19 @@ bool RunningProcessNames(std::vector<std::string>* names) {
 }
 
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick) {
+                         uint32_t* exit_code, const WaitTick& tick, const FileIds& refused) {
   int output = -1;
   if (!capture_file.empty()) {
-    output =
-        open(capture_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
-    if (output < 0) return errno == ELOOP ? RunStatus::CaptureIsLink : RunStatus::CaptureFailed;
+    switch (OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, &output)) {
+      case OpenStatus::kOpened:
+        break;
+      case OpenStatus::kIsLink:
+        return RunStatus::CaptureIsLink;
+      case OpenStatus::kProtected:
+        return RunStatus::CaptureIsProtected;
+      case OpenStatus::kFailed:
+        return RunStatus::CaptureFailed;
+    }
   }
   std::vector<std::string> args = SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);

@@ -116,4 +116,12 @@ InstanceLock::Result InstanceLock::Take(const std::string& name) {
 }
 #endif
 
+bool InstanceLock::Identity(FileId* id) const {
+  struct stat status;
+  if (!taken_ || fstat(static_cast<int>(handle_), &status) != 0 || !S_ISREG(status.st_mode))
+    return false;
+  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return true;
+}
+
 }  // namespace platform

@@ -2,6 +2,8 @@
 // windows.h must come before psapi.h.
 #include <windows.h>
 
+#include <fcntl.h>
+#include <io.h>
 #include <psapi.h>
 
 #include <cstdio>
@@ -86,29 +88,49 @@ void WaitForChild(HANDLE process, const WaitTick& tick) {
   }
 }
 
-// Creates or empties the capture file, which child processes inherit. The name itself is
-// opened, not what a link points to, so that a link or other reparse point is seen and
-// refused without following it.
-RunStatus OpenCaptureFile(const std::string& path, HANDLE* file) {
-  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  HANDLE opened = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return RunStatus::CaptureFailed;
+FileId IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
+  return {info.dwVolumeSerialNumber,
+          (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+}
+
+bool ReadHandleFacts(intptr_t handle, OpenedFileFacts* facts) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(opened, &info)) {
-    CloseHandle(opened);
-    return RunStatus::CaptureFailed;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info)) return false;
+  facts->is_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts->id = IdentityOf(info);
+  return true;
+}
+
+// Opens for writing with the name itself, not what a link or other reparse point at it leads
+// to, judges the opened handle, and only then empties the file for kReplace. The handle is
+// inheritable when a child is to write through it.
+OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
+                        FileFactsReader read_facts, bool inheritable, DWORD share, HANDLE* handle) {
+  SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+  // Appending data only: every write lands at the end, whoever else writes.
+  DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE |
+                 (mode == WriteMode::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE);
+  HANDLE opened =
+      CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr, OPEN_ALWAYS,
+                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return OpenStatus::kFailed;
+  OpenedFileFacts facts;
+  OpenStatus status = OpenStatus::kOpened;
+  if (!(read_facts ? read_facts : ReadHandleFacts)(reinterpret_cast<intptr_t>(opened), &facts)) {
+    status = OpenStatus::kFailed;
+  } else if (facts.is_link) {
+    status = OpenStatus::kIsLink;
+  } else if (Contains(refused, facts.id)) {
+    status = OpenStatus::kProtected;
+  } else if (mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
+    status = OpenStatus::kFailed;
   }
-  if (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+  if (status != OpenStatus::kOpened) {
     CloseHandle(opened);
-    return RunStatus::CaptureIsLink;
+    return status;
   }
-  if (!SetEndOfFile(opened)) {  // at offset 0: an existing file is emptied
-    CloseHandle(opened);
-    return RunStatus::CaptureFailed;
-  }
-  *file = opened;
-  return RunStatus::Ran;
+  *handle = opened;
+  return status;
 }
 
 }  // namespace
@@ -165,14 +187,59 @@ std::string FullPath(const std::string& path) {
   char full[MAX_PATH * 4];
   DWORD n = GetFullPathNameA(path.c_str(), sizeof full, full, nullptr);
   if (n == 0 || n >= sizeof full) return path;
-  // A short 8.3 name and its long name are the same file.
+  // A short 8.3 name and its long name are the same file; a file not there yet is compared
+  // by its directory's long name.
   char longer[MAX_PATH * 4];
   DWORD m = GetLongPathNameA(full, longer, sizeof longer);
-  return m > 0 && m < sizeof longer ? longer : full;
+  if (m > 0 && m < sizeof longer) return longer;
+  std::string name = full;
+  size_t slash = name.find_last_of('\\');
+  if (slash == std::string::npos || slash <= 2) return name;  // a root needs no expanding
+  std::string dir = name.substr(0, slash);
+  m = GetLongPathNameA(dir.c_str(), longer, sizeof longer);
+  return m > 0 && m < sizeof longer ? std::string(longer) + name.substr(slash) : name;
 }
 
 bool SamePath(const std::string& a, const std::string& b) {
   return EqualsIgnoringCase(FullPath(a), FullPath(b));
+}
+
+bool FileIdentity(const std::string& path, FileId* id) {
+  // No access is asked for: the file information needs none, and backup semantics let a
+  // directory be opened too.
+  HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  bool known = GetFileInformationByHandle(file, &info) != 0;
+  CloseHandle(file);
+  if (known) *id = IdentityOf(info);
+  return known;
+}
+
+bool RefusesPathForm(const std::string& name) {
+  return IsDeviceOrStreamName(name);
+}
+
+OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                          std::FILE** file, FileFactsReader read_facts) {
+  HANDLE handle = INVALID_HANDLE_VALUE;
+  OpenStatus status = OpenWritable(path, mode, refused, read_facts, false,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &handle);
+  if (status != OpenStatus::kOpened) return status;
+  const bool append = mode == WriteMode::kAppend;
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), append ? _O_APPEND : 0);
+  if (fd == -1) {
+    CloseHandle(handle);
+    return OpenStatus::kFailed;
+  }
+  _setmode(fd, append ? _O_TEXT : _O_BINARY);  // the log is text, as fopen "a" made it
+  *file = _fdopen(fd, append ? "a" : "wb");
+  if (!*file) {
+    _close(fd);  // closes the handle too
+    return OpenStatus::kFailed;
+  }
+  return status;
 }
 
 std::string OwnExecutablePath() {
@@ -230,7 +297,7 @@ bool RunningProcessNames(std::vector<std::string>* names) {
 }
 
 RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick) {
+                         uint32_t* exit_code, const WaitTick& tick, const FileIds& refused) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -238,8 +305,17 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
-    RunStatus opened = OpenCaptureFile(capture_file, &output);
-    if (opened != RunStatus::Ran) return opened;
+    switch (OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true, FILE_SHARE_READ,
+                         &output)) {
+      case OpenStatus::kOpened:
+        break;
+      case OpenStatus::kIsLink:
+        return RunStatus::CaptureIsLink;
+      case OpenStatus::kProtected:
+        return RunStatus::CaptureIsProtected;
+      case OpenStatus::kFailed:
+        return RunStatus::CaptureFailed;
+    }
     startup.hStdOutput = output;
     startup.hStdError = output;
   }

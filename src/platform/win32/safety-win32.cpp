@@ -73,4 +73,14 @@ InstanceLock::Result InstanceLock::Take(const std::string& name) {
   return Result::kTaken;
 }
 
+bool InstanceLock::Identity(FileId* id) const {
+  // A mutex has no file information; a lock held as a file has.
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!taken_ || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &info))
+    return false;
+  *id = {info.dwVolumeSerialNumber,
+         (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
+  return true;
+}
+
 }  // namespace platform

@@ -1,0 +1,51 @@
+// File names and the one open through which the utility writes a file.
+#include <gtest/gtest.h>
+
+#include "platform/platform.h"
+#include "support/files.h"
+
+namespace {
+
+TEST(FileNames, DeviceNamespaceAndStreamFormsAreKnownByTheirText) {
+  for (const char* name : {"\\\\?\\C:\\pkg\\NICFWData.xml", "\\\\.\\C:\\pkg\\NICFWData.xml",
+                           "//?/C:/pkg/NICFWData.xml", "\\??\\C:\\pkg\\NICFWData.xml",
+                           "/\\?\\C:\\pkg\\NICFWData.xml", "\\\\?\\UNC\\server\\share\\r.xml",
+                           "report.xml:hidden", "C:\\pkg\\NICFWData.xml::$DATA", "C:x:y"})
+    EXPECT_TRUE(platform::IsDeviceOrStreamName(name)) << name;
+  for (const char* name : {"report.xml", "C:\\pkg\\report.xml", "C:report.xml", "..\\report.xml",
+                           "\\\\server\\share\\report.xml", "/tmp/report.xml", "?", ""})
+    EXPECT_FALSE(platform::IsDeviceOrStreamName(name)) << name;
+}
+
+// What the opened handle tells decides, whatever the name looked like before: a reparse point
+// (which Wine cannot make) and a protected file under another name are left as they were.
+TEST(OpenForWriting, JudgesTheOpenedFileBeforeEmptyingIt) {
+  test::TempDir dir;
+  const std::string path = dir.File("report.xml");
+  struct Case {
+    platform::FileFactsReader reader;
+    platform::OpenStatus status;
+  } cases[] = {
+      {[](intptr_t, platform::OpenedFileFacts* facts) {
+         facts->is_link = true;
+         return true;
+       },
+       platform::OpenStatus::kIsLink},
+      {[](intptr_t, platform::OpenedFileFacts* facts) {
+         facts->id = {7, 42};
+         return true;
+       },
+       platform::OpenStatus::kProtected},
+  };
+  for (const Case& c : cases) {
+    test::WriteBytes(path, "kept");
+    std::FILE* file = nullptr;
+    EXPECT_EQ(
+        platform::OpenForWriting(path, platform::WriteMode::kReplace, {{7, 42}}, &file, c.reader),
+        c.status);
+    EXPECT_EQ(file, nullptr);
+    EXPECT_EQ(test::ReadBytes(path), "kept");
+  }
+}
+
+}  // namespace
