@@ -32,4 +32,17 @@ bool IsDeviceOrStreamName(const std::string& name) {
   return name.find(':', drive ? 2 : 0) != std::string::npos;
 }
 
+RunStatus CaptureOpenStatus(OpenStatus status) {
+  switch (status) {
+    case OpenStatus::kIsLink:
+      return RunStatus::CaptureIsLink;
+    case OpenStatus::kProtected:
+      return RunStatus::CaptureIsProtected;
+    case OpenStatus::kOpened:
+    case OpenStatus::kFailed:
+      break;
+  }
+  return RunStatus::CaptureFailed;
+}
+
 }  // namespace platform

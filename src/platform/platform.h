@@ -114,6 +114,9 @@ enum class RunStatus {
   StartFailed,         // the program could not be started
 };
 
+// How a capture file that did not open as kOpened ends a tool run.
+RunStatus CaptureOpenStatus(OpenStatus status);
+
 // Called while a started child runs, about once a second, with the whole seconds since it
 // started (1, 2, ...). The child is never stopped or killed because of it.
 using WaitTick = std::function<void(unsigned elapsed_seconds)>;

@@ -262,16 +262,8 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
                          uint32_t* exit_code, const WaitTick& tick, const FileIds& refused) {
   int output = -1;
   if (!capture_file.empty()) {
-    switch (OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, &output)) {
-      case OpenStatus::kOpened:
-        break;
-      case OpenStatus::kIsLink:
-        return RunStatus::CaptureIsLink;
-      case OpenStatus::kProtected:
-        return RunStatus::CaptureIsProtected;
-      case OpenStatus::kFailed:
-        return RunStatus::CaptureFailed;
-    }
+    OpenStatus opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, &output);
+    if (opened != OpenStatus::kOpened) return CaptureOpenStatus(opened);
   }
   std::vector<std::string> args = SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);

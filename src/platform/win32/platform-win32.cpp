@@ -305,17 +305,9 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
-    switch (OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true, FILE_SHARE_READ,
-                         &output)) {
-      case OpenStatus::kOpened:
-        break;
-      case OpenStatus::kIsLink:
-        return RunStatus::CaptureIsLink;
-      case OpenStatus::kProtected:
-        return RunStatus::CaptureIsProtected;
-      case OpenStatus::kFailed:
-        return RunStatus::CaptureFailed;
-    }
+    OpenStatus opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true,
+                                     FILE_SHARE_READ, &output);
+    if (opened != OpenStatus::kOpened) return CaptureOpenStatus(opened);
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
