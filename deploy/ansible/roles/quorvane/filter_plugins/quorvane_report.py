@@ -283,7 +283,8 @@ def quorvane_csv(rows):
 
 def quorvane_markdown(rows):
     def line(cells):
-        return "| " + " | ".join(str(c).replace("|", "\\|") for c in cells) + " |\n"
+        return "| " + " | ".join(" ".join(str(c).split()).replace("|", "\\|")
+                                 for c in cells) + " |\n"
     text = line(COLUMNS) + line(["---"] * len(COLUMNS))
     for row in rows:
         text += line(row[c] for c in COLUMNS)
