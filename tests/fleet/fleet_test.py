@@ -114,8 +114,11 @@ def read(path):
 
 
 def read_csv(path):
-    with open(path, encoding="utf-8") as f:
-        return [tuple(row.values()) for row in csv.DictReader(f)]
+    try:
+        with open(path, encoding="utf-8") as f:
+            return [tuple(row.values()) for row in csv.DictReader(f)]
+    except FileNotFoundError:
+        return []
 
 
 class Namespaces:
@@ -125,6 +128,9 @@ class Namespaces:
     def __init__(self):
         self.names = {}
         atexit.register(self.remove)
+        # A run ended by SIGTERM (a time limit, CI) removes them too.
+        if signal.getsignal(signal.SIGTERM) == signal.SIG_DFL:
+            signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
 
     def launcher(self, host):
         if os.geteuid() != 0 or not shutil.which("ip") or not shutil.which("nsenter"):
@@ -290,6 +296,7 @@ class RolloutTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.fleet = Fleet()
+        cls.addClassCleanup(shutil.rmtree, cls.fleet.dir, ignore_errors=True)
         f = cls.fleet
         cls.initial = {h: f.sim(h) for h in FLEET}
         # The controller stops while host04, in the second batch, is being flashed; the
@@ -313,11 +320,6 @@ class RolloutTest(unittest.TestCase):
         cls.second = f.rollout()
         cls.after_second = {h: f.sim(h) for h in FLEET}
         cls.second_report = f.report()
-
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.fleet.dir, ignore_errors=True)
-        NAMESPACES.remove()
 
     def test_interrupted_rollout_reports_what_finished_and_its_rerun_merges(self):
         flashing, output = self.interrupted
