@@ -3,76 +3,99 @@
 
 Every host is local (ansible_connection=local) with its own package directory, system drive,
 temporary directory and simulated adapters for the substitute flash tool, so hosts never
-see each other's lock file or log. Usage: fleet_test.py BIN_DIR (holding quorvane and
-nxflash.exe of the Linux build). Also lints the role and checks the playbook's syntax.
+see each other's lock file or log. The utility's own lock is one per machine (per network
+namespace on Linux), so when run as root each host also gets a network namespace of its own,
+which every run of the utility on that host enters. Usage: fleet_test.py BIN_DIR (holding
+quorvane and nxflash.exe of the Linux build). Also lints the role and checks the playbook's
+syntax.
 """
 
+import atexit
 import csv
+import glob
 import json
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
+import time
 import unittest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 ANSIBLE_DIR = os.path.join(ROOT, "deploy", "ansible")
 BIN_DIR = ""
 PACKAGE_VERSION = "4.0.600"
+# The task time limit of the rollout that meets the slow host: its flashes take longer.
+TASK_TIMEOUT = "20"
 
 # host: (ports as (active_version, flash_exit), inventory variables). Listed in rollout order;
 # the batches are 1, 3, 4, 4, 2 hosts. The hosts of COPIED receive the package from the
-# controller; the others have theirs laid out already.
+# controller; the others have theirs laid out already. "delay_ms" slows every call of the
+# host's flash tool down; "unreachable" hosts are reached over SSH to a closed port.
 # Older firmware stays above 4.0.555, where the driver rule needs no driver files.
 FLEET = {
     "host01": ([("4.0.560", 0), ("4.0.600", 0)], {}),  # the canary
     "host02": ([("4.0.600", 0), ("4.0.600", 0)], {}),
     "host03": ([("4.0.700", 0), ("4.0.600", 0)], {}),
-    "host04": ([("4.0.556", 0)], {}),
+    "host04": ([("4.0.556", 0)], {"delay_ms": 1000}),  # the interrupted rollout stops here
     "host05": ([("4.0.560", 0), ("4.0.560", 7)], {}),  # one flash fails: 1 of 4 fail
     "host06": ([("4.0.560", 0), ("4.0.700", 0)], {"quorvane_update_options": ["-g"]}),
-    "host07": ([("4.0.560", 0)], {}),
-    "host08": ([("4.0.600", 0)], {}),
-    "host09": ([("4.0.560", 0)], {"tool_missing": True}),  # 2 of 4 fail: the rollout stops
-    "host10": ([("4.0.560", 3)], {}),
-    "host11": ([("4.0.560", 0)], {}),
-    "host12": ([("4.0.600", 0)], {}),
+    "host07": ([("4.0.600", 0), ("4.0.600", 0)], {"quorvane_update_options": ["-f"]}),
+    "host08": ([("4.0.560", 0)] * 4, {"delay_ms": 4000}),  # flashes beyond the time limit
+    "host09": ([("4.0.560", 0)], {"tool_missing": True}),
+    "host10": ([("4.0.700", 0)], {"quorvane_update_options": ["-g"]}),  # all ports newer
+    "host11": ([], {}),  # no supported adapter: not a failure
+    "host12": ([("4.0.560", 0)], {"unreachable": True}),  # 2 of 4 fail: the rollout stops
     "host13": ([("4.0.560", 0)], {}),  # never reached
     "host14": ([("4.0.560", 0)], {}),
 }
 
-# The fleet report after the first rollout: host, port, MAC, before, after, outcome.
-EXPECTED_REPORT = [
-    ("host01", "4:0.0", "00:0E:1E:01:00:00", "4.0.560", "4.0.600", "updated"),
-    ("host01", "4:0.1", "00:0E:1E:01:00:01", "4.0.600", "4.0.600", "unchanged"),
-    ("host02", "4:0.0", "00:0E:1E:02:00:00", "4.0.600", "4.0.600", "unchanged"),
-    ("host02", "4:0.1", "00:0E:1E:02:00:01", "4.0.600", "4.0.600", "unchanged"),
-    ("host03", "4:0.0", "00:0E:1E:03:00:00", "4.0.700", "4.0.700", "unchanged"),
-    ("host03", "4:0.1", "00:0E:1E:03:00:01", "4.0.600", "4.0.600", "unchanged"),
-    ("host04", "4:0.0", "00:0E:1E:04:00:00", "4.0.556", "4.0.600", "updated"),
-    ("host05", "4:0.0", "00:0E:1E:05:00:00", "4.0.560", "4.0.600", "updated"),
-    ("host05", "4:0.1", "00:0E:1E:05:00:01", "4.0.560", "4.0.560", "failed"),
-    ("host06", "4:0.0", "00:0E:1E:06:00:00", "4.0.560", "4.0.600", "updated"),
-    ("host06", "4:0.1", "00:0E:1E:06:00:01", "4.0.700", "4.0.600", "updated"),
-    ("host07", "4:0.0", "00:0E:1E:07:00:00", "4.0.560", "4.0.600", "updated"),
-    ("host08", "4:0.0", "00:0E:1E:08:00:00", "4.0.600", "4.0.600", "unchanged"),
-    ("host09", "", "", "", "", "failed"),
-    ("host10", "4:0.0", "00:0E:1E:10:00:00", "4.0.560", "4.0.560", "failed"),
-    ("host11", "4:0.0", "00:0E:1E:11:00:00", "4.0.560", "4.0.600", "updated"),
-    ("host12", "4:0.0", "00:0E:1E:12:00:00", "4.0.600", "4.0.600", "unchanged"),
-    ("host13", "", "", "", "", "not reached"),
-    ("host14", "", "", "", "", "not reached"),
-]
-FAILED = {"host05", "host09", "host10"}
+
+def port_rows(host, rows, host_outcome, reason=""):
+    return [(host, "4:0.%d" % i, "00:0E:1E:%s:00:%02d" % (host[-2:], i), before, after, outcome,
+             host_outcome, reason) for i, (before, after, outcome) in enumerate(rows)]
+
+
+def host_row(host, outcome, reason=""):
+    return [(host, "", "", "", "", outcome, outcome, reason)]
+
+
+# The fleet report: host, port, MAC, before, after, outcome, host outcome, reason. A reason
+# of None stands for any text.
+FLASH_FAILED = "flash failed on 4:0.1"
+EXPECTED_REPORT = (
+    port_rows("host01", [("4.0.560", "4.0.600", "updated"), ("4.0.600", "4.0.600", "unchanged")],
+              "updated")
+    + port_rows("host02", [("4.0.600", "4.0.600", "unchanged")] * 2, "unchanged")
+    + port_rows("host03", [("4.0.700", "4.0.700", "unchanged"), ("4.0.600", "4.0.600", "unchanged")],
+                "unchanged")
+    + port_rows("host04", [("4.0.556", "4.0.600", "updated")], "updated")
+    + port_rows("host05", [("4.0.560", "4.0.600", "updated"), ("4.0.560", "4.0.560", "failed")],
+                "failed", FLASH_FAILED)
+    + port_rows("host06", [("4.0.560", "4.0.600", "updated"), ("4.0.700", "4.0.600", "downgraded")],
+                "downgraded")
+    + port_rows("host07", [("4.0.600", "4.0.600", "re-flashed")] * 2, "re-flashed")
+    + port_rows("host08", [("4.0.560", "4.0.600", "updated")] * 4, "updated")
+    + host_row("host09", "failed", "discovery failed with error code 98")
+    + port_rows("host10", [("4.0.700", "4.0.600", "downgraded")], "downgraded")
+    + host_row("host11", "no adapter")
+    + host_row("host12", "unreachable", None)
+    + host_row("host13", "not reached")
+    + host_row("host14", "not reached"))
+FAILED = {"host05", "host09", "host12"}
 UNREACHED = {"host13", "host14"}
+UPDATED = {"host01", "host04", "host05", "host06", "host07", "host08", "host10"}
 CHECKED = ["host02", "host05", "host13", "host14"]  # batches: host02 | the others
 COPIED = {"host01", "host05", "host13"}
 
 
-def sim_config(host, ports):
+def sim_config(host, ports, delay_ms=0):
     lines = ['<?xml version="1.0" encoding="utf-8"?>', "<nxflash_sim>"]
+    if delay_ms:
+        lines.append('\t<faults delay_ms="%d" />' % delay_ms)
     for i, (version, flash_exit) in enumerate(ports):
         lines.append(
             '\t<port device_id="NIC%d" macaddress="00:0E:1E:%s:00:%02d" bus="4" device="0" '
@@ -90,6 +113,44 @@ def read(path):
         return None
 
 
+def read_csv(path):
+    try:
+        with open(path, encoding="utf-8") as f:
+            return [tuple(row.values()) for row in csv.DictReader(f)]
+    except FileNotFoundError:
+        return []
+
+
+class Namespaces:
+    """A persistent network namespace per simulated host, removed at exit (also on failure).
+    Without root, or without ip(8), hosts are told apart by TMPDIR alone."""
+
+    def __init__(self):
+        self.names = {}
+        atexit.register(self.remove)
+        # A run ended by SIGTERM (a time limit, CI) removes them too.
+        if signal.getsignal(signal.SIGTERM) == signal.SIG_DFL:
+            signal.signal(signal.SIGTERM, lambda *_: sys.exit(128 + signal.SIGTERM))
+
+    def launcher(self, host):
+        if os.geteuid() != 0 or not shutil.which("ip") or not shutil.which("nsenter"):
+            return []
+        name = "quorvane-fleet-%d-%s" % (os.getpid(), host)
+        if name not in self.names.values():
+            if subprocess.run(["ip", "netns", "add", name], check=False).returncode != 0:
+                return []
+            self.names[host] = name
+        return ["nsenter", "--net=/run/netns/" + name, "--"]
+
+    def remove(self):
+        for name in self.names.values():
+            subprocess.run(["ip", "netns", "delete", name], check=False)
+        self.names.clear()
+
+
+NAMESPACES = Namespaces()
+
+
 class Fleet:
     """The simulated fleet in a temporary directory, and the runs of the playbook over it."""
 
@@ -101,14 +162,18 @@ class Fleet:
         self.env = dict(os.environ, HOME=home, ANSIBLE_HOME=os.path.join(home, ".ansible"),
                         ANSIBLE_LOCAL_TEMP=os.path.join(home, "local-tmp"),
                         ANSIBLE_REMOTE_TEMP=os.path.join(home, "remote-tmp"),
-                        ANSIBLE_NOCOLOR="1", ANSIBLE_FORCE_COLOR="0", ANSIBLE_PIPELINING="1")
+                        ANSIBLE_ASYNC_DIR=os.path.join(home, "async"),
+                        ANSIBLE_NOCOLOR="1", ANSIBLE_FORCE_COLOR="0", ANSIBLE_PIPELINING="1",
+                        ANSIBLE_HOST_KEY_CHECKING="0")
         if not os.path.exists(self.inventory):
             self._lay_out()
+        else:
+            self._enter_namespaces()
 
     def _lay_out(self):
         source = os.path.join(self.dir, "package-src")
         os.makedirs(source)
-        self._lay_package(source, tool=True)
+        self.lay_package(source, tool=True)
         hosts = {}
         for host, (ports, extra) in FLEET.items():
             base = os.path.join(self.dir, "hosts", host)
@@ -118,26 +183,41 @@ class Fleet:
             missing = extra.get("tool_missing", False)
             laid = host not in COPIED
             if laid:
-                self._lay_package(package, tool=not missing)
+                self.lay_package(package, tool=not missing)
             with open(os.path.join(package, "nxflash-sim.xml"), "w", encoding="utf-8") as f:
-                f.write(sim_config(host, ports))
+                f.write(sim_config(host, ports, extra.get("delay_ms", 0)))
             hosts[host] = {
                 "quorvane_package_dir": package,
                 "quorvane_package_src": "" if laid else source,
                 "quorvane_environment": {"SYSTEMDRIVE": os.path.join(base, "drive"),
                                          "TMPDIR": os.path.join(base, "temp")},
+                "quorvane_launcher": NAMESPACES.launcher(host),
             }
+            if extra.get("unreachable"):
+                hosts[host].update(ansible_connection="ssh", ansible_host="127.0.0.1",
+                                   ansible_port=1)
             hosts[host].update({k: v for k, v in extra.items() if k.startswith("quorvane_")})
         inventory = {"quorvane": {
             "vars": {"ansible_connection": "local",
                      "ansible_python_interpreter": sys.executable,
-                     "quorvane_report_dir": self.reports},
+                     "quorvane_report_dir": self.reports,
+                     "quorvane_update_poll": 1, "quorvane_lock_delay": 1},
             "hosts": hosts}}
         os.makedirs(os.path.join(self.dir, "home"))
         with open(self.inventory, "w", encoding="utf-8") as f:
             json.dump(inventory, f, indent=1)
 
-    def _lay_package(self, directory, tool):
+    def _enter_namespaces(self):
+        # A fleet kept between runs of the demo needs its namespaces again.
+        with open(self.inventory, encoding="utf-8") as f:
+            inventory = json.load(f)
+        for host, variables in inventory["quorvane"]["hosts"].items():
+            variables["quorvane_launcher"] = NAMESPACES.launcher(host)
+        with open(self.inventory, "w", encoding="utf-8") as f:
+            json.dump(inventory, f, indent=1)
+
+    @staticmethod
+    def lay_package(directory, tool):
         shutil.copy2(os.path.join(BIN_DIR, "quorvane"), directory)
         if tool:
             shutil.copy2(os.path.join(BIN_DIR, "nxflash.exe"), directory)
@@ -152,42 +232,82 @@ class Fleet:
     def calls(self, host):
         return (read(self.path(host, "package", "nxflash-calls.log")) or "").splitlines()
 
+    def log(self, host):
+        return read(self.path(host, "drive", "tlvsystem", "log", "nxflash.log")) or ""
+
     def command(self, *args):
         return ["ansible-playbook", "-i", self.inventory, "rollout.yml", *args]
 
-    def rollout(self, *args):
-        """Runs the playbook; returns its exit code, output and each host's recap counts."""
-        run = subprocess.run(self.command(*args), cwd=ANSIBLE_DIR, env=self.env,
-                             stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
-                             check=False)
-        recap = {}
-        for host, counts in re.findall(r"^(host\d+)\s+:\s+(.*)$", run.stdout, re.M):
-            recap[host] = {k: int(v) for k, v in re.findall(r"(\w+)=(\d+)", counts)}
-        return run.returncode, run.stdout, recap
+    def start(self, *args, env=None):
+        return subprocess.Popen(self.command(*args), cwd=ANSIBLE_DIR, env=dict(self.env, **(env or {})),
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
-    def report(self):
-        with open(os.path.join(self.reports, "fleet-report.csv"), encoding="utf-8") as f:
-            return [tuple(row.values()) for row in csv.DictReader(f)]
+    def rollout(self, *args, env=None):
+        """Runs the playbook; returns its exit code, output and each host's recap counts."""
+        run = self.start(*args, env=env)
+        output = run.communicate()[0]
+        recap = {}
+        for host, counts in re.findall(r"^(host\d+)\s+:\s+(.*)$", output, re.M):
+            recap[host] = {k: int(v) for k, v in re.findall(r"(\w+)=(\d+)", counts)}
+        return run.returncode, output, recap
+
+    def report(self, kind="fleet-report"):
+        return read_csv(os.path.join(self.reports, kind + ".csv"))
+
+    def stamped_reports(self, kind):
+        return sorted(glob.glob(os.path.join(self.reports, kind + "-*.csv")))
+
+
+def wait_for(condition, seconds):
+    end = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > end:
+            return False
+        time.sleep(0.2)
+    return True
 
 
 def task_results(output, task):
-    """Each host's result of the task named so: ok, changed, failed or skipping."""
+    """Each host's result of the tasks whose names begin so: failed, changed, ok or skipping,
+    the first of these that any of them gave."""
+    order = ("failed", "changed", "ok", "skipping")
     results = {}
     for block in output.split("\nTASK [")[1:]:
-        if block.startswith("quorvane : " + task + "]"):
+        if block.startswith("quorvane : " + task):
             for status, host in re.findall(r"^(ok|changed|fatal|skipping): \[(host\d+)", block,
                                             re.M):
-                results[host] = "failed" if status == "fatal" else status
+                status = "failed" if status == "fatal" else status
+                if order.index(status) < order.index(results.get(host, "skipping")):
+                    results[host] = status
+                results.setdefault(host, status)
     return results
+
+
+def same_rows(test, actual, expected):
+    test.assertEqual(len(actual), len(expected), actual)
+    for got, want in zip(actual, expected):
+        if want[-1] is None:
+            test.assertTrue(got[-1], got)
+            got, want = got[:-1], want[:-1]
+        test.assertEqual(got, want)
 
 
 class RolloutTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         cls.fleet = Fleet()
+        cls.addClassCleanup(shutil.rmtree, cls.fleet.dir, ignore_errors=True)
         f = cls.fleet
         cls.initial = {h: f.sim(h) for h in FLEET}
-        cls.first = f.rollout()
+        # The controller stops while host04, in the second batch, is being flashed; the
+        # flash goes on without it.
+        interrupted = f.start()
+        flashing = wait_for(lambda: any(c.endswith(" -f -a") for c in f.calls("host04")), 300)
+        interrupted.send_signal(signal.SIGINT)
+        cls.interrupted = (flashing, interrupted.communicate()[0])
+        wait_for(lambda: f.log("host04").rstrip().endswith("Exiting with code 2"), 60)
+        cls.interrupted_report = f.report()
+        cls.first = f.rollout(env={"ANSIBLE_TASK_TIMEOUT": TASK_TIMEOUT})
         cls.after_first = {h: f.sim(h) for h in FLEET}
         cls.first_calls = {h: f.calls(h) for h in FLEET}
         cls.first_logs = {h: os.path.exists(f.path(h, "drive", "tlvsystem")) for h in FLEET}
@@ -195,44 +315,53 @@ class RolloutTest(unittest.TestCase):
         cls.first_markdown = read(os.path.join(f.reports, "fleet-report.md"))
         cls.check = f.rollout("--check", "--limit", ",".join(CHECKED))
         cls.after_check = {h: (f.sim(h), f.calls(h)) for h in FLEET}
-        cls.check_report = f.report()
+        cls.check_report = f.report("check-report")
+        cls.report_after_check = f.report()
         cls.second = f.rollout()
         cls.after_second = {h: f.sim(h) for h in FLEET}
+        cls.second_report = f.report()
 
-    @classmethod
-    def tearDownClass(cls):
-        shutil.rmtree(cls.fleet.dir, ignore_errors=True)
+    def test_interrupted_rollout_reports_what_finished_and_its_rerun_merges(self):
+        flashing, output = self.interrupted
+        self.assertTrue(flashing, output)
+        same_rows(self, self.interrupted_report, EXPECTED_REPORT[:2] + [
+            row for h in FLEET if h != "host01" for row in host_row(h, "not reached")])
+        # The rerun found host04 already flashed; the report still says what was done.
+        self.assertEqual(len([c for c in self.first_calls["host04"] if c.endswith(" -f -a")]), 1)
 
     def test_first_rollout_outcomes(self):
         code, output, recap = self.first
         self.assertEqual(code, 2, output)
         self.assertEqual(set(recap), set(FLEET) - UNREACHED, output)
         self.assertEqual({h for h, r in recap.items() if r["failed"]}, FAILED, output)
-        # The exit-code table: -n is never a failure but without the tool; 2 after -s is a
-        # change, 0 a failure.
-        recommend = task_results(output, "Run Quorvane on Linux with -n")
-        self.assertEqual({h for h, r in recommend.items() if r != "ok"}, {"host09"})
+        # -n never fails but without the tool; a host without an adapter is no failure.
+        recommend = task_results(output, "Stop at a failed run")
+        self.assertEqual({h for h, r in recommend.items() if r == "failed"},
+                         {"host05", "host09"}, output)
         update = task_results(output, "Run Quorvane on Linux with -s")
+        # host01 and host04 were flashed by the interrupted rollout.
         self.assertEqual({h for h, r in update.items() if r == "changed"},
-                         {"host01", "host04", "host06", "host07", "host11"})
-        self.assertEqual({h for h, r in update.items() if r == "failed"}, {"host05", "host10"})
-        self.assertEqual(self.first_report, EXPECTED_REPORT)
+                         UPDATED - {"host01", "host04", "host05"})
+        self.assertEqual({h for h, r in update.items() if r == "ok"}, {"host05"})
+        same_rows(self, self.first_report, EXPECTED_REPORT)
 
     def test_report_as_markdown(self):
         lines = self.first_markdown.splitlines()
-        self.assertEqual(lines[0], "| host | port | mac | before | after | outcome |")
-        self.assertEqual(lines[2:], ["| " + " | ".join(row) + " |" for row in EXPECTED_REPORT])
+        self.assertEqual(lines[0], "| host | port | mac | before | after | outcome | host_outcome "
+                                   "| reason |")
+        rows = [line.rsplit(" | ", 1)[0] for line in lines[2:]]
+        self.assertEqual(rows, ["| " + " | ".join(row[:-1]) for row in EXPECTED_REPORT])
 
-    def test_updates_only_where_recommended(self):
+    def test_updates_where_recommended_or_the_options_ask(self):
         for host in FLEET:
             updates = [c for c in self.first_calls[host] if c.endswith(" -f -a")]
-            older = any(v < PACKAGE_VERSION for v, _ in FLEET[host][0])
-            self.assertEqual(bool(updates), older and host not in UNREACHED | {"host09"}, host)
+            self.assertEqual(bool(updates), host in UPDATED, host)
 
     def test_logs_of_failed_hosts_are_fetched(self):
         logs = os.path.join(self.fleet.reports, "logs")
-        self.assertEqual(sorted(os.listdir(logs)), sorted(h + "-nxflash.log" for h in FAILED))
-        self.assertIn("Exiting with code 0", read(os.path.join(logs, "host10-nxflash.log")))
+        self.assertEqual(sorted(os.listdir(logs)),
+                         sorted(h + "-nxflash.log" for h in FAILED - {"host12"}))
+        self.assertIn("Exiting with code 0", read(os.path.join(logs, "host05-nxflash.log")))
 
     def test_hosts_after_the_failed_batch_are_untouched(self):
         for host in UNREACHED:
@@ -240,28 +369,83 @@ class RolloutTest(unittest.TestCase):
             self.assertEqual(self.first_calls[host], [])
             self.assertFalse(self.first_logs[host])
 
-    def test_check_mode_only_asks(self):
+    def test_check_mode_only_asks_and_keeps_the_rollout_report(self):
         code, output, recap = self.check
         self.assertEqual(code, 0, output)
         self.assertEqual(set(recap), set(CHECKED), output)
         outcomes = {row[0]: row[5] for row in self.check_report}
-        self.assertEqual(outcomes["host02"], "ok")
-        self.assertEqual({h for h, o in outcomes.items() if o == "update recommended"},
-                         {"host05", "host14"})
-        self.assertEqual({h for h, o in outcomes.items() if o == "package to be copied"},
-                         {"host13"})
+        self.assertEqual(outcomes, {"host02": "up to date", "host05": "update recommended",
+                                    "host13": "package to be copied",
+                                    "host14": "update recommended"})
         for host in CHECKED:
             sim, calls = self.after_check[host]
             self.assertEqual(sim, self.after_first[host], host)
             added = calls[len(self.first_calls[host]):]
             self.assertTrue(all(c == "nxflash.exe -d tempNicList.xml" for c in added), added)
+        self.assertEqual(self.report_after_check, self.first_report)
+        self.assertEqual(len(self.fleet.stamped_reports("check-report")), 1)
+        self.assertEqual(len(self.fleet.stamped_reports("fleet-report")), 3)
 
-    def test_second_rollout_changes_nothing(self):
+    def test_second_rollout_changes_nothing_but_forced_flashes(self):
         code, output, recap = self.second
         self.assertEqual(code, 2, output)
-        self.assertEqual({h for h, r in recap.items() if r["changed"]}, set(), output)
+        # -f re-flashes every time; every other port is where it should be.
+        self.assertEqual({h for h, r in recap.items() if r["changed"]}, {"host07"}, output)
         self.assertEqual({h for h, r in recap.items() if r["failed"]}, FAILED, output)
         self.assertEqual(self.after_second, self.after_first)
+        # The stopped rollout goes on: its report keeps what the first run did.
+        same_rows(self, self.second_report, EXPECTED_REPORT)
+
+
+class ReasonTest(unittest.TestCase):
+    """A run that ends without a change is told apart by the lines the utility wrote."""
+
+    def test_reasons_from_the_log(self):
+        sys.path.insert(0, os.path.join(ANSIBLE_DIR, "roles", "quorvane", "filter_plugins"))
+        import quorvane_report  # pylint: disable=import-outside-toplevel
+        base = tempfile.mkdtemp(prefix="quorvane-reasons.")
+        self.addCleanup(shutil.rmtree, base, True)
+        launcher = NAMESPACES.launcher("reasons")
+        older = [("4.0.560", 0)]
+        cases = {
+            "driver rule refused": ([("4.0.500", 0)], None),
+            "no adapter": ([], None),
+            "start-up refused: Supporting file NICFWData.xml is missing. Cannot proceed.":
+                (older, "NICFWData.xml"),
+            "another run in progress": (older, "holder"),
+        }
+        for reason, (ports, fault) in cases.items():
+            with self.subTest(reason):
+                package, drive, temp = (os.path.join(base, reason[:8], d)
+                                        for d in ("package", "drive", "temp"))
+                for d in (package, drive, temp):
+                    os.makedirs(d)
+                Fleet.lay_package(package, tool=True)
+                with open(os.path.join(package, "nxflash-sim.xml"), "w", encoding="utf-8") as f:
+                    f.write(sim_config("host99", ports))
+                env = dict(os.environ, SYSTEMDRIVE=drive, TMPDIR=temp)
+                command = launcher + [os.path.join(package, "quorvane")]
+                log = os.path.join(drive, "tlvsystem", "log", "nxflash.log")
+                holder = None
+                if fault == "NICFWData.xml":
+                    os.remove(os.path.join(package, fault))
+                elif fault == "holder":
+                    # An interactive run waits at its question and holds the lock meanwhile.
+                    holder = subprocess.Popen(command, cwd=package, env=env, text=True,
+                                              stdin=subprocess.PIPE, stdout=subprocess.DEVNULL,
+                                              stderr=subprocess.DEVNULL)
+                    self.assertTrue(wait_for(lambda: "y/n/q/c" in (read(log) or ""), 30))
+                run = subprocess.run(command + ["-n"], cwd=package, env=env, check=False,
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                if holder:
+                    holder.communicate("n\n", timeout=30)
+                lines = (read(log) or "").splitlines()
+                verdict = quorvane_report.quorvane_verdict(
+                    {"rc": run.returncode, "delta": "0:00:01"}, {4: "ok", 5: "ok", 6: "ok"},
+                    lines)
+                expected = {"state": "no adapter", "reason": ""} if reason == "no adapter" \
+                    else {"state": "failed", "reason": reason}
+                self.assertEqual(verdict, expected, "\n".join(lines))
 
 
 class LintTest(unittest.TestCase):
@@ -291,7 +475,8 @@ def demo(directory, args):
     print("[fleet] " + " ".join(fleet.command(*args)), flush=True)
     code = subprocess.run(fleet.command(*args), cwd=ANSIBLE_DIR, env=fleet.env,
                           check=False).returncode
-    print(read(os.path.join(fleet.reports, "fleet-report.md")) or "")
+    kind = "check-report" if "--check" in args else "fleet-report"
+    print(read(os.path.join(fleet.reports, kind + ".md")) or "")
     print("[fleet] exit code %d; hosts in %s; report and logs of failed hosts in %s"
           % (code, os.path.join(fleet.dir, "hosts"), fleet.reports))
     return code
