@@ -2,8 +2,10 @@
 // from SYSTEMDRIVE so that a run never needs the real root.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -57,7 +59,19 @@ std::string FindProgram(const std::string& name) {
   return "";
 }
 
-// Waits for the child to end; with a tick, polls it so the tick runs on each whole second.
+// A descriptor that turns readable when the child ends, or -1 where the kernel offers none.
+int OpenChildDescriptor(pid_t pid) {
+#ifdef SYS_pidfd_open
+  return static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
+#else
+  (void)pid;
+  return -1;
+#endif
+}
+
+// Waits for the child to end; with a tick, sleeps until the child ends or the next whole
+// second is due, so a long flash neither wakes the utility needlessly nor ends late. Without
+// a descriptor for the child it falls back to looking every 20 ms.
 bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
   if (!tick) {
     while (waitpid(pid, status, 0) < 0) {
@@ -67,17 +81,31 @@ bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
   }
   const auto start = std::chrono::steady_clock::now();
   unsigned ticked = 0;
+  int child = OpenChildDescriptor(pid);
   for (;;) {
     pid_t ended = waitpid(pid, status, WNOHANG);
-    if (ended == pid) return true;
-    if (ended < 0 && errno != EINTR) return false;
-    auto elapsed =
-        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - start);
-    if (static_cast<unsigned>(elapsed.count()) > ticked) {
-      ticked = static_cast<unsigned>(elapsed.count());
-      tick(ticked);
+    if (ended == pid || (ended < 0 && errno != EINTR)) {
+      if (child >= 0) close(child);
+      return ended == pid;
     }
-    usleep(20 * 1000);
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    if (static_cast<unsigned>(elapsed.count() / 1000) > ticked) {
+      ticked = static_cast<unsigned>(elapsed.count() / 1000);
+      tick(ticked);
+      elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::steady_clock::now() - start);
+    }
+    if (child < 0) {
+      usleep(20 * 1000);
+      continue;
+    }
+    pollfd ready = {child, POLLIN, 0};
+    // An interrupt only wakes the wait early; the loop then waits on.
+    if (poll(&ready, 1, static_cast<int>(1000 - elapsed.count() % 1000)) < 0 && errno != EINTR) {
+      close(child);
+      child = -1;
+    }
   }
 }
 
