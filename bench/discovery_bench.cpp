@@ -66,8 +66,11 @@ void ReadReport(benchmark::State& state) {
   entry.rom = "4.0.556";
   entry.version.Parse(entry.rom.c_str(), true);
   {
-    UserInterface ui("discovery_bench.log", 80, 25);
-    ui.SetModes(true, false, true);
+    UiSettings settings;
+    settings.log_path = "discovery_bench.log";
+    settings.answers = {true, true};
+    UserInterface ui(settings);
+    ui.EndStartUp();
     for (auto _ : state) {
       DiscoveryReport report = ReadDiscoveryReport(path, catalog, ui);
       if (report.ports.size() != static_cast<size_t>(ports)) state.SkipWithError("ports lost");

@@ -2,6 +2,9 @@
 
 #include <cstdint>
 #include <cstring>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "messages/messages.h"
 #include "platform/platform.h"
@@ -30,6 +33,7 @@ constexpr int kOptionCount = 11;
 struct Words {
   uint32_t bits = 0;
   std::string report_file;
+  std::vector<std::string> echo;  // the words read so far, as the log shows them
 };
 
 bool Is(const char* arg, const char* word) {
@@ -37,9 +41,10 @@ bool Is(const char* arg, const char* word) {
 }
 
 // Copies the file name that follows an option; false when there is none or it does not fit.
-bool TakeFileName(int argc, char** argv, int* i, uint32_t bit, Words* words) {
+bool TakeFileName(int argc, const char* const* argv, int* i, uint32_t bit, Words* words) {
   if (*i + 1 >= argc) return false;
   const char* name = argv[++*i];
+  words->echo.push_back(name);
   if (std::strlen(name) > kMaxReportFileName) return false;
   words->report_file = name;
   words->bits |= bit;
@@ -63,10 +68,12 @@ constexpr char kCompatible[kOptionCount][kOptionCount] = {
 };
 
 // Reads option words up to the first that is not understood; false there.
-bool ReadWords(int argc, char** argv, Words* words) {
+bool ReadWords(int argc, const char* const* argv, Words* words) {
   for (int i = 1; i < argc; ++i) {
-    char* arg = argv[i];
-    if (arg[0] == '/') arg[0] = '-';
+    std::string word = argv[i];
+    if (!word.empty() && word[0] == '/') word[0] = '-';
+    words->echo.push_back(word);
+    const char* arg = word.c_str();
     if (Is(arg, "-h") || Is(arg, "?") || Is(arg, "-help")) return false;
     if (Is(arg, "-c")) {
       words->bits |= kShowInstalled;
@@ -138,23 +145,28 @@ Options OptionsOf(const Words& words) {
 
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(int argc, char** argv) {
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   Words words;
+  if (argc > 0) words.echo.push_back(argv[0]);
   bool understood = ReadWords(argc, argv, &words);
+  // The words after the one that stopped the reading are echoed as given.
+  for (int i = static_cast<int>(words.echo.size()); i < argc; ++i) words.echo.push_back(argv[i]);
   ParsedCommandLine parsed;
   parsed.options = OptionsOf(words);
   parsed.accepted = understood && Compatible(words.bits);
+  parsed.echo = std::move(words.echo);
   return parsed;
 }
 
-void ShowUsage(UserInterface& ui, char* program_path) {
-  char* base = program_path;
-  char* last_dot = nullptr;
-  for (char* p = program_path; *p; ++p) {
-    if (platform::IsPathSeparator(*p)) base = p + 1;
-    if (*p == '.') last_dot = p;
+void ShowUsage(UserInterface& ui, const std::string& program_path) {
+  size_t base = 0;
+  for (size_t i = 0; i < program_path.size(); ++i) {
+    if (platform::IsPathSeparator(program_path[i])) base = i + 1;
   }
-  if (last_dot) *last_dot = '\0';
-  ui.Print(msg::kUsagePrefix, base);
+  // The name's last dot starts the extension, which is not shown.
+  std::string name = program_path.substr(base);
+  size_t last_dot = name.rfind('.');
+  if (last_dot != std::string::npos) name.erase(last_dot);
+  ui.Print(msg::kUsagePrefix, name.c_str());
   ui.Print(msg::kText, msg::kUsage);
 }

@@ -1,6 +1,9 @@
 // Turns the command line into Options, and writes the usage text.
 #pragma once
 
+#include <string>
+#include <vector>
+
 #include "app/options.h"
 #include "ui/user_interface.h"
 
@@ -8,12 +11,15 @@ struct ParsedCommandLine {
   // What was understood; when the line is rejected, the options read before the fault.
   Options options;
   bool accepted = false;
+  // The line as the log echoes it, the program's path first: each option word read, up to
+  // and including the first not understood, shows a leading '/' as '-'; file names and the
+  // words after that one stay as given.
+  std::vector<std::string> echo;
 };
 
 // Accepts a line when every argument was understood and the options may be given together.
-// Rewrites a leading '/' of each argument to '-' in the vector itself, so the log echo shows
-// option words with '-'.
-ParsedCommandLine ParseCommandLine(int argc, char** argv);
+// Leaves argv as it is.
+ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
-// Writes the usage text with the program's base name; may shorten program_path in place.
-void ShowUsage(UserInterface& ui, char* program_path);
+// Writes the usage text with the program's base name.
+void ShowUsage(UserInterface& ui, const std::string& program_path);

@@ -2,6 +2,9 @@
 
 #include <cstdio>
 #include <exception>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/command_line.h"
 #include "app/run_modes.h"
@@ -50,9 +53,9 @@ void LogTimestamp(UserInterface& ui, const char* label) {
   ui.Write(msg::kTimestamp, label, platform::LocalTimeText().c_str());
 }
 
-void LogCommandLine(UserInterface& ui, int argc, char** argv) {
+void LogCommandLine(UserInterface& ui, const std::vector<std::string>& words) {
   ui.Write(msg::kCommandLineSupplied);
-  for (int i = 0; i < argc; ++i) ui.Write(msg::kCommandLineWord, argv[i]);
+  for (const std::string& word : words) ui.Write(msg::kCommandLineWord, word.c_str());
   ui.Write(msg::kNewLine);
 }
 
@@ -107,15 +110,21 @@ bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files)
 }
 
 bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
-                       std::FILE* errors) {
+                       const Options& options) {
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
-    std::string log_path = PrepareLogFile();
-    *ui = std::make_unique<UserInterface>(log_path, kConsoleColumns, kConsoleRows);
-    (*ui)->SetErrorOutput(errors);
+    UiSettings settings;
+    settings.log_path = PrepareLogFile();
+    settings.columns = kConsoleColumns;
+    settings.rows = kConsoleRows;
+    settings.answers = options.answers;
+    settings.debug = options.debug;
+    // Whether -s was given decides already at start-up whether failures reach standard error.
+    settings.errors = options.answers.silent ? nullptr : stderr;
     // Before the first line: the log is never one of the package's files under another name.
-    (*ui)->SetProtectedFiles(CollectProtectedFiles("", nullptr).ids);
-    (*ui)->EnableProgress(platform::StdoutIsConsole());
+    settings.protected_files = CollectProtectedFiles("", nullptr).ids;
+    settings.progress = platform::StdoutIsConsole();
+    *ui = std::make_unique<UserInterface>(std::move(settings));
     return TakeInstanceLock(instance, **ui) && CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
@@ -146,16 +155,15 @@ void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
   }
 }
 
-ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv,
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommandLine& parsed,
                          const ProtectedFiles* protected_files) {
-  ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   const Options& options = parsed.options;
-  ui.SetModes(options.answers.silent, options.debug, options.answers.assume_default);
+  ui.EndStartUp();
   ShowBanner(ui);
-  LogCommandLine(ui, argc, argv);
+  LogCommandLine(ui, parsed.echo);
   LogTimestamp(ui, msg::kUpgradeBegan);
   if (!parsed.accepted) {
-    ShowUsage(ui, argv[0]);
+    ShowUsage(ui, parsed.echo.front());
     return ExitCode::kFailed;
   }
   const ProtectedFiles guarded =
@@ -166,7 +174,7 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** ar
     const char* name = options.report_file.c_str();
     bool form = platform::RefusesPathForm(options.report_file);
     if (form || IsProtectedReportFile(options.report_file, guarded)) {
-      ShowUsage(ui, argv[0]);
+      ShowUsage(ui, parsed.echo.front());
       if (form) {
         ui.Print(msg::kDeviceOrStreamReportFile, name);
       } else {
@@ -189,13 +197,12 @@ int RunProgram(int argc, char** argv) {
   // Before any file is opened: no log may land on a closed standard descriptor.
   platform::GuardStandardStreams();
   platform::CatchInterrupts();
-  // Whether -s was given decides already at start-up whether failures reach standard error.
-  bool silent = ParseCommandLine(argc, argv).options.answers.silent;
+  const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  if (!InitializeProgram(&ui, &instance, silent ? nullptr : stderr)) return 0;
+  if (!InitializeProgram(&ui, &instance, parsed.options)) return 0;
   // Now that the lock is held, it is one of the files nothing may be written over.
   ProtectedFiles guarded = CollectProtectedFiles(ui->log_path(), &instance);
   ProcessFlashTool tool(*ui, guarded.ids);
-  return static_cast<int>(RunAfterStartUp(*ui, tool, argc, argv, &guarded));
+  return static_cast<int>(RunAfterStartUp(*ui, tool, parsed, &guarded));
 }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/command_line.h"
 #include "app/exit_code.h"
 #include "app/run_context.h"
 #include "platform/platform.h"
@@ -15,12 +16,12 @@
 
 int RunProgram(int argc, char** argv);
 
-// Sets the console up, opens the log and creates the user interface, takes the utility's own
-// lock (held as long as instance lives), then checks the package and the single-instance rule.
-// False when the run must end with exit code 0. Failures that end the run are also told on
-// errors, when given.
+// Sets the console up, prepares the log and creates the user interface with the command
+// line's modes, takes the utility's own lock (held as long as instance lives), then checks the
+// package and the single-instance rule. False when the run must end with exit code 0.
+// Failures that end the run are also told on standard error, unless -s was given.
 bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
-                       std::FILE* errors);
+                       const Options& options);
 // The files that no report name and no file the utility writes may be: the catalog, both
 // flash tools (in the current directory and beside the utility), the utility, every firmware
 // image the catalog names, the tool's lock file, the temporary files, the log (when given)
@@ -34,10 +35,11 @@ struct ProtectedFiles {
 ProtectedFiles CollectProtectedFiles(const std::string& log_path,
                                      const platform::InstanceLock* lock);
 
-// Everything after start-up: the command line, the opening lines, the mode, the closing
-// lines. The tool is the real one in a run and a fake in tests; without protected_files they
-// are collected here, without the utility's own lock.
-ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, int argc, char** argv,
+// Everything after start-up: the opening lines with the command line's echo, the mode, the
+// closing lines. ui was made with the line's modes. The tool is the real one in a run and a
+// fake in tests; without protected_files they are collected here, without the utility's own
+// lock.
+ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommandLine& parsed,
                          const ProtectedFiles* protected_files = nullptr);
 
 std::string PrepareLogFile();

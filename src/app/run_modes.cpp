@@ -1,5 +1,8 @@
 #include "app/run_modes.h"
 
+#include <optional>
+#include <string>
+
 #include "env/dependencies.h"
 #include "inventory/installed_firmware.h"
 #include "messages/messages.h"
@@ -60,18 +63,17 @@ ExitCode RunSelectedMode(RunContext& run) {
   return RunDefaultUpdate(run);
 }
 
-std::optional<size_t> CheckUpdateDependencies(RunContext& run) {
-  Discovery found = Discover(run);
-  if (EndsAfterInterrupt(run)) return std::nullopt;
+bool CheckUpdateDependencies(RunContext& run) {
+  // Ports come back only from a report the tool wrote with exit code 0 and that held a
+  // supported port, so the inventory alone tells whether the discovery succeeded, and the
+  // driver rule refuses an empty one.
+  Discover(run);
+  if (EndsAfterInterrupt(run)) return false;
   if (!VerifyDependencies(run.inventory, run.ui)) {
     run.ui.Write(msg::kDependenciesFailed);
-    return std::nullopt;
+    return false;
   }
-  // A discovery that failed but left ports behind is tried once more.
-  if (!found.completed) found = Discover(run);
-  if (EndsAfterInterrupt(run)) return std::nullopt;
-  if (found.exit_code != 0 || run.inventory.empty()) return std::nullopt;
-  return run.inventory.size();
+  return !EndsAfterInterrupt(run);
 }
 
 bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {

@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstddef>
-#include <optional>
 
 #include "app/exit_code.h"
 #include "app/run_context.h"
@@ -34,8 +33,9 @@ class VersionOnlyReportWriter : public ReportObserver {
   RunContext& run_;
 };
 
-// The gate of the update and report modes: the supported-port count, or nothing to stop.
-std::optional<size_t> CheckUpdateDependencies(RunContext& run);
+// The gate of the update and report modes: true when the discovery found supported ports, the
+// driver rule allows them and no interrupt came; false to stop.
+bool CheckUpdateDependencies(RunContext& run);
 // Asks about every port; false when the user quit.
 bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome);
 // Flashes every selected port.

@@ -11,7 +11,6 @@ struct AdapterRecord {
   enum Flag : uint32_t { kSupported = 0x1, kSelected = 0x2 };
 
   std::string device_id;
-  std::string item_version;
   std::string bdf;  // bus:device.function
   int32_t venid = 0;
   int32_t devid = 0;
@@ -22,17 +21,9 @@ struct AdapterRecord {
   FirmwareVersion installed_version;
   FirmwareVersion available_version;
   std::string product_id;
-  std::string image_file;
-  int32_t wol = 0;
-  int32_t pxe = 0;
-  int32_t ncsi = 0;
   uint32_t flags = 0;
-  std::string firmware_id;
   std::string active_version;
   std::string action;
-  int32_t duration = 0;
-  bool shared = false;
-  std::string message;
 };
 
 using AdapterInventory = std::vector<AdapterRecord>;

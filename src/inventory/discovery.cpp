@@ -1,8 +1,6 @@
 #include "inventory/discovery.h"
 
-#include <climits>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
@@ -40,14 +38,6 @@ bool NameIs(const XmlNode& node, const char* name) {
 std::string ValueOf(const XmlNode& node) {
   const char* value = node.AttributeValue("value");
   return value ? value : " ";
-}
-
-// A decimal number the way a lenient C conversion reads it: 0 when there are no digits.
-int32_t ReadDecimal(const std::string& text) {
-  long long value = std::strtoll(text.c_str(), nullptr, 10);
-  if (value > INT_MAX) value = INT_MAX;
-  if (value < INT_MIN) value = INT_MIN;
-  return static_cast<int32_t>(value);
 }
 
 // A bad ID is a warning, not a stop: the field reads 0 and the port fails the lookup.
@@ -91,8 +81,6 @@ Walk ReadFirmwareItem(Reader& reader, const XmlNode& item, AdapterRecord* record
         reader.ui.Write(msg::kUnexpectedFirmwareType, type.c_str());
         return Walk::kStop;
       }
-    } else if (NameIs(child, "firmware_id")) {
-      record->firmware_id = ValueOf(child);
     } else if (NameIs(child, "active_version")) {
       record->active_version = ValueOf(child);
       reader.report.summary.current_version = record->active_version;
@@ -100,16 +88,8 @@ Walk ReadFirmwareItem(Reader& reader, const XmlNode& item, AdapterRecord* record
         record->installed_version.Parse(record->active_version.c_str(), true);
         reader.ui.Trace(msg::kParsedVersion, record->installed_version.text());
       }
-    } else if (NameIs(child, "version")) {
-      record->item_version = ValueOf(child);
     } else if (NameIs(child, "action")) {
       record->action = platform::Trim(ValueOf(child));
-    } else if (NameIs(child, "shared")) {
-      record->shared = ValueOf(child) != "NO";
-    } else if (NameIs(child, "duration")) {
-      record->duration = ReadDecimal(ValueOf(child));
-    } else if (NameIs(child, "message")) {
-      record->message = ValueOf(child);
     }
   }
   return Walk::kGoOn;
@@ -160,7 +140,6 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   reader.report.summary.package_version = entry->rom;
   record.flags |= AdapterRecord::kSupported;
   record.available_version = entry->version;
-  record.wol = record.pxe = record.ncsi = 0;
   reader.report.ports.push_back(std::move(record));
   return Walk::kGoOn;
 }

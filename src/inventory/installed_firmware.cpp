@@ -9,19 +9,6 @@
 
 namespace {
 
-const char* StatusText(int32_t value) {
-  switch (value) {
-    case 0:
-      return msg::kStatusOff;
-    case 1:
-      return msg::kStatusOn;
-    case 2:
-      return msg::kStatusNotSupported;
-    default:
-      return msg::kStatusUnexpected;
-  }
-}
-
 // The header positions fit a 17-character MAC, a 5-character B:D.F, the 19-character PCI ID
 // and 7-character versions; other lengths shift the rest of their line.
 void AppendBlock(AdapterRecord record, std::string* out) {
@@ -37,8 +24,9 @@ void AppendBlock(AdapterRecord record, std::string* out) {
   s += "      ";
   s += msg::kTableRom;
   s += record.available_version.Format();
-  s += "  " + record.device_id + "     " + StatusText(record.wol) + "       " +
-       StatusText(record.pxe) + "       " + StatusText(record.ncsi) + "\n";
+  // No discovery reports the wake-on-LAN, PXE and NC-SI states: their columns hold a mark.
+  const std::string none = msg::kStatusOff;
+  s += "  " + record.device_id + "     " + none + "       " + none + "       " + none + "\n";
   s += "\n";
 }
 

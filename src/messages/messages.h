@@ -122,9 +122,6 @@ constexpr char kVersionOnlyFileMissing[] =
 constexpr char kVersionOnlyFileNotWritten[] =
     "Error: the version-only report %s cannot be written.\n";
 constexpr char kStatusOff[] = "n/a";
-constexpr char kStatusOn[] = "ON";
-constexpr char kStatusNotSupported[] = "NS";
-constexpr char kStatusUnexpected[] = "ERROR: Unexpected value!";
 constexpr char kTableHeader[] = "MAC                  B:D.F     PCI-ID                  NIC\n";
 constexpr char kTableColumns[] =
     "   (Installed)            (Available)     Interface               WOL       PXE       "
@@ -155,7 +152,6 @@ constexpr char kProgressApplying[] = "applying %s";
 
 // Updating.
 constexpr char kFoundPort[] = "Found %s MAC: %-17s (v%s)\n";
-constexpr char kNoImageFile[] = "Failed to get firmware image filename from %s.\n";
 constexpr char kUpdatePrompt[] = "Update firmware on '%s' (%s) : \nFrom ROM %s to %s? ";
 constexpr char kSameVersionWarning[] =
     "*** WARNING *** - Installed firmware is the same version as selected firmware\n";

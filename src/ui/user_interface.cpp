@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdarg>
 #include <cstring>
+#include <utility>
 
 #include "messages/messages.h"
 #include "platform/platform.h"
@@ -49,18 +50,19 @@ std::string FormatText(const char* format, ...) {
   return text;
 }
 
-UserInterface::UserInterface(const std::string& log_path, int columns, int rows, std::FILE* input,
-                             std::FILE* output)
-    : log_path_(log_path.substr(0, 259)), console_(columns, rows), input_(input), output_(output) {}
+UserInterface::UserInterface(UiSettings settings)
+    : log_path_(settings.log_path.substr(0, 259)),
+      modes_(settings.answers),
+      debug_(settings.debug),
+      protected_files_(std::move(settings.protected_files)),
+      errors_(settings.errors),
+      progress_enabled_(settings.progress),
+      console_(settings.columns, settings.rows),
+      input_(settings.input),
+      output_(settings.output) {}
 
 UserInterface::~UserInterface() {
   if (log_) std::fclose(log_);
-}
-
-void UserInterface::SetModes(bool silent, bool debug, bool assume_default) {
-  silent_ = silent;
-  debug_ = debug;
-  assume_default_ = assume_default;
 }
 
 bool UserInterface::OpenLog() {
@@ -93,7 +95,7 @@ void UserInterface::WriteText(const std::string& text) {
 }
 
 void UserInterface::DisplayText(const std::string& text) {
-  if (silent_) return;
+  if (Silent()) return;
   std::fwrite(text.data(), 1, text.size(), output_);
   std::fflush(output_);
 }
@@ -125,7 +127,7 @@ void UserInterface::Print(const char* format, ...) {
 
 void UserInterface::Trace(const char* format, ...) {
   // The trace goes only to a log file that is already open.
-  if (silent_ || !debug_ || !log_) return;
+  if (!started_ || modes_.silent || !debug_ || !log_) return;
   va_list args;
   va_start(args, format);
   std::string text = FormatV(format, args);
@@ -158,7 +160,7 @@ void UserInterface::Error(const char* format, ...) {
 }
 
 Answer UserInterface::Ask(const std::string& question, const QuestionDefaults& defaults) {
-  if (silent_ || assume_default_) return defaults.silent_answer;
+  if (started_ && (modes_.silent || modes_.assume_default)) return defaults.silent_answer;
   // An interrupt answers q, also when it cuts the wait for a line short.
   if (platform::InterruptRequested()) return Answer::kQuit;
 

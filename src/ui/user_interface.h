@@ -38,16 +38,35 @@ struct QuestionDefaults {
   const char* default_text = "y";
 };
 
+// Everything the user interface of a run is made from.
+struct UiSettings {
+  std::string log_path;
+  int columns = 80;  // the console's size for a run
+  int rows = 25;
+  AnswerModes answers;  // -s, -y
+  bool debug = false;   // -debug
+  // Where failures a framework must see are told; none with -s.
+  std::FILE* errors = nullptr;
+  // Files the log must never be, under whatever name it is reached: a log path that leads to
+  // one of them, or that is a link, leaves the run without a log.
+  platform::FileIds protected_files;
+  // Whether standard output is a console, where a running tool's time may be counted.
+  bool progress = false;
+  // The process's standard streams; tests pass their own.
+  std::FILE* input = stdin;
+  std::FILE* output = stdout;
+};
+
 class UserInterface {
  public:
-  // input and output default to the process's standard streams; tests pass their own.
-  UserInterface(const std::string& log_path, int columns, int rows, std::FILE* input = stdin,
-                std::FILE* output = stdout);
+  explicit UserInterface(UiSettings settings);
   UserInterface(const UserInterface&) = delete;
   UserInterface& operator=(const UserInterface&) = delete;
   ~UserInterface();
 
-  void SetModes(bool silent, bool debug, bool assume_default);
+  // Start-up's lines reach the console and write no trace whatever the command line says;
+  // from here on its -s, -y and -debug apply.
+  void EndStartUp() { started_ = true; }
 
   // Log only.
   void Write(const char* format, ...) QV_PRINTF(2, 3);
@@ -58,17 +77,12 @@ class UserInterface {
   // Log, only with -debug and without -s.
   void Trace(const char* format, ...) QV_PRINTF(2, 3);
   // Standard error, for failures a framework must see although they end with exit code 0;
-  // only once an error stream is given (never with -s).
+  // only where an error stream was given (never with -s).
   void Error(const char* format, ...) QV_PRINTF(2, 3);
-  void SetErrorOutput(std::FILE* errors) { errors_ = errors; }
-  // Files the log must never be, under whatever name it is reached: a log path that leads to
-  // one of them, or that is a link, leaves the run without a log.
-  void SetProtectedFiles(platform::FileIds files) { protected_files_ = std::move(files); }
 
   // A line on the console that counts while a tool runs: only where standard output is a
-  // console (the caller tells) and the run is not silent; never in the log.
-  void EnableProgress(bool enabled) { progress_enabled_ = enabled; }
-  bool ShowsProgress() const { return progress_enabled_ && !silent_; }
+  // console and the run is not silent; never in the log.
+  bool ShowsProgress() const { return progress_enabled_ && !Silent(); }
   void ShowProgress(const std::string& text);
   // Erases the line, so that the next output starts on a clean line.
   void EndProgress();
@@ -83,16 +97,18 @@ class UserInterface {
   void WriteText(const std::string& text);
   void DisplayText(const std::string& text);
 
+  bool Silent() const { return started_ && modes_.silent; }
+
   std::string log_path_;
-  bool silent_ = false;
-  bool debug_ = false;
-  bool assume_default_ = false;
+  AnswerModes modes_;
+  bool debug_;
+  bool started_ = false;
   std::FILE* log_ = nullptr;
   bool log_failed_ = false;
   bool log_write_failed_ = false;
   platform::FileIds protected_files_;
-  std::FILE* errors_ = nullptr;
-  bool progress_enabled_ = false;
+  std::FILE* errors_;
+  bool progress_enabled_;
   ProgressLine progress_;
   ConsoleWindow console_;
   std::FILE* input_;

@@ -1,6 +1,5 @@
 #include "update/firmware.h"
 
-#include "inventory/catalog.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 
@@ -18,10 +17,6 @@ Answer VAroruFirmware::SelectAdapter(AdapterRecord& a, UpdateOutcome* outcome) {
   if (!(a.flags & AdapterRecord::kSupported)) return Answer::kNo;
   ui_.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(),
             a.installed_version.Format());
-  if (a.image_file.find("n/a") != std::string::npos) {
-    ui_.Write(msg::kNoImageFile, kSupportingFileName);
-    return Answer::kNo;
-  }
 
   Answer answer = ConfirmUpdate(a, outcome);
   switch (answer) {

@@ -68,16 +68,22 @@ TEST(CommandLine, EveryOptionWordSetsItsOption) {
   }
 }
 
-TEST(CommandLine, SlashOptionsAreRewrittenInPlace) {
+// The log echoes an option word's leading '/' as '-', for the words read up to the first not
+// understood; file names and the words after it stay as given, and argv is never changed.
+TEST(CommandLine, SlashOptionsAreEchoedWithADash) {
   Args args({"/S"});
   ParsedCommandLine parsed = ParseCommandLine(args.argc(), args.argv());
   EXPECT_TRUE(parsed.accepted);
-  EXPECT_STREQ(args.argv()[1], "-S");
+  EXPECT_STREQ(args.argv()[1], "/S");
   EXPECT_TRUE(parsed.options.answers.silent);
+  EXPECT_EQ(parsed.echo, (std::vector<std::string>{"Quorvane.exe", "-S"}));
 
-  Args question({"/?"});
-  EXPECT_FALSE(ParseCommandLine(question.argc(), question.argv()).accepted);
-  EXPECT_STREQ(question.argv()[1], "-?");
+  Args question({"/d", "/r.xml", "/?", "/s", ""});
+  parsed = ParseCommandLine(question.argc(), question.argv());
+  EXPECT_FALSE(parsed.accepted);
+  EXPECT_STREQ(question.argv()[3], "/?");
+  EXPECT_EQ(parsed.echo,
+            (std::vector<std::string>{"Quorvane.exe", "-d", "/r.xml", "-?", "/s", ""}));
 }
 
 TEST(CommandLine, HelpAndUnknownWordsAreRejected) {
@@ -151,8 +157,7 @@ TEST(CompatibilityMatrix, DebugCombinesWithEverythingAndTriplesByPairs) {
 
 TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
   test::CapturedUi capture;
-  std::string path = "C:\\tools\\pkg\\Quorvane.exe";
-  ShowUsage(capture.ui(), &path[0]);
+  ShowUsage(capture.ui(), "C:\\tools\\pkg\\Quorvane.exe");
   std::string console = capture.Console();
   EXPECT_EQ(console.rfind("USAGE: Quorvane [-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] "
                           "[-u <filename>] [-y]\nWith no options",
@@ -165,8 +170,7 @@ TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
 
 TEST(Usage, KeepsTheWholeNameWhenTheDotIsInADirectory) {
   test::CapturedUi capture;
-  std::string path = "C:\\pkg.v2\\Quorvane";
-  ShowUsage(capture.ui(), &path[0]);
+  ShowUsage(capture.ui(), "C:\\pkg.v2\\Quorvane");
   EXPECT_EQ(capture.Console().rfind("USAGE: Quorvane [-c]", 0), 0u);
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,7 @@ std::string Flash(int function) {
 // A package directory with the catalog, made the current directory, and one run in it.
 class PackageRun {
  public:
-  explicit PackageRun(const std::string& typed = "") : capture_(typed) {
+  explicit PackageRun(const std::string& typed = "") : typed_(typed) {
     test::WriteBytes(
         package_.File("NICFWData.xml"),
         test::CatalogText(test::CatalogEntryXml("4040", "0100", "1234", "00AB", "4.0.600")));
@@ -50,19 +51,25 @@ class PackageRun {
   int Run(std::vector<std::string> args) {
     test::ScopedCurrentDirectory cwd(package_.path());
     args.insert(args.begin(), "Quorvane.exe");
-    std::vector<char*> argv;
-    for (std::string& w : args) argv.push_back(&w[0]);
-    int code = static_cast<int>(
-        RunAfterStartUp(capture_.ui(), tool, static_cast<int>(argv.size()), argv.data()));
+    std::vector<const char*> argv;
+    for (const std::string& w : args) argv.push_back(w.c_str());
+    ParsedCommandLine parsed = ParseCommandLine(static_cast<int>(argv.size()), argv.data());
+    // The user interface is made with the line's modes, as start-up makes it.
+    UiSettings modes;
+    modes.answers = parsed.options.answers;
+    modes.debug = parsed.options.debug;
+    capture_ = std::make_unique<test::CapturedUi>(typed_, modes);
+    int code = static_cast<int>(RunAfterStartUp(capture_->ui(), tool, parsed));
     EXPECT_FALSE(test::Exists(package_.File("tempNicList.xml")));
     return code;
   }
-  std::string Log() const { return capture_.Log(); }
+  std::string Log() const { return capture_->Log(); }
 
   test::FakeFlashTool tool;
 
  private:
-  test::CapturedUi capture_;
+  std::string typed_;
+  std::unique_ptr<test::CapturedUi> capture_;
   test::TempDir package_;
 };
 

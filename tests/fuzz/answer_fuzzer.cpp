@@ -21,7 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::FILE* in = fmemopen(&input[0], size, "r");
   std::FILE* out = std::fopen("/dev/null", "w");
   {
-    UserInterface ui("/dev/null", 80, 25, in, out);
+    UiSettings settings;
+    settings.log_path = "/dev/null";
+    settings.input = in;
+    settings.output = out;
+    UserInterface ui(settings);
     for (size_t at = 0; at < size;) {
       size_t newline = input.find('\n', at);
       size_t next = newline == std::string::npos ? size : newline + 1;

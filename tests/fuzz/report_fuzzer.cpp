@@ -92,8 +92,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::FILE* out = std::fopen("/dev/null", "w");
   {
-    UserInterface ui("/dev/null", 80, 25, stdin, out);
-    ui.SetModes(false, true, false);  // with the -debug trace
+    UiSettings settings;
+    settings.log_path = "/dev/null";
+    settings.debug = true;  // with the -debug trace
+    settings.output = out;
+    UserInterface ui(settings);
+    ui.EndStartUp();
     FirmwareCatalog catalog = KnownModels();
     size_t known = catalog.size();
     LoadFirmwareCatalog(&catalog, ui);

@@ -11,7 +11,8 @@ namespace test {
 
 class CapturedUi {
  public:
-  explicit CapturedUi(const std::string& typed_input = "");
+  // settings gives the modes; the log, the console and the input are the capture's own.
+  explicit CapturedUi(const std::string& typed_input = "", UiSettings settings = {});
   ~CapturedUi();
   CapturedUi(const CapturedUi&) = delete;
   CapturedUi& operator=(const CapturedUi&) = delete;

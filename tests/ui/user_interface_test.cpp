@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "support/ui_capture.h"
 
 namespace {
@@ -67,28 +69,46 @@ TEST(Ask, OneLineAnswersOneQuestion) {
 
 TEST(Ask, SilentAndAssumeDefaultRunsTakeTheSilentAnswerWithoutAsking) {
   for (bool silent : {true, false}) {
-    test::CapturedUi capture("y\n");
-    capture.ui().SetModes(silent, false, !silent);
+    UiSettings modes;
+    modes.answers = {silent, !silent};
+    test::CapturedUi capture("y\n", modes);
+    capture.ui().EndStartUp();
     EXPECT_EQ(capture.ui().Ask("Go?", {Answer::kNo, Answer::kYes, "n"}), Answer::kNo);
     EXPECT_EQ(capture.Console(), "");
     EXPECT_EQ(capture.Log(), "");
   }
 }
 
+// The command line's modes apply once start-up has ended: until then every line reaches the
+// console and no trace is written.
 TEST(Channels, EachWritesWhereItShould) {
-  test::CapturedUi capture;
-  capture.ui().Print("print %d\n", 1);
-  capture.ui().Display("display\n");
-  capture.ui().Write("write\n");
-  capture.ui().Trace("hidden trace\n");
-  capture.ui().SetModes(false, true, false);
-  capture.ui().Trace("trace\n");
-  capture.ui().SetModes(true, true, false);  // silent: nothing on the console, no trace
-  capture.ui().Print("silent print\n");
-  capture.ui().Display("silent display\n");
-  capture.ui().Trace("silent trace\n");
-  EXPECT_EQ(capture.Console(), "print 1\ndisplay\n");
-  EXPECT_EQ(capture.Log(), "print 1\nwrite\ntrace\nsilent print\n");
+  test::CapturedUi plain;
+  plain.ui().EndStartUp();
+  plain.ui().Print("print %d\n", 1);
+  plain.ui().Display("display\n");
+  plain.ui().Write("write\n");
+  plain.ui().Trace("hidden trace\n");
+  EXPECT_EQ(plain.Console(), "print 1\ndisplay\n");
+  EXPECT_EQ(plain.Log(), "print 1\nwrite\n");
+
+  UiSettings modes;
+  modes.debug = true;
+  test::CapturedUi debug("", modes);
+  debug.ui().Write("start-up\n");
+  debug.ui().Trace("start-up trace\n");
+  debug.ui().EndStartUp();
+  debug.ui().Trace("trace\n");
+  EXPECT_EQ(debug.Log(), "start-up\ntrace\n");
+
+  modes.answers.silent = true;  // silent: nothing on the console, no trace
+  test::CapturedUi silent("", modes);
+  silent.ui().Print("start-up print\n");
+  silent.ui().EndStartUp();
+  silent.ui().Print("silent print\n");
+  silent.ui().Display("silent display\n");
+  silent.ui().Trace("silent trace\n");
+  EXPECT_EQ(silent.Console(), "start-up print\n");
+  EXPECT_EQ(silent.Log(), "start-up print\nsilent print\n");
 }
 
 // A log that stops taking lines mid-run (a full disk) is told on standard error, once.
@@ -98,9 +118,13 @@ TEST(Channels, ALogThatCannotBeWrittenIsToldOnce) {
   std::FILE* errors = std::fopen(dir.File("errors.txt").c_str(), "w");
   ASSERT_NE(errors, nullptr);
   {
-    UserInterface ui("/dev/full", 121, 65, stdin, errors);
-    ui.SetErrorOutput(errors);
-    ui.SetModes(true, false, false);  // nothing on the console, which is errors here too
+    UiSettings settings;
+    settings.log_path = "/dev/full";
+    settings.errors = errors;
+    settings.answers.silent = true;  // nothing on the console, which is errors here too
+    settings.output = errors;
+    UserInterface ui(std::move(settings));
+    ui.EndStartUp();
     ui.Write("first\n");
     ui.Print("second\n");
   }
