@@ -304,6 +304,10 @@ const char* XmlStatusText(int code) {
   return kStatusTexts[code];
 }
 
+XmlElementRecord* RecordOf(const XmlNode& node) {
+  return node.record_;
+}
+
 XmlNode::XmlNode(XmlElementRecord* record) : record_(record) {
   AddReference(record_);
 }

@@ -84,9 +84,11 @@ class XmlNode {
   // The same through a file the caller opened, which it still closes; 0 or 16.
   int SaveTo(std::FILE* file, bool formatted) const;
 
-  XmlElementRecord* record() const { return record_; }
+ private:
   explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)
 
- private:
+  // The record behind a node is the layer's own business: RecordOf is declared in the
+  // layer's internal header, which no other layer sees.
+  friend XmlElementRecord* RecordOf(const XmlNode& node);
   XmlElementRecord* record_ = nullptr;
 };

@@ -79,6 +79,10 @@ inline int32_t OrderCount(const XmlElementRecord& r) {
   return r.child_count + r.text_count + r.clear_count;
 }
 
+class XmlNode;
+// The record a node holds, or null for the empty node.
+XmlElementRecord* RecordOf(const XmlNode& node);
+
 // Record lifetime. NewRecord copies name_length bytes of name (null name: no name) and starts
 // with no references. AddReference and ReleaseRecord take and drop a handle's reference.
 XmlElementRecord* NewRecord(const char* name, size_t name_length, bool is_declaration);

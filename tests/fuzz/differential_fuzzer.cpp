@@ -35,7 +35,7 @@ void Compare(const std::string& text, const char* required_tag) {
                  actual.column, got_tree.c_str());
     std::abort();
   }
-  if (!got.IsNull() && (got.record()->parent != nullptr || !Linked(got.record()))) std::abort();
+  if (!got.IsNull() && (RecordOf(got)->parent != nullptr || !Linked(RecordOf(got)))) std::abort();
 }
 
 }  // namespace

@@ -93,7 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   XmlParseOutcome outcome;
   XmlNode first = XmlNode::ParseText(text.c_str(), nullptr, &outcome);
-  if (outcome.error != 0 || !Writable(first.record(), true)) return 0;
+  if (outcome.error != 0 || !Writable(RecordOf(first), true)) return 0;
   std::string expected = test::Describe(first);
   for (bool formatted : {true, false}) {
     int length = -1;

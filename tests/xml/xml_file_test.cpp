@@ -49,7 +49,7 @@ TEST(XmlFiles, CatalogWithDeclarationGivesItsParentlessRoot) {
   EXPECT_EQ(l.outcome.line, 0);
   EXPECT_EQ(l.outcome.column, 0);
   EXPECT_STREQ(l.node.Name(), "nic_fw_package");
-  EXPECT_EQ(l.node.record()->parent, nullptr);
+  EXPECT_EQ(RecordOf(l.node)->parent, nullptr);
   EXPECT_STREQ(l.node.ChildAt(0).ChildAt(0).AttributeValue("VenID"), "4040");
 }
 

@@ -9,7 +9,7 @@ using test::Parse;
 namespace {
 
 int References(const XmlNode& node) {
-  return node.record()->reference_count;
+  return RecordOf(node)->reference_count;
 }
 
 TEST(XmlQueries, RepeatedNamesInDocumentOrderAndCursorWalk) {
@@ -82,7 +82,7 @@ TEST(XmlBuilding, NewRootAttributesAndChildren) {
   root.AppendAttribute("v", nullptr);  // duplicates are allowed
   root.AppendAttribute(nullptr, "x");  // ignored
   XmlNode child = XmlNode::NewRoot("port");
-  EXPECT_EQ(root.AppendChild(child).record(), child.record());
+  EXPECT_EQ(RecordOf(root.AppendChild(child)), RecordOf(child));
   EXPECT_EQ(References(child), 2);
   EXPECT_EQ(Describe(root), "<report v='1' v><port></></>");
   XmlNode decl = XmlNode::NewRoot("xml", true);
@@ -96,14 +96,14 @@ TEST(XmlBuilding, AppendingAnAttachedElementMovesIt) {
   XmlNode x = a.ChildAt(0);
   b.AppendChild(x);
   EXPECT_EQ(Describe(tree), "<r><a></><b><x></></></>");
-  EXPECT_EQ(x.record()->parent, b.record());
+  EXPECT_EQ(RecordOf(x)->parent, RecordOf(b));
   EXPECT_EQ(References(x), 2);  // b's list and this handle
   // Within one parent, the position counts as if the child were already gone.
   tree.AppendChild(a, 2);
   EXPECT_EQ(Describe(tree), "<r><b><x></></><a></></>");
   tree.AppendChild(a, 0);
   EXPECT_EQ(Describe(tree), "<r><a></><b><x></></></>");
-  EXPECT_EQ(tree.ChildAt(0).record(), a.record());
+  EXPECT_EQ(RecordOf(tree.ChildAt(0)), RecordOf(a));
 }
 
 TEST(XmlBuilding, AppendingADocumentMovesItsChildren) {
@@ -149,16 +149,16 @@ TEST(XmlHandles, ChildOutlivesItsParentAndBecomesParentless) {
     child = root.ChildAt(0);
     EXPECT_EQ(References(child), 2);
   }
-  EXPECT_EQ(child.record()->parent, nullptr);
+  EXPECT_EQ(RecordOf(child)->parent, nullptr);
   EXPECT_EQ(References(child), 1);
   EXPECT_STREQ(child.AttributeValue("k"), "v");
-  EXPECT_EQ(child.ChildAt(0).record()->parent, child.record());
+  EXPECT_EQ(RecordOf(child.ChildAt(0))->parent, RecordOf(child));
 }
 
 TEST(XmlHandles, ParseResultIsTheOnlyHolder) {
   test::Parsed p = Parse("<?xml version='1.0'?><root><a/></root>", "root");
   EXPECT_EQ(References(p.node), 1);
-  EXPECT_EQ(p.node.record()->parent, nullptr);
+  EXPECT_EQ(RecordOf(p.node)->parent, nullptr);
   test::Parsed doc = Parse("<a/>text");
   EXPECT_EQ(References(doc.node), 1);
   EXPECT_EQ(References(doc.node.ChildAt(0)), 2);

@@ -125,8 +125,8 @@ TEST(XmlDeclarations, RequiredRootIsFoundInsideTheDeclarationAndIsParentless) {
       Parse("<?xml version=1.0?><nic_fw_package><nic/></nic_fw_package>", "NIC_FW_PACKAGE");
   ExpectOutcome(p, 0, 0, 0);
   EXPECT_STREQ(p.node.Name(), "nic_fw_package");
-  EXPECT_EQ(p.node.record()->parent, nullptr);
-  EXPECT_EQ(p.node.record()->reference_count, 1);
+  EXPECT_EQ(RecordOf(p.node)->parent, nullptr);
+  EXPECT_EQ(RecordOf(p.node)->reference_count, 1);
 }
 
 TEST(XmlDeclarations, NestedDeclarationClosesAtItsEnd) {
@@ -154,7 +154,7 @@ TEST(XmlTexts, TextsChildrenAndSectionsKeepDocumentOrder) {
 TEST(XmlTexts, CommentBetweenTwoTextsJoinsThem) {
   test::Parsed p = Parse("<a>Fish <!-- and --> Chips<!--x--></a>");
   EXPECT_EQ(Describe(p.node), "<a>[FishChips]<!--x--></>");
-  EXPECT_EQ(p.node.record()->clear_count, 1);
+  EXPECT_EQ(RecordOf(p.node)->clear_count, 1);
 }
 
 TEST(XmlTexts, JoinedTextContinuesAtTheEarlierTextsEnd) {
@@ -222,8 +222,8 @@ TEST(XmlEntities, BadDigitsAndLargeValues) {
 TEST(XmlClearSections, CdataIsKeptVerbatimAndEmptyOnesAreDropped) {
   test::Parsed p = Parse("<a><![CDATA[]]><![CDATA[x<y &z]]></a>");
   EXPECT_EQ(p.outcome.error, 0);
-  ASSERT_EQ(p.node.record()->clear_count, 1);
-  const XmlClearSection& s = p.node.record()->clears[0];
+  ASSERT_EQ(RecordOf(p.node)->clear_count, 1);
+  const XmlClearSection& s = RecordOf(p.node)->clears[0];
   EXPECT_STREQ(s.content, "x<y &z");
   EXPECT_STREQ(s.opening, "<![CDATA[");
   EXPECT_STREQ(s.closing, "]]>");
@@ -257,7 +257,7 @@ TEST(XmlRequiredTag, DirectChildOfTheRootIsAccepted) {
   test::Parsed p = Parse("<outer><x/><wanted a='1'/></outer>", "wanted");
   ExpectOutcome(p, 0, 0, 0);
   EXPECT_STREQ(p.node.AttributeValue("a"), "1");
-  EXPECT_EQ(p.node.record()->parent, nullptr);
+  EXPECT_EQ(RecordOf(p.node)->parent, nullptr);
 }
 
 TEST(XmlRequiredTag, MissingTagGivesElevenWithoutPosition) {

@@ -51,7 +51,7 @@ void DescribeRecord(const XmlElementRecord* r, std::string& out) {
 }  // namespace
 
 std::string Describe(const XmlNode& node) {
-  return Describe(node.record());
+  return Describe(RecordOf(node));
 }
 
 std::string Describe(const XmlElementRecord* record) {
@@ -62,8 +62,8 @@ std::string Describe(const XmlElementRecord* record) {
 }
 
 std::string TextAt(const XmlNode& node, int index) {
-  if (node.IsNull() || index >= node.record()->text_count) return "";
-  return node.record()->texts[index];
+  if (node.IsNull() || index >= RecordOf(node)->text_count) return "";
+  return RecordOf(node)->texts[index];
 }
 
 std::string Formatted(const XmlNode& node) {
