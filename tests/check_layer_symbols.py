@@ -42,8 +42,8 @@ def main():
             continue  # not on this host
         system |= symbols(nm, path, False, dynamic=path.endswith((".so", ".1", ".2", ".6")))
     layers = {}
-    for spec in sys.argv[3:]:
-        name, archive, below = spec.split("=")
+    for layer in sys.argv[3:]:
+        name, archive, below = layer.split("=")
         layers[name] = (archive, [b for b in below.split(",") if b])
     defined = {name: symbols(nm, archive, False) for name, (archive, _) in layers.items()}
 
