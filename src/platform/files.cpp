@@ -32,6 +32,14 @@ bool IsDeviceOrStreamName(const std::string& name) {
   return name.find(':', drive ? 2 : 0) != std::string::npos;
 }
 
+OpenStatus JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts) {
+  OpenedFileFacts facts;
+  if (!read_facts(handle, &facts)) return OpenStatus::kFailed;
+  if (facts.is_link) return OpenStatus::kIsLink;
+  if (Contains(refused, facts.id)) return OpenStatus::kProtected;
+  return OpenStatus::kOpened;
+}
+
 RunStatus CaptureOpenStatus(OpenStatus status) {
   switch (status) {
     case OpenStatus::kIsLink:

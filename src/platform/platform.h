@@ -117,6 +117,10 @@ enum class RunStatus {
 // How a capture file that did not open as kOpened ends a tool run.
 RunStatus CaptureOpenStatus(OpenStatus status);
 
+// Shared by both hosts' opens: judges a freshly opened file by its handle's facts (read with
+// read_facts); kOpened when it may be written.
+OpenStatus JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts);
+
 // Called while a started child runs, about once a second, with the whole seconds since it
 // started (1, 2, ...). The child is never stopped or killed because of it.
 using WaitTick = std::function<void(unsigned elapsed_seconds)>;

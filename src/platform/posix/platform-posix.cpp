@@ -125,19 +125,13 @@ OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& 
   if (mode == WriteMode::kAppend) flags |= O_APPEND;
   int fd = open(path.c_str(), flags, 0666);
   if (fd < 0) return errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed;
-  OpenedFileFacts facts;
-  OpenStatus status = OpenStatus::kOpened;
-  if (!(read_facts ? read_facts : ReadDescriptorFacts)(fd, &facts)) {
+  OpenStatus status = JudgeOpenedFile(fd, refused, read_facts ? read_facts : ReadDescriptorFacts);
+  // Only a file that may be written loses O_NONBLOCK and, for kReplace, its contents;
+  // EINVAL from ftruncate: a device, which has nothing to empty.
+  if (status == OpenStatus::kOpened &&
+      (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
+       (mode == WriteMode::kReplace && ftruncate(fd, 0) != 0 && errno != EINVAL)))
     status = OpenStatus::kFailed;
-  } else if (facts.is_link) {
-    status = OpenStatus::kIsLink;
-  } else if (Contains(refused, facts.id)) {
-    status = OpenStatus::kProtected;
-  } else if (fcntl(fd, F_SETFL, flags & O_APPEND) != 0) {
-    status = OpenStatus::kFailed;
-  } else if (mode == WriteMode::kReplace && ftruncate(fd, 0) != 0 && errno != EINVAL) {
-    status = OpenStatus::kFailed;  // EINVAL: a device, which has nothing to empty
-  }
   if (status != OpenStatus::kOpened) {
     close(fd);
     return status;

@@ -114,15 +114,10 @@ OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& 
       CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr, OPEN_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return OpenStatus::kFailed;
-  OpenedFileFacts facts;
-  OpenStatus status = OpenStatus::kOpened;
-  if (!(read_facts ? read_facts : ReadHandleFacts)(reinterpret_cast<intptr_t>(opened), &facts)) {
-    status = OpenStatus::kFailed;
-  } else if (facts.is_link) {
-    status = OpenStatus::kIsLink;
-  } else if (Contains(refused, facts.id)) {
-    status = OpenStatus::kProtected;
-  } else if (mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
+  OpenStatus status = JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), refused,
+                                      read_facts ? read_facts : ReadHandleFacts);
+  if (status == OpenStatus::kOpened && mode == WriteMode::kReplace &&
+      !SetEndOfFile(opened)) {  // at offset 0
     status = OpenStatus::kFailed;
   }
   if (status != OpenStatus::kOpened) {
