@@ -1,0 +1,69 @@
+// The one way a fallible step reports: either its value or an Error, never both. A result
+// must be looked at ([[nodiscard]]); one that is deliberately not looked at goes through
+// Ignore with the reason, so a dropped result is always visible where it is dropped.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <variant>
+
+// Why a step failed: a code the caller may act on (an enum of the step's own, an exit code)
+// and, where the step has one, a text for the log.
+struct Error {
+  int code = 0;
+  std::string text;
+
+  template <typename Code>
+  bool Is(Code value) const {
+    return code == static_cast<int>(value);
+  }
+};
+
+template <typename Code>
+Error MakeError(Code code, std::string text = std::string()) {
+  return Error{static_cast<int>(code), std::move(text)};
+}
+
+template <typename T>
+class [[nodiscard]] Expected {
+ public:
+  Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
+  Expected(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+
+  bool ok() const { return state_.index() == 0; }
+  explicit operator bool() const { return ok(); }
+
+  T& value() { return std::get<0>(state_); }
+  const T& value() const { return std::get<0>(state_); }
+  T& operator*() { return value(); }
+  const T& operator*() const { return value(); }
+  T* operator->() { return &value(); }
+  const T* operator->() const { return &value(); }
+  const Error& error() const { return std::get<1>(state_); }
+
+ private:
+  std::variant<T, Error> state_;
+};
+
+// A step with nothing to return but success.
+template <>
+class [[nodiscard]] Expected<void> {
+ public:
+  Expected() = default;
+  Expected(Error error) : failed_(true), error_(std::move(error)) {}
+
+  bool ok() const { return !failed_; }
+  explicit operator bool() const { return ok(); }
+  const Error& error() const { return error_; }
+
+ private:
+  bool failed_ = false;
+  Error error_;
+};
+
+// Drops a result on purpose; reason says why the caller needs neither its value nor its error.
+template <typename T>
+void Ignore(const Expected<T>& result, const char* reason) {
+  static_cast<void>(result);
+  static_cast<void>(reason);
+}
