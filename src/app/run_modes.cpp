@@ -76,10 +76,25 @@ bool CheckUpdateDependencies(RunContext& run) {
   return !EndsAfterInterrupt(run);
 }
 
-bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {
-  for (AdapterRecord& adapter : run.inventory) {
+SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
+  SelectionResult result;
+  for (size_t port = 0; port < run.inventory.size(); ++port) {
+    const AdapterRecord& adapter = run.inventory[port];
+    // A port is flashed only when every updater said yes; once one said no, the others are
+    // not asked about it.
+    bool chosen = false;
+    bool declined = false;
+    UpdatePlan steps;
     for (auto& updater : updaters) {
-      Answer answer = updater->SelectAdapter(adapter, outcome);
+      Answer answer = Answer::kNo;
+      if (!declined) {
+        PortSelection selection = updater->SelectAdapter(adapter);
+        answer = selection.answer;
+        result.findings |= selection.found;
+        chosen = answer == Answer::kYes;
+        declined = answer == Answer::kNo || answer == Answer::kQuit;
+        if (selection.flash) steps.push_back({port, updater.get()});
+      }
       // An interrupt at the questions answers q: nothing is flashed.
       if (platform::InterruptRequested()) {
         run.ui.Print(msg::kInterruptedAtQuestion);
@@ -88,40 +103,54 @@ bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outco
       if (answer == Answer::kNextAdapter) break;
       if (answer == Answer::kQuit) {
         run.ui.Print(msg::kCancelledByUser);
-        return false;
+        result.plan.clear();
+        result.quit = true;
+        return result;
       }
     }
+    if (chosen) result.plan.insert(result.plan.end(), steps.begin(), steps.end());
   }
-  return true;
+  return result;
 }
 
-void ApplyPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome) {
+UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan) {
+  UpdateOutcome outcome;
   bool interrupted = false;
-  for (const AdapterRecord& adapter : run.inventory) {
-    // A flash that has begun always runs to its end; after an interrupt none begins.
-    if (IsToBeFlashed(adapter) && platform::InterruptRequested()) {
-      if (!interrupted) run.ui.Print(msg::kInterruptedBeforeFlash);
-      interrupted = true;
-      run.ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
-      outcome->failed = true;
-      continue;
+  bool leave_port = false;
+  for (size_t i = 0; i < plan.size(); ++i) {
+    const PlannedFlash& step = plan[i];
+    const AdapterRecord& adapter = run.inventory[step.port];
+    // A flash that has begun always runs to its end; after an interrupt no port's flashes begin.
+    if (i == 0 || plan[i - 1].port != step.port) {
+      leave_port = platform::InterruptRequested();
+      if (leave_port) {
+        if (!interrupted) run.ui.Print(msg::kInterruptedBeforeFlash);
+        interrupted = true;
+        run.ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
+        outcome.failed = true;
+      }
     }
-    for (auto& updater : updaters) updater->UpgradeAdapter(adapter, outcome);
+    if (leave_port) continue;
+    Expected<void> flashed = step.updater->UpgradeAdapter(adapter);
+    (flashed ? outcome.done : outcome.failed) = true;
   }
+  return outcome;
 }
 
-ExitCode ReportOutcome(const UpdateOutcome& outcome, bool report_only, UserInterface& ui) {
+ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
+                       bool report_only, UserInterface& ui) {
   if (outcome.failed) {
     ui.Print(msg::kCompletedWithErrors);
     return ExitCode::kFailed;
   }
   if (report_only) {
-    if (outcome.recommended) {
+    if (findings.recommended) {
       ui.Print(msg::kUpdateRecommended);
       return ExitCode::kRecommended;
     }
     ui.Print(msg::kUpdateNotRecommended);
-    return outcome.installed_newer ? ExitCode::kNotRecommendedNewer : ExitCode::kNotRecommendedSame;
+    return findings.installed_newer ? ExitCode::kNotRecommendedNewer
+                                    : ExitCode::kNotRecommendedSame;
   }
   if (outcome.done) {
     ui.Print(msg::kUpdateComplete);
@@ -134,10 +163,10 @@ ExitCode ReportOutcome(const UpdateOutcome& outcome, bool report_only, UserInter
 ExitCode RunDefaultUpdate(RunContext& run) {
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
   UpdaterList updaters = CreateUpdaterList(run.ui, run.tool, run.options.update);
-  UpdateOutcome outcome;
-  if (!SelectionPhase(run, updaters, &outcome)) return ExitCode::kNothingSelected;
-  ApplyPhase(run, updaters, &outcome);
-  return ReportOutcome(outcome, run.options.update.report_only, run.ui);
+  SelectionResult selection = SelectionPhase(run, updaters);
+  if (selection.quit) return ExitCode::kNothingSelected;
+  UpdateOutcome outcome = ApplyPhase(run, selection.plan);
+  return ReportOutcome(outcome, selection.findings, run.options.update.report_only, run.ui);
 }
 
 ExitCode ShowInstalledFirmware(RunContext& run) {
@@ -191,7 +220,7 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
   }
   UpdateOutcome outcome;
   outcome.done = true;
-  return ReportOutcome(outcome, run.options.update.report_only, run.ui);
+  return ReportOutcome(outcome, {}, run.options.update.report_only, run.ui);
 }
 
 ExitCode CheckVersionOnlyReport(RunContext& run) {

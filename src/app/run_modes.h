@@ -36,9 +36,18 @@ class VersionOnlyReportWriter : public ReportObserver {
 // The gate of the update and report modes: true when the discovery found supported ports, the
 // driver rule allows them and no interrupt came; false to stop.
 bool CheckUpdateDependencies(RunContext& run);
-// Asks about every port; false when the user quit.
-bool SelectionPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome);
-// Flashes every selected port.
-void ApplyPhase(RunContext& run, UpdaterList& updaters, UpdateOutcome* outcome);
+// How the questions ended: the plan for the apply phase, what -n's comparisons found, and
+// whether the user quit (then nothing is flashed).
+struct SelectionResult {
+  UpdatePlan plan;
+  VersionFindings findings;
+  bool quit = false;
+};
+
+// Asks every updater about every port.
+SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters);
+// Carries out the plan.
+UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan);
 // Turns the outcome into the closing message and the exit code.
-ExitCode ReportOutcome(const UpdateOutcome& outcome, bool report_only, UserInterface& ui);
+ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
+                       bool report_only, UserInterface& ui);

@@ -8,7 +8,8 @@
 #include "inventory/firmware_version.h"
 
 struct AdapterRecord {
-  enum Flag : uint32_t { kSupported = 0x1, kSelected = 0x2 };
+  // What discovery found; what the run decides about a port travels in its update plan.
+  enum Flag : uint32_t { kSupported = 0x1 };
 
   std::string device_id;
   std::string bdf;  // bus:device.function

@@ -9,29 +9,15 @@ UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePo
   return updaters;
 }
 
-bool IsToBeFlashed(const AdapterRecord& a) {
-  return (a.flags & AdapterRecord::kSelected) && a.action != "skip";
-}
+PortSelection VAroruFirmware::SelectAdapter(const AdapterRecord& a) {
+  if (!(a.flags & AdapterRecord::kSupported)) return {};
+  FirmwareVersion installed = a.installed_version;
+  ui_.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(), installed.Format());
 
-Answer VAroruFirmware::SelectAdapter(AdapterRecord& a, UpdateOutcome* outcome) {
-  if (!(a.flags & AdapterRecord::kSupported)) return Answer::kNo;
-  ui_.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(),
-            a.installed_version.Format());
-
-  Answer answer = ConfirmUpdate(a, outcome);
-  switch (answer) {
-    case Answer::kYes:
-      a.flags |= AdapterRecord::kSelected;
-      break;
-    case Answer::kNextAdapter:
-      a.flags &= ~static_cast<uint32_t>(AdapterRecord::kSelected);
-      break;
-    case Answer::kQuit:
-    case Answer::kNo:
-      a.flags = 0;
-      break;
-  }
-  return answer;
+  Confirmation confirmed = ConfirmUpdate(a);
+  // A port its report marks "skip" may be chosen, but it is never flashed.
+  bool flash = confirmed.answer == Answer::kYes && a.action != "skip";
+  return {confirmed.answer, flash, confirmed.found};
 }
 
 std::string VAroruFirmware::UpdatePrompt(const AdapterRecord& adapter) {
@@ -41,14 +27,17 @@ std::string VAroruFirmware::UpdatePrompt(const AdapterRecord& adapter) {
                     installed.Format(), available.Format());
 }
 
-Answer VAroruFirmware::ConfirmUpdate(const AdapterRecord& a, UpdateOutcome* outcome) {
+Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
   std::string question = UpdatePrompt(a);
   bool older = a.installed_version < a.available_version;
   bool same = a.installed_version == a.available_version;
 
   if (policy_.report_only) {
-    (older ? outcome->recommended : same ? outcome->same_version : outcome->installed_newer) = true;
-    return Answer::kNo;
+    Confirmation compared;
+    (older  ? compared.found.recommended
+     : same ? compared.found.same_version
+            : compared.found.installed_newer) = true;
+    return compared;
   }
 
   // -f offers every change, so a forced silent run answers yes to each.
@@ -60,21 +49,19 @@ Answer VAroruFirmware::ConfirmUpdate(const AdapterRecord& a, UpdateOutcome* outc
     ui_.Print(msg::kNewerVersionWarning);
     if (!policy_.downgrade && !policy_.force) defaults = {Answer::kNo, Answer::kNo, "n"};
   }
-  return ui_.Ask(question, defaults);
+  return {ui_.Ask(question, defaults), {}};
 }
 
-void VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, UpdateOutcome* outcome) {
-  if (!IsToBeFlashed(a)) return;
+Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a) {
   WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
   ToolResult flash = tool_.Flash(a.bdf);
   if (flash.Succeeded()) {
-    outcome->done = true;
     ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);
-  } else {
-    outcome->failed = true;
-    ui_.Print(msg::kUpgradeFailed, static_cast<int>(flash.exit_code), flash.command.c_str());
+    return {};
   }
+  ui_.Print(msg::kUpgradeFailed, static_cast<int>(flash.exit_code), flash.command.c_str());
+  return MakeError(flash.exit_code, flash.command);
 }

@@ -1,10 +1,12 @@
 // The per-vendor updater that the update loops hand each discovered adapter port to.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "base/expected.h"
 #include "inventory/adapter_inventory.h"
 #include "tool/flash_tool.h"
 #include "ui/one_time_notice.h"
@@ -18,27 +20,61 @@ struct UpdatePolicy {
   bool downgrade = false;
 };
 
-// What the update loops found and did.
-struct UpdateOutcome {
-  bool done = false;    // at least one port was flashed
-  bool failed = false;  // at least one flash failed
-  // -n: how the installed firmware compares with the package, over all ports asked about.
-  bool recommended = false;
+// -n: how the installed firmware compares with the package, over the ports compared.
+struct VersionFindings {
+  bool recommended = false;  // some port is older than the package
   bool same_version = false;
   bool installed_newer = false;
+
+  VersionFindings& operator|=(const VersionFindings& other) {
+    recommended |= other.recommended;
+    same_version |= other.same_version;
+    installed_newer |= other.installed_newer;
+    return *this;
+  }
+};
+
+// The answer for one port and what its version comparison found.
+struct Confirmation {
+  Answer answer = Answer::kNo;
+  VersionFindings found;
+};
+
+// An updater's decision about one port: the answer, and whether the apply phase is to flash it.
+struct PortSelection {
+  Answer answer = Answer::kNo;
+  bool flash = false;
+  VersionFindings found;
+};
+
+class Firmware;
+
+// One step of the apply phase: an updater flashes a port (an index into the run's inventory).
+struct PlannedFlash {
+  size_t port = 0;
+  Firmware* updater = nullptr;
+};
+
+// What the apply phase will do, in order; the steps of one port are next to each other.
+using UpdatePlan = std::vector<PlannedFlash>;
+
+// What the apply phase did.
+struct UpdateOutcome {
+  bool done = false;    // at least one port was flashed
+  bool failed = false;  // at least one flash failed or was not begun
 };
 
 class Firmware {
  public:
   virtual ~Firmware() = default;
-  // Announces the port, asks (or decides) and marks it selected or not.
-  virtual Answer SelectAdapter(AdapterRecord& adapter, UpdateOutcome* outcome) = 0;
+  // Announces the port, asks (or decides) and says whether it is to be flashed.
+  virtual PortSelection SelectAdapter(const AdapterRecord& adapter) = 0;
   // The question text for the port.
   virtual std::string UpdatePrompt(const AdapterRecord& adapter) = 0;
   // The version decision and the question.
-  virtual Answer ConfirmUpdate(const AdapterRecord& adapter, UpdateOutcome* outcome) = 0;
-  // Flashes the port if it was selected.
-  virtual void UpgradeAdapter(const AdapterRecord& adapter, UpdateOutcome* outcome) = 0;
+  virtual Confirmation ConfirmUpdate(const AdapterRecord& adapter) = 0;
+  // Flashes the port; the error carries the tool's exit code and command line.
+  virtual Expected<void> UpgradeAdapter(const AdapterRecord& adapter) = 0;
 };
 
 class VAroruFirmware : public Firmware {
@@ -46,10 +82,10 @@ class VAroruFirmware : public Firmware {
   VAroruFirmware(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy)
       : ui_(ui), tool_(tool), policy_(policy) {}
 
-  Answer SelectAdapter(AdapterRecord& adapter, UpdateOutcome* outcome) override;
+  PortSelection SelectAdapter(const AdapterRecord& adapter) override;
   std::string UpdatePrompt(const AdapterRecord& adapter) override;
-  Answer ConfirmUpdate(const AdapterRecord& adapter, UpdateOutcome* outcome) override;
-  void UpgradeAdapter(const AdapterRecord& adapter, UpdateOutcome* outcome) override;
+  Confirmation ConfirmUpdate(const AdapterRecord& adapter) override;
+  Expected<void> UpgradeAdapter(const AdapterRecord& adapter) override;
 
  private:
   UserInterface& ui_;
@@ -57,9 +93,6 @@ class VAroruFirmware : public Firmware {
   const UpdatePolicy policy_;
   OneTimeNotice patience_notice_;
 };
-
-// True when the port was selected and its report does not skip it: the apply phase flashes it.
-bool IsToBeFlashed(const AdapterRecord& adapter);
 
 // The updaters of a run: one for the supported adapter family.
 using UpdaterList = std::vector<std::unique_ptr<Firmware>>;

@@ -31,7 +31,7 @@ TEST_F(InstalledFirmwareTest, UnknownVersionsShowZeroAndUnsupportedRecordsAreLef
   AdapterRecord b = Port("NIC2", "4:0.1");
   b.installed_version.Clear();
   AdapterRecord unsupported = Port("NIC3", "4:0.2");
-  unsupported.flags = AdapterRecord::kSelected;
+  unsupported.flags = 0;
   std::string text = InstalledFirmwareTable({a, unsupported, b});
   EXPECT_NE(text.find("  NIC1     n/a       n/a       n/a\n"), std::string::npos) << text;
   EXPECT_NE(text.find("ROM       0.0      ROM       4.0.556  NIC2     n/a       n/a       n/a\n"),

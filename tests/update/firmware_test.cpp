@@ -29,12 +29,10 @@ class UpdaterTest : public ::testing::Test {
     capture_ = std::make_unique<test::CapturedUi>(typed);
     updater_ = std::make_unique<VAroruFirmware>(capture_->ui(), tool_, policy);
   }
-  Answer Select() { return updater_->SelectAdapter(port_, &outcome_); }
-  void Upgrade() { updater_->UpgradeAdapter(port_, &outcome_); }
-  AdapterRecord& port() { return port_; }
+  PortSelection Select() { return updater_->SelectAdapter(port_); }
+  Expected<void> Upgrade() { return updater_->UpgradeAdapter(port_); }
 
   AdapterRecord port_;
-  UpdateOutcome outcome_;
   test::FakeFlashTool tool_;
   std::unique_ptr<test::CapturedUi> capture_;
   std::unique_ptr<VAroruFirmware> updater_;
@@ -61,32 +59,32 @@ TEST_F(UpdaterTest, WarningsAndTheEmptyAnswer) {
   };
   for (const Case& c : cases) {
     Use(Port(c.installed, "4.0.534"), "\n", c.policy);
-    Select();
-    EXPECT_EQ((port().flags & AdapterRecord::kSelected) != 0, c.selected) << c.installed;
+    EXPECT_EQ(Select().flash, c.selected) << c.installed;
     std::string console = capture_->Console();
     EXPECT_NE(console.find(c.shown + "Update firmware on 'NIC1'"), std::string::npos) << console;
     EXPECT_NE(console.find(c.empty_answer), std::string::npos) << console;
   }
 }
 
-TEST_F(UpdaterTest, UnsupportedOrUnselectedPortsAreLeftAlone) {
+TEST_F(UpdaterTest, UnsupportedOrSkippedPortsAreLeftAlone) {
   AdapterRecord p = Port("4.0.516", "4.0.534");
   p.flags = 0;
   Use(p, "y\n");
-  EXPECT_EQ(Select(), Answer::kNo);
-  Upgrade();
+  PortSelection unsupported = Select();
+  EXPECT_EQ(unsupported.answer, Answer::kNo);
+  EXPECT_FALSE(unsupported.flash);
   EXPECT_EQ(capture_->Console(), "");
 
-  p.flags = AdapterRecord::kSupported | AdapterRecord::kSelected;
+  p.flags = AdapterRecord::kSupported;
   p.action = "skip";
-  Use(p);
-  Upgrade();
-  EXPECT_EQ(capture_->Console(), "");
-  EXPECT_EQ(capture_->Log(), "");
+  Use(p, "y\n");
+  PortSelection skipped = Select();
+  EXPECT_EQ(skipped.answer, Answer::kYes);
+  EXPECT_FALSE(skipped.flash);
   EXPECT_TRUE(tool_.calls.empty());
 }
 
-TEST_F(UpdaterTest, AnswersMarkThePortAndFlashesRecordTheOutcome) {
+TEST_F(UpdaterTest, AnswersChooseThePortAndAFailedFlashReportsTheToolsCode) {
   struct Case {
     const char* typed;
     Answer answer;
@@ -99,16 +97,16 @@ TEST_F(UpdaterTest, AnswersMarkThePortAndFlashesRecordTheOutcome) {
   };
   for (const Case& c : cases) {
     Use(Port("4.0.516", "4.0.534"), c.typed);
-    EXPECT_EQ(Select(), c.answer) << c.typed;
-    EXPECT_EQ((port().flags & AdapterRecord::kSelected) != 0, c.selected) << c.typed;
+    PortSelection selection = Select();
+    EXPECT_EQ(selection.answer, c.answer) << c.typed;
+    EXPECT_EQ(selection.flash, c.selected) << c.typed;
   }
 
-  Use(Port("4.0.516", "4.0.534"), "y\n");
-  Select();
+  Use(Port("4.0.516", "4.0.534"));
   tool_.flash_exit["4:0.0"] = 3;
-  Upgrade();
-  EXPECT_TRUE(outcome_.failed);
-  EXPECT_FALSE(outcome_.done);
+  Expected<void> flashed = Upgrade();
+  ASSERT_FALSE(flashed);
+  EXPECT_EQ(flashed.error().code, 3);
   EXPECT_NE(capture_->Console().find("Command to upgrade firmware failed with internal error "
                                      "code 3\n\tCommand: nxflash.exe -i 4:0.0 -f -a\n"),
             std::string::npos);
@@ -116,11 +114,15 @@ TEST_F(UpdaterTest, AnswersMarkThePortAndFlashesRecordTheOutcome) {
 
 TEST_F(UpdaterTest, ReportOnlyRecordsTheComparisonWithoutAsking) {
   UpdatePolicy report_only{true, false, false, false};
+  VersionFindings found;
   for (const char* installed : {"4.0.516", "4.0.534", "4.0.600"}) {
     Use(Port(installed, "4.0.534"), "y\n", report_only);
-    EXPECT_EQ(Select(), Answer::kNo);
+    PortSelection selection = Select();
+    EXPECT_EQ(selection.answer, Answer::kNo);
+    EXPECT_FALSE(selection.flash);
+    found |= selection.found;
   }
-  EXPECT_TRUE(outcome_.recommended && outcome_.same_version && outcome_.installed_newer);
+  EXPECT_TRUE(found.recommended && found.same_version && found.installed_newer);
   EXPECT_EQ(capture_->Log().find("y/n/q/c"), std::string::npos);
 }
 
