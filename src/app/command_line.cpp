@@ -1,6 +1,5 @@
 #include "app/command_line.h"
 
-#include <array>
 #include <bitset>
 #include <cstring>
 #include <string>
@@ -21,15 +20,14 @@ struct Words {
 };
 
 // The row of the option word, or nullptr when no row has it.
-const OptionRow* FindRow(const std::array<OptionRow, OptionTable().size()>& table,
-                         const std::string& word) {
+const OptionRow* FindRow(const decltype(OptionTable())& table, const std::string& word) {
   for (const OptionRow& row : table) {
     if (row.role == OptionRole::kIgnored) {
       if (word.find(row.words) != std::string::npos) return &row;
       continue;
     }
     for (const std::string& name : WordsOf(row.words)) {
-      if (platform::EqualsIgnoringCase(word.c_str(), name.c_str())) return &row;
+      if (platform::EqualsIgnoringCase(word, name)) return &row;
     }
   }
   return nullptr;

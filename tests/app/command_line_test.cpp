@@ -35,7 +35,8 @@ bool Accepts(std::vector<std::string> words) {
   return Parse(std::move(words)).accepted;
 }
 
-// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file.
+// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file. A new
+// option's field joins the list, or the table's test below finds the option sets nothing.
 std::string Describe(const Options& o) {
   std::string text = std::to_string(static_cast<int>(o.mode)) + " ";
   for (bool bit : {o.update.report_only, o.update.rewrite, o.update.force, o.update.downgrade,
