@@ -1,146 +1,84 @@
 #include "app/command_line.h"
 
-#include <cstdint>
+#include <bitset>
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/option_table.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
 
 namespace {
 
-// The option words given, one bit each, in the order of the compatibility matrix's rows and
-// columns.
-enum OptionBit : uint32_t {
-  kShowInstalled = 1u << 0,      // -c
-  kWriteReport = 1u << 1,        // -d
-  kRewrite = 1u << 2,            // -e
-  kForce = 1u << 3,              // -f
-  kDowngrade = 1u << 4,          // -g
-  kReportOnly = 1u << 5,         // -n
-  kVersionOnlyCheck = 1u << 6,   // -ql
-  kSilent = 1u << 7,             // -s
-  kApplyReport = 1u << 8,        // -u
-  kVersionOnlyReport = 1u << 9,  // -v
-  kAssumeDefault = 1u << 10,     // -y
-  kDebug = 1u << 11,             // -debug, outside the matrix
-};
-constexpr int kOptionCount = 11;
-
 struct Words {
-  uint32_t bits = 0;
-  std::string report_file;
-  std::vector<std::string> echo;  // the words read so far, as the log shows them
+  Options options;
+  std::bitset<OptionTable().size()> given;  // the rows whose words were read
+  std::vector<std::string> echo;            // the words read so far, as the log shows them
 };
 
-bool Is(const char* arg, const char* word) {
-  return platform::EqualsIgnoringCase(arg, word);
+// The row of the option word, or nullptr when no row has it.
+const OptionRow* FindRow(const decltype(OptionTable())& table, const std::string& word) {
+  for (const OptionRow& row : table) {
+    if (row.role == OptionRole::kIgnored) {
+      if (word.find(row.words) != std::string::npos) return &row;
+      continue;
+    }
+    for (const std::string& name : WordsOf(row.words)) {
+      if (platform::EqualsIgnoringCase(word, name)) return &row;
+    }
+  }
+  return nullptr;
 }
 
 // Copies the file name that follows an option; false when there is none or it does not fit.
-bool TakeFileName(int argc, const char* const* argv, int* i, uint32_t bit, Words* words) {
+bool TakeFileName(int argc, const char* const* argv, int* i, Words* words) {
   if (*i + 1 >= argc) return false;
   const char* name = argv[++*i];
   words->echo.push_back(name);
   if (std::strlen(name) > kMaxReportFileName) return false;
-  words->report_file = name;
-  words->bits |= bit;
+  words->options.report_file = name;
   return true;
 }
 
-// 1: the two options may be given together.
-//                                    c  d  e  f  g  n ql  s  u  v  y
-constexpr char kCompatible[kOptionCount][kOptionCount] = {
-    /* -c  */ {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0},
-    /* -d  */ {0, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0},
-    /* -e  */ {0, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1},
-    /* -f  */ {0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 1},
-    /* -g  */ {0, 0, 1, 0, 1, 0, 0, 1, 0, 0, 1},
-    /* -n  */ {0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0},
-    /* -ql */ {0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 1},
-    /* -s  */ {0, 1, 1, 1, 1, 0, 1, 1, 1, 1, 0},
-    /* -u  */ {0, 0, 0, 0, 0, 0, 1, 1, 1, 0, 1},
-    /* -v  */ {0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0},
-    /* -y  */ {0, 0, 1, 1, 1, 0, 1, 0, 1, 0, 1},
-};
+void Apply(const OptionRow& row, Options* options) {
+  // Where several mode options may stand together (-ql -u), the one RunMode declares first
+  // wins, whatever their order on the line.
+  if (row.mode != RunMode::kUpdate &&
+      (options->mode == RunMode::kUpdate || row.mode < options->mode)) {
+    options->mode = row.mode;
+  }
+  if (row.sets) row.sets(*options);
+}
 
 // Reads option words up to the first that is not understood; false there.
 bool ReadWords(int argc, const char* const* argv, Words* words) {
+  const auto table = OptionTable();
   for (int i = 1; i < argc; ++i) {
     std::string word = argv[i];
     if (!word.empty() && word[0] == '/') word[0] = '-';
     words->echo.push_back(word);
-    const char* arg = word.c_str();
-    if (Is(arg, "-h") || Is(arg, "?") || Is(arg, "-help")) return false;
-    if (Is(arg, "-c")) {
-      words->bits |= kShowInstalled;
-    } else if (Is(arg, "-d")) {
-      if (!TakeFileName(argc, argv, &i, kWriteReport, words)) return false;
-    } else if (Is(arg, "-debug")) {
-      words->bits |= kDebug;
-    } else if (Is(arg, "-e") || Is(arg, "-rewrite")) {
-      words->bits |= kRewrite;
-    } else if (Is(arg, "-f")) {
-      words->bits |= kForce;
-    } else if (Is(arg, "-g") || Is(arg, "-downgrade")) {
-      words->bits |= kDowngrade;
-    } else if (Is(arg, "-n")) {
-      words->bits |= kReportOnly;
-    } else if (std::strstr(arg, "-no_overwrite")) {
-      continue;  // accepted for compatibility and ignored
-    } else if (Is(arg, "-ql")) {
-      words->bits |= kVersionOnlyCheck;
-    } else if (Is(arg, "-s")) {
-      words->bits |= kSilent;
-    } else if (Is(arg, "-u")) {
-      if (!TakeFileName(argc, argv, &i, kApplyReport, words)) return false;
-    } else if (Is(arg, "-v")) {
-      if (!TakeFileName(argc, argv, &i, kVersionOnlyReport, words)) return false;
-    } else if (Is(arg, "-y")) {
-      words->bits |= kAssumeDefault;
-    } else {
-      return false;
-    }
+    const OptionRow* row = FindRow(table, word);
+    if (!row || row->role == OptionRole::kHelp) return false;
+    if (row->role == OptionRole::kIgnored) continue;
+    if (row->takes_file_name && !TakeFileName(argc, argv, &i, words)) return false;
+    Apply(*row, &words->options);
+    words->given.set(static_cast<size_t>(row - table.data()));
   }
   return true;
 }
 
-bool Compatible(uint32_t bits) {
-  for (int row = 0; row < kOptionCount; ++row) {
-    if (!(bits & (1u << row))) continue;
-    for (int column = 0; column < kOptionCount; ++column) {
-      if (!kCompatible[row][column] && (bits & (1u << column))) return false;
+bool Compatible(const Words& words) {
+  const auto table = OptionTable();
+  for (size_t a = 0; a < table.size(); ++a) {
+    if (!words.given[a] || !table[a].combines_with) continue;
+    for (size_t b = 0; b < table.size(); ++b) {
+      if (words.given[b] && table[b].combines_with && !Combine(table[a], table[b])) return false;
     }
   }
   return true;
-}
-
-// Where several mode options may stand together (-ql -u), the first in this order wins.
-RunMode ModeOf(uint32_t bits) {
-  if (bits & kShowInstalled) return RunMode::kShowInstalled;
-  if (bits & kWriteReport) return RunMode::kWriteReport;
-  if (bits & kApplyReport) return RunMode::kApplyReport;
-  if (bits & kVersionOnlyCheck) return RunMode::kVersionOnlyCheck;
-  if (bits & kVersionOnlyReport) return RunMode::kDependencyCheck;
-  return RunMode::kUpdate;
-}
-
-Options OptionsOf(const Words& words) {
-  Options options;
-  uint32_t bits = words.bits;
-  options.mode = ModeOf(bits);
-  options.update.report_only = bits & kReportOnly;
-  options.update.rewrite = bits & kRewrite;
-  options.update.force = bits & kForce;
-  options.update.downgrade = bits & kDowngrade;
-  options.answers.silent = bits & kSilent;
-  options.answers.assume_default = bits & kAssumeDefault;
-  options.debug = bits & kDebug;
-  options.report_file = words.report_file;
-  return options;
 }
 
 }  // namespace
@@ -152,8 +90,8 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   // The words after the one that stopped the reading are echoed as given.
   for (int i = static_cast<int>(words.echo.size()); i < argc; ++i) words.echo.push_back(argv[i]);
   ParsedCommandLine parsed;
-  parsed.options = OptionsOf(words);
-  parsed.accepted = understood && Compatible(words.bits);
+  parsed.accepted = understood && Compatible(words);
+  parsed.options = std::move(words.options);
   parsed.echo = std::move(words.echo);
   return parsed;
 }
@@ -167,6 +105,14 @@ void ShowUsage(UserInterface& ui, const std::string& program_path) {
   std::string name = program_path.substr(base);
   size_t last_dot = name.rfind('.');
   if (last_dot != std::string::npos) name.erase(last_dot);
+  std::string list;
+  std::string lines;
+  for (const OptionRow& row : OptionTable()) {
+    if (!row.usage_line) continue;
+    if (!list.empty()) list += ' ';
+    list += "[" + WordsOf(row.words).front() + (row.takes_file_name ? " <filename>]" : "]");
+    lines += row.usage_line;
+  }
   ui.Print(msg::kUsagePrefix, name.c_str());
-  ui.Print(msg::kText, msg::kUsage);
+  ui.Print(msg::kText, (list + "\n" + msg::kUsageNoOptions + lines).c_str());
 }

@@ -1,4 +1,5 @@
-// What the command line asked for: one immutable value per run.
+// What the command line asked for: one immutable value per run. app/option_table.h says
+// which word sets what.
 #pragma once
 
 #include <string>
@@ -6,6 +7,7 @@
 #include "ui/user_interface.h"
 #include "update/firmware.h"
 
+// Where several mode options may stand together (-ql -u), the one declared first here wins.
 enum class RunMode {
   kUpdate,            // no mode option, or -n
   kShowInstalled,     // -c

@@ -30,22 +30,25 @@ constexpr char kCheckEndedUnexpectedlyWhat[] =
 constexpr char kCheckEndedUnexpectedly[] =
     "Error: the iPE/dPE setting verification ended unexpectedly.\n";
 
-// The usage text; it follows the program's base name.
+// The usage text: the program's base name, the list of the options' first words, the line of
+// no options, then the line of each listed option in the order of the option table.
 constexpr char kUsagePrefix[] = "USAGE: %s ";
-constexpr char kUsage[] =
-    "[-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n"
-    "With no options, interactively upgrade firmware.\n"
-    "-c  Display currently installed firmware information.\n"
-    "-d <filename>  Generate XML discovery report to <filename>.\n"
+constexpr char kUsageNoOptions[] = "With no options, interactively upgrade firmware.\n";
+constexpr char kUsageShowInstalled[] = "-c  Display currently installed firmware information.\n";
+constexpr char kUsageWriteReport[] =
+    "-d <filename>  Generate XML discovery report to <filename>.\n";
+constexpr char kUsageRewrite[] =
     "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
-    "firmware is older.\n"
-    "-f  Force all firmware changes to occur.\n"
+    "firmware is older.\n";
+constexpr char kUsageForce[] = "-f  Force all firmware changes to occur.\n";
+constexpr char kUsageDowngrade[] =
     "-g  Enable downgrade if the current firmware is newer, and upgrade if the current firmware "
-    "is older.\n"
-    "-h  Display this help menu.\n"
-    "-s  Silently (non-interactively) upgrade firmware. \n"
-    "-u <filename>  Read XML discovery report from <filename> and perform firmware upgrade.\n"
-    "-y  Assume default repsonse for all prompts.\n";
+    "is older.\n";
+constexpr char kUsageHelp[] = "-h  Display this help menu.\n";
+constexpr char kUsageSilent[] = "-s  Silently (non-interactively) upgrade firmware. \n";
+constexpr char kUsageApplyReport[] =
+    "-u <filename>  Read XML discovery report from <filename> and perform firmware upgrade.\n";
+constexpr char kUsageAssumeDefault[] = "-y  Assume default repsonse for all prompts.\n";
 
 // The question.
 constexpr char kQuestion[] = "%s y/n/q/c (%s):";

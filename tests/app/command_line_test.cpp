@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
+#include "app/option_table.h"
+#include "platform/text.h"
+#include "support/files.h"
 #include "support/ui_capture.h"
 
 namespace {
@@ -30,7 +35,8 @@ bool Accepts(std::vector<std::string> words) {
   return Parse(std::move(words)).accepted;
 }
 
-// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file.
+// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file. A new
+// option's field joins the list, or the table's test below finds the option sets nothing.
 std::string Describe(const Options& o) {
   std::string text = std::to_string(static_cast<int>(o.mode)) + " ";
   for (bool bit : {o.update.report_only, o.update.rewrite, o.update.force, o.update.downgrade,
@@ -39,33 +45,43 @@ std::string Describe(const Options& o) {
   return text + " " + o.report_file;
 }
 
-TEST(CommandLine, EveryOptionWordSetsItsOption) {
-  struct Case {
-    std::vector<std::string> words;
-    const char* options;
-  } cases[] = {
-      {{}, "0 0000000 "},
-      {{"-c"}, "1 0000000 "},
-      {{"-d", "r.xml"}, "2 0000000 r.xml"},
-      {{"-u", "r.xml"}, "3 0000000 r.xml"},
-      {{"-ql"}, "4 0000000 "},
-      {{"-v", "r.xml"}, "5 0000000 r.xml"},
-      {{"-ql", "-u", "r.xml"}, "3 0000000 r.xml"},  // the apply mode wins
-      {{"-n"}, "0 1000000 "},
-      {{"-e"}, "0 0100000 "},
-      {{"-REWRITE"}, "0 0100000 "},
-      {{"-f"}, "0 0010000 "},
-      {{"-g"}, "0 0001000 "},
-      {{"-Downgrade"}, "0 0001000 "},
-      {{"-s"}, "0 0000100 "},
-      {{"-y"}, "0 0000010 "},
-      {{"-debug"}, "0 0000001 "},
-  };
-  for (const Case& c : cases) {
-    ParsedCommandLine parsed = Parse(c.words);
-    EXPECT_TRUE(parsed.accepted) << c.options;
-    EXPECT_EQ(Describe(parsed.options), c.options);
+// The option words of a row as a command line, with a file name where the row takes one.
+std::vector<std::string> WordsFor(const OptionRow& row, const std::string& word) {
+  std::vector<std::string> words{word};
+  if (row.takes_file_name) words.push_back("r.xml");
+  return words;
+}
+
+std::string Upper(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// Every word of every row, in any case and with '/' for '-', sets what its row says; and
+// each row sets something of its own, so a row copied for a new option and not changed shows.
+TEST(CommandLine, EveryOptionWordSetsWhatItsRowSays) {
+  EXPECT_EQ(Describe(Parse({}).options), Describe(Options()));
+  std::vector<std::string> seen{Describe(Options())};
+  for (const OptionRow& row : OptionTable()) {
+    if (row.role != OptionRole::kOption) continue;
+    Options expected;
+    expected.mode = row.mode;
+    if (row.sets) row.sets(expected);
+    if (row.takes_file_name) expected.report_file = "r.xml";
+    std::string described = Describe(expected);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), described), 0) << row.words;
+    seen.push_back(described);
+    for (const std::string& word : WordsOf(row.words)) {
+      for (const std::string& form : {word, Upper(word), "/" + word.substr(1)}) {
+        ParsedCommandLine parsed = Parse(WordsFor(row, form));
+        EXPECT_TRUE(parsed.accepted) << form;
+        EXPECT_EQ(Describe(parsed.options), described) << form;
+      }
+    }
   }
+  // The apply mode wins over the version-only check, in either order.
+  EXPECT_EQ(Parse({"-ql", "-u", "r.xml"}).options.mode, RunMode::kApplyReport);
+  EXPECT_EQ(Parse({"-u", "r.xml", "-ql"}).options.mode, RunMode::kApplyReport);
 }
 
 // The log echoes an option word's leading '/' as '-', for the words read up to the first not
@@ -90,27 +106,42 @@ TEST(CommandLine, HelpAndUnknownWordsAreRejected) {
   EXPECT_FALSE(Accepts({"-h"}));
   EXPECT_FALSE(Accepts({"?"}));
   EXPECT_FALSE(Accepts({"-HELP"}));
+  for (const OptionRow& row : OptionTable()) {
+    if (row.role != OptionRole::kHelp) continue;
+    for (const std::string& word : WordsOf(row.words)) EXPECT_FALSE(Accepts({word})) << word;
+  }
   EXPECT_FALSE(Accepts({"-x"}));
   EXPECT_FALSE(Accepts({"-NO_OVERWRITE"}));
   // The help word stops parsing, but what came before it stays set: -s -h shows the usage
   // text in the log only.
   ParsedCommandLine parsed = Parse({"-s", "-h", "-c"});
   EXPECT_FALSE(parsed.accepted);
-  EXPECT_EQ(Describe(parsed.options), "0 0000100 ");
+  Options silent;
+  silent.answers.silent = true;
+  EXPECT_EQ(Describe(parsed.options), Describe(silent));
 }
 
 TEST(CommandLine, NoOverwriteWordsAreIgnoredAnywhere) {
   EXPECT_TRUE(Accepts({"x-no_overwritey"}));
-  EXPECT_EQ(Describe(Parse({"x-no_overwritey"}).options), "0 0000000 ");
+  EXPECT_EQ(Describe(Parse({"x-no_overwritey"}).options), Describe(Options()));
   EXPECT_TRUE(Accepts({"-no_overwrite", "-c"}));
 }
 
 TEST(CommandLine, FileNamesFollowTheirOption) {
-  EXPECT_FALSE(Accepts({"-d"}));
-  EXPECT_EQ(Describe(Parse({"-d", "-s"}).options), "2 0000000 -s");  // -s is the file name
-  EXPECT_EQ(Describe(Parse({"-d", "a.xml", "-d", "b.xml"}).options), "2 0000000 b.xml");
+  for (const OptionRow& row : OptionTable()) {
+    if (!row.takes_file_name) continue;
+    const std::string word = WordsOf(row.words).front();
+    EXPECT_FALSE(Accepts({word})) << word;
+    ParsedCommandLine parsed = Parse({word, "-s"});  // -s is the file name
+    EXPECT_EQ(parsed.options.mode, row.mode) << word;
+    EXPECT_EQ(parsed.options.report_file, "-s") << word;
+    EXPECT_FALSE(parsed.options.answers.silent) << word;
+    EXPECT_EQ(Parse({word, "a.xml", word, "b.xml"}).options.report_file, "b.xml") << word;
+  }
   EXPECT_FALSE(Accepts({"-d", "a.xml", "-u", "b.xml"}));
-  EXPECT_EQ(Describe(Parse({"-v", "report.xml", "-s"}).options), "5 0000100 report.xml");
+  ParsedCommandLine parsed = Parse({"-v", "report.xml", "-s"});
+  EXPECT_TRUE(parsed.options.answers.silent);
+  EXPECT_EQ(parsed.options.report_file, "report.xml");
 }
 
 TEST(CommandLine, FileNamesLongerThan259CharactersAreRejected) {
@@ -122,33 +153,27 @@ TEST(CommandLine, FileNamesLongerThan259CharactersAreRejected) {
 }
 
 TEST(CompatibilityMatrix, AllowsOnlyTheListedPairs) {
-  const char* allowed[][2] = {{"-d", "-s"},  {"-e", "-g"},  {"-e", "-s"},  {"-e", "-y"},
-                              {"-f", "-s"},  {"-f", "-y"},  {"-g", "-s"},  {"-g", "-y"},
-                              {"-ql", "-s"}, {"-ql", "-u"}, {"-ql", "-y"}, {"-s", "-u"},
-                              {"-s", "-v"},  {"-u", "-y"}};
-  const char* options[] = {"-c", "-d", "-e", "-f", "-g", "-n", "-ql", "-s", "-u", "-v", "-y"};
-  auto with_argument = [](const char* o) {
-    std::vector<std::string> words{o};
-    std::string s = o;
-    if (s == "-d" || s == "-u" || s == "-v") words.push_back("file.xml");
-    return words;
-  };
-  for (const char* a : options) {
-    for (const char* b : options) {
-      bool expected = std::string(a) == b;
-      for (auto& pair : allowed) {
-        if ((std::string(pair[0]) == a && std::string(pair[1]) == b) ||
-            (std::string(pair[0]) == b && std::string(pair[1]) == a))
-          expected = true;
-      }
-      std::vector<std::string> words = with_argument(a);
-      for (const std::string& w : with_argument(b)) words.push_back(w);
-      EXPECT_EQ(Accepts(words), expected) << a << " " << b;
+  std::vector<std::string> matrix;
+  for (const OptionRow& row : OptionTable()) {
+    if (row.combines_with) matrix.push_back(WordsOf(row.words).front());
+  }
+  for (const OptionRow& a : OptionTable()) {
+    if (!a.combines_with) continue;
+    // A misspelt name would quietly forbid the pair.
+    for (const std::string& named : WordsOf(a.combines_with))
+      EXPECT_EQ(std::count(matrix.begin(), matrix.end(), named), 1) << named;
+    for (const OptionRow& b : OptionTable()) {
+      if (!b.combines_with) continue;
+      std::vector<std::string> words = WordsFor(a, WordsOf(a.words).front());
+      for (const std::string& w : WordsFor(b, WordsOf(b.words).front())) words.push_back(w);
+      EXPECT_EQ(Accepts(words), Combine(a, b)) << a.words << " " << b.words;
     }
   }
 }
 
 TEST(CompatibilityMatrix, DebugCombinesWithEverythingAndTriplesByPairs) {
+  for (auto pair : {"-s -y", "-e -f", "-g -f", "-c -s", "-n -s"})
+    EXPECT_FALSE(Accepts(WordsOf(pair))) << pair;
   EXPECT_TRUE(Accepts({"-debug", "-c"}));
   EXPECT_TRUE(Accepts({"-e", "-g", "-y", "-debug"}));
   EXPECT_TRUE(Accepts({"-u", "x.xml", "-y", "-ql"}));
@@ -159,12 +184,21 @@ TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
   test::CapturedUi capture;
   ShowUsage(capture.ui(), "C:\\tools\\pkg\\Quorvane.exe");
   std::string console = capture.Console();
-  EXPECT_EQ(console.rfind("USAGE: Quorvane [-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] "
-                          "[-u <filename>] [-y]\nWith no options",
-                          0),
-            0u)
-      << console;
-  EXPECT_NE(console.find("-y  Assume default repsonse for all prompts.\n"), std::string::npos);
+  EXPECT_EQ(console,
+            "USAGE: Quorvane [-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n"
+            "With no options, interactively upgrade firmware.\n"
+            "-c  Display currently installed firmware information.\n"
+            "-d <filename>  Generate XML discovery report to <filename>.\n"
+            "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
+            "firmware is older.\n"
+            "-f  Force all firmware changes to occur.\n"
+            "-g  Enable downgrade if the current firmware is newer, and upgrade if the current "
+            "firmware is older.\n"
+            "-h  Display this help menu.\n"
+            "-s  Silently (non-interactively) upgrade firmware. \n"
+            "-u <filename>  Read XML discovery report from <filename> and perform firmware "
+            "upgrade.\n"
+            "-y  Assume default repsonse for all prompts.\n");
   EXPECT_EQ(capture.Log(), console);
 }
 
@@ -172,6 +206,93 @@ TEST(Usage, KeepsTheWholeNameWhenTheDotIsInADirectory) {
   test::CapturedUi capture;
   ShowUsage(capture.ui(), "C:\\pkg.v2\\Quorvane");
   EXPECT_EQ(capture.Console().rfind("USAGE: Quorvane [-c]", 0), 0u);
+}
+
+// Every run of blanks and line ends as one space, so that a sentence matches however wrapped.
+std::string Flow(const std::string& text) {
+  std::string flowed;
+  for (char c : text) {
+    bool blank = c == ' ' || c == '\n';
+    if (!blank)
+      flowed += c;
+    else if (!flowed.empty() && flowed.back() != ' ')
+      flowed += ' ';
+  }
+  return flowed;
+}
+
+// The first cells of the README's option table, "(none)" left out.
+std::vector<std::string> ReadmeOptionRows(const std::string& text) {
+  std::vector<std::string> rows;
+  size_t at = text.find("| option | meaning |\n|---|---|\n");
+  if (at == std::string::npos) return rows;
+  for (at = text.find('\n', text.find('\n', at) + 1) + 1; text.compare(at, 2, "| ") == 0;
+       at = text.find('\n', at) + 1) {
+    std::string label = text.substr(at + 2, text.find(" |", at + 2) - at - 2);
+    if (label != "(none)") rows.push_back(label);
+  }
+  return rows;
+}
+
+// The option column of the admin guide's table, which starts with its "(none)" row; a line
+// that begins further in continues the row above.
+std::vector<std::string> GuideOptionRows(const std::string& text) {
+  std::vector<std::string> rows;
+  size_t at = text.find("\n  (none) ");
+  if (at == std::string::npos) return rows;
+  ++at;
+  size_t column = text.find_first_not_of(' ', at + 8) - at;
+  for (at = text.find('\n', at) + 1; at < text.size() && text[at] != '\n';
+       at = text.find('\n', at) + 1) {
+    std::string line = text.substr(at, text.find('\n', at) - at);
+    if (line.size() > 2 && line[2] != ' ')
+      rows.push_back(platform::Trim(line.substr(2, column - 2)));
+  }
+  return rows;
+}
+
+// Both documents show the usage line, every option row in the table's order with its words
+// and file argument, and the pairs the matrix allows.
+TEST(Documentation, OptionTablesFollowTheOptionTable) {
+  std::vector<std::string> rows;
+  std::string pairs;
+  std::string everything;
+  const auto table = OptionTable();
+  for (size_t a = 0; a < table.size(); ++a) {
+    const OptionRow& row = table[a];
+    if (row.role == OptionRole::kIgnored) continue;
+    std::vector<std::string> words = WordsOf(row.words);
+    std::string label;
+    for (const std::string& word : words) label += (label.empty() ? "" : ", ") + word;
+    rows.push_back(label + (row.takes_file_name ? " FILE" : ""));
+    if (row.role == OptionRole::kOption && !row.combines_with)
+      everything += " " + words.front() + " combines with everything.";
+    if (!row.combines_with) continue;
+    std::vector<std::string> partners;
+    for (size_t b = a + 1; b < table.size(); ++b) {
+      if (table[b].combines_with && Combine(row, table[b]))
+        partners.push_back(WordsOf(table[b].words).front());
+    }
+    if (partners.empty()) continue;
+    pairs += (pairs.empty() ? "" : "; ") + words.front() + " with " + partners.front();
+    for (size_t i = 1; i < partners.size(); ++i)
+      pairs += (i + 1 < partners.size() ? ", " : " or ") + partners[i];
+  }
+  std::string compatibility =
+      "Only these pairs of different options may be given together: " + pairs + "." + everything;
+  test::CapturedUi capture;
+  ShowUsage(capture.ui(), "Quorvane.exe");
+  std::string console = capture.Console();
+  std::string prefix = "USAGE: Quorvane ";
+  std::string list = console.substr(prefix.size(), console.find('\n') - prefix.size());
+
+  for (const char* doc : {"README.md", "admin-guide.txt"}) {
+    std::string text = test::ReadText(test::Join(test::Join(test::BinaryDir(), "docs"), doc));
+    ASSERT_FALSE(text.empty()) << doc;
+    EXPECT_EQ(doc[0] == 'R' ? ReadmeOptionRows(text) : GuideOptionRows(text), rows) << doc;
+    EXPECT_TRUE(test::Contains(text, "Quorvane.exe " + list)) << doc;
+    EXPECT_TRUE(test::Contains(Flow(text), compatibility)) << doc << "\n" << compatibility;
+  }
 }
 
 }  // namespace
