@@ -71,6 +71,15 @@ constexpr std::array<OptionRow, 14> OptionTable() {
   // clang-format on
 }
 
+// The array's size is written by hand: a size larger than the rows leaves an empty row.
+constexpr bool EveryRowHasWords() {
+  for (const OptionRow& row : OptionTable()) {
+    if (row.words == nullptr) return false;
+  }
+  return true;
+}
+static_assert(EveryRowHasWords(), "OptionTable() declares more rows than it fills");
+
 // The words of a space-separated list, in order.
 inline std::vector<std::string> WordsOf(const char* list) {
   std::vector<std::string> words;
