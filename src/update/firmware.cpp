@@ -69,12 +69,12 @@ void VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, UpdateOutcome* outco
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
   ToolResult flash = tool_.Flash(a.bdf);
-  if (flash.Succeeded()) {
+  if (Succeeded(flash)) {
     outcome->done = true;
     ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);
   } else {
     outcome->failed = true;
-    ui_.Print(msg::kUpgradeFailed, static_cast<int>(flash.exit_code), flash.command.c_str());
+    ui_.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
   }
 }

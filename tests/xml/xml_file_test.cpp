@@ -29,7 +29,9 @@ struct Loaded {
 
 Loaded Load(const std::string& path, const char* required = nullptr) {
   Loaded loaded;
-  loaded.node = XmlNode::LoadFile(path.c_str(), required, &loaded.outcome);
+  XmlNode::Findings findings = XmlNode::ReadFile(path.c_str(), required);
+  loaded.node = findings.node;
+  loaded.outcome = findings.outcome;
   return loaded;
 }
 
@@ -63,7 +65,9 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
   Loaded empty = Load(dir.File("empty.xml"), "a");
   EXPECT_EQ(empty.outcome.error, kXmlNoXmlData);
   EXPECT_EQ(empty.outcome.column, 0);
-  EXPECT_TRUE(XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr, nullptr).IsNull());
+  Expected<XmlNode> absent = XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr);
+  ASSERT_FALSE(absent);
+  EXPECT_TRUE(absent.error().Is(kXmlFileNotFound));
 }
 
 TEST(XmlFiles, DirectoryCannotBeRead) {
