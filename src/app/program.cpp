@@ -66,10 +66,12 @@ std::string PrepareLogFile() {
   char sep = platform::PathSeparator();
   std::string drive = platform::SystemDrive();
   std::string dir = drive + sep + "tlvsystem";
-  platform::MakeDirectory(dir);  // usually there already
+  // A log directory that cannot be made leaves the log unopenable, which its first line tells.
+  const char* reason = "usually there already; otherwise the log's first line tells";
+  Ignore(platform::MakeDirectory(dir), reason);
   dir += sep;
   dir += "log";
-  platform::MakeDirectory(dir);
+  Ignore(platform::MakeDirectory(dir), reason);
   // The file itself is left to the first log line, which never opens it through a link.
   return dir + sep + "nxflash.log";
 }

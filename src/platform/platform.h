@@ -26,8 +26,9 @@ std::string SystemDirectory();
 // The temporary directory with its trailing separator; "" when the host has none or its
 // path does not fit 260 characters.
 std::string TempDirectory();
-// Creates one directory; false when it could not be created (it may exist already).
-bool MakeDirectory(const std::string& path);
+// Creates one directory; an error (the host's error number) when it could not be created, as
+// when it exists already.
+Expected<void> MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
@@ -120,6 +121,7 @@ enum class RunStatus {
   CaptureIsLink,       // the capture file is a link, which is never written through
   CaptureIsProtected,  // the capture file is a protected file under another name
   StartFailed,         // the program could not be started
+  ExitCodeUnknown,     // it ran, but how it ended cannot be read
 };
 
 // How a capture file that did not open ends a tool run: the open's error as a RunStatus one.

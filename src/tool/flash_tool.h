@@ -7,7 +7,8 @@
 
 #include "base/expected.h"
 
-// The exit code reported when the tool could not be started or its capture file created.
+// The exit code reported when the tool could not be started, its capture file created or its
+// end read.
 constexpr uint32_t kToolNotStarted = 98;
 
 // One run of the tool that started and ended: the command line it was given and its exit
@@ -16,7 +17,8 @@ struct ToolRun {
   std::string command;
   uint32_t exit_code = 0;
 };
-// A run, or the error of a tool that could not be started (or its capture file created):
+// A run, or the error of a tool that could not be started (its capture file not created, or
+// its end not read):
 // code kToolNotStarted, text the command line.
 using ToolResult = Expected<ToolRun>;
 

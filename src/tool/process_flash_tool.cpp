@@ -27,7 +27,10 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
   } else if (why.Is(platform::RunStatus::CaptureIsProtected)) {
     ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
   }
-  if (!why.Is(platform::RunStatus::StartFailed)) ui.Write(msg::kCaptureFileFailed);
+  const bool capture_failed = why.Is(platform::RunStatus::CaptureFailed) ||
+                              why.Is(platform::RunStatus::CaptureIsLink) ||
+                              why.Is(platform::RunStatus::CaptureIsProtected);
+  if (capture_failed) ui.Write(msg::kCaptureFileFailed);
   return MakeError(kToolNotStarted, command_line);
 }
 

@@ -175,8 +175,9 @@ std::string TempDirectory() {
   return dir.size() <= kMaxPath ? dir : "";
 }
 
-bool MakeDirectory(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0;
+Expected<void> MakeDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) != 0) return MakeError(errno);
+  return {};
 }
 
 // unlink, not remove: a directory is never deleted as if it were a file.
@@ -328,7 +329,7 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   if (rc != 0) return MakeError(RunStatus::StartFailed);
 
   Expected<int> waited = WaitForChild(pid, tick);
-  if (!waited) return MakeError(RunStatus::StartFailed);
+  if (!waited) return MakeError(RunStatus::ExitCodeUnknown);
   const int status = *waited;
   if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
   return 128u + static_cast<uint32_t>(WTERMSIG(status));

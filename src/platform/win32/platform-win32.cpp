@@ -166,8 +166,9 @@ std::string TempDirectory() {
   return std::string(buffer, n);
 }
 
-bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+Expected<void> MakeDirectory(const std::string& path) {
+  if (!CreateDirectoryA(path.c_str(), nullptr)) return MakeError(GetLastError());
+  return {};
 }
 
 bool RemoveFile(const std::string& path) {
@@ -318,10 +319,12 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   }
   WaitForChild(process.hProcess, tick);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
+  // An exit code that cannot be read is no success.
+  const bool known = GetExitCodeProcess(process.hProcess, &code) != 0;
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+  if (!known) return MakeError(RunStatus::ExitCodeUnknown);
   return static_cast<uint32_t>(code);
 }
 
