@@ -70,6 +70,20 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
   EXPECT_TRUE(absent.error().Is(kXmlFileNotFound));
 }
 
+// What the product loads is never a tree the parser had to repair; a failed parse says where.
+TEST(XmlFiles, StrictLoadRefusesRepairedTreesAndTellsWhere) {
+  test::TempDir dir;
+  test::WriteBytes(dir.File("r.xml"), "<a><b><c>x</a>");
+  Expected<XmlNode> repaired = XmlNode::LoadFile(dir.File("r.xml").c_str(), "a");
+  ASSERT_FALSE(repaired);
+  EXPECT_TRUE(repaired.error().Is(kXmlWarningUnmatchedEndTag));
+  Expected<XmlNode> broken = XmlNode::ParseText("<a></b>", nullptr);
+  ASSERT_FALSE(broken);
+  EXPECT_TRUE(broken.error().Is(kXmlUnmatchedEndTag));
+  EXPECT_EQ(broken.error().text, "line 1, column 8");
+  EXPECT_STREQ(XmlNode::ParseText("<r><a/></r>", "a")->Name(), "a");
+}
+
 TEST(XmlFiles, DirectoryCannotBeRead) {
   test::TempDir dir;
   Loaded l = Load(dir.path(), "a");
