@@ -37,20 +37,20 @@ class VersionLibrary {
   VersionLibrary(const VersionLibrary&) = delete;
   VersionLibrary& operator=(const VersionLibrary&) = delete;
 
-  // Reads the root block of a file's version information; false when it has none.
-  bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) const {
-    if (!size_ || !info_ || !query_) return false;
+  // Reads the root block of a file's version information; an error when it has none.
+  Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) const {
+    const Error none = MakeError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    if (!size_ || !info_ || !query_) return none;
     DWORD handle = 0;
     DWORD size = size_(path.c_str(), &handle);
-    if (size == 0) return false;
+    if (size == 0) return none;
     std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
-    if (!data) return false;
-    if (!info_(path.c_str(), 0, size, data.get())) return false;
+    if (!data) return none;
+    if (!info_(path.c_str(), 0, size, data.get())) return none;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return false;
-    *out = *info;
-    return true;
+    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return none;
+    return *info;
   }
 
  private:
@@ -65,8 +65,8 @@ class VersionLibrary {
   BOOL(WINAPI* query_)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
 };
 
-bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
-  return VersionLibrary().FixedFileInfo(path, out);
+Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
+  return VersionLibrary().FixedFileInfo(path);
 }
 
 // Waits for the child to end; with a tick, in steps that end on each whole second.
@@ -246,8 +246,9 @@ std::string OwnExecutablePath() {
 }
 
 std::string OwnFileVersion() {
-  VS_FIXEDFILEINFO info;
-  if (!FixedFileInfo(OwnExecutablePath(), &info)) return "0.0.0.0";
+  Expected<VS_FIXEDFILEINFO> fixed = FixedFileInfo(OwnExecutablePath());
+  if (!fixed) return "0.0.0.0";
+  const VS_FIXEDFILEINFO& info = *fixed;
   char text[256];
   std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(HIWORD(info.dwFileVersionMS)),
                 static_cast<int>(LOWORD(info.dwFileVersionMS)),
@@ -257,9 +258,9 @@ std::string OwnFileVersion() {
 }
 
 Expected<ProductVersion> FileProductVersion(const std::string& path) {
-  VS_FIXEDFILEINFO info;
-  if (!FixedFileInfo(path, &info)) return MakeError(GetLastError());
-  return ProductVersion{info.dwProductVersionMS, info.dwProductVersionLS};
+  Expected<VS_FIXEDFILEINFO> info = FixedFileInfo(path);
+  if (!info) return info.error();
+  return ProductVersion{info->dwProductVersionMS, info->dwProductVersionLS};
 }
 
 bool IsNt52OrLater() {
@@ -344,26 +345,28 @@ bool StdoutIsConsole() {
 void SizeConsole(int columns, int rows) {
   class Win32Console : public ConsoleCalls {
    public:
-    bool Read(ConsoleLayout* now) override {
+    Expected<ConsoleLayout> Read() override {
       CONSOLE_SCREEN_BUFFER_INFO info;
-      if (!GetConsoleScreenBufferInfo(out_, &info)) return false;
-      *now = {info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
-              info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
-      return true;
+      if (!GetConsoleScreenBufferInfo(out_, &info)) return MakeError(GetLastError());
+      return ConsoleLayout{info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
+                           info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
     }
     void LargestWindow(int* columns, int* rows) override {
       COORD largest = GetLargestConsoleWindowSize(out_);
       *columns = largest.X;
       *rows = largest.Y;
     }
-    bool SetBuffer(int columns, int rows) override {
-      return SetConsoleScreenBufferSize(out_,
-                                        {static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+    Expected<void> SetBuffer(int columns, int rows) override {
+      if (!SetConsoleScreenBufferSize(out_,
+                                      {static_cast<SHORT>(columns), static_cast<SHORT>(rows)}))
+        return MakeError(GetLastError());
+      return {};
     }
-    bool SetWindow(int left, int top, int right, int bottom) override {
+    Expected<void> SetWindow(int left, int top, int right, int bottom) override {
       SMALL_RECT window = {static_cast<SHORT>(left), static_cast<SHORT>(top),
                            static_cast<SHORT>(right), static_cast<SHORT>(bottom)};
-      return SetConsoleWindowInfo(out_, TRUE, &window);
+      if (!SetConsoleWindowInfo(out_, TRUE, &window)) return MakeError(GetLastError());
+      return {};
     }
 
    private:
