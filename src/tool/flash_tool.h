@@ -17,9 +17,8 @@ struct ToolRun {
   std::string command;
   uint32_t exit_code = 0;
 };
-// A run, or the error of a tool that could not be started (its capture file not created, or
-// its end not read):
-// code kToolNotStarted, text the command line.
+// A run, or the error of a tool that could not be started (nor its capture file created, nor
+// its end read): code kToolNotStarted, text the command line.
 using ToolResult = Expected<ToolRun>;
 
 inline bool Succeeded(const ToolResult& result) {
