@@ -42,7 +42,6 @@ struct XmlParseOutcome {
   int column = 0;
 };
 
-class XmlNode;
 struct XmlElementRecord;
 struct XmlAttributeEntry;
 
