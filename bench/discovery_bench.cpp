@@ -86,10 +86,9 @@ void ReadReport(benchmark::State& state) {
 void LoadReport(benchmark::State& state) {
   const std::string path = WriteReport(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    XmlParseOutcome outcome;
-    XmlNode root = XmlNode::LoadFile(path.c_str(), "zelt_rom_discovery", &outcome);
-    if (outcome.error != kXmlNoError) state.SkipWithError("not loaded");
-    benchmark::DoNotOptimize(root.ChildCount());
+    XmlNode::Findings loaded = XmlNode::ReadFile(path.c_str(), "zelt_rom_discovery");
+    if (loaded.outcome.error != kXmlNoError) state.SkipWithError("not loaded");
+    benchmark::DoNotOptimize(loaded.node.ChildCount());
   }
   PerPort(state);
   std::remove(path.c_str());

@@ -36,10 +36,9 @@ std::vector<Document>& Documents() {
 // normal entry points do.
 void ParseLayer(benchmark::State& state, const Document& d) {
   for (auto _ : state) {
-    XmlParseOutcome outcome;
-    XmlNode root = XmlNode::ParseText(d.text.c_str(), d.root, &outcome);
-    if (outcome.error != 0) state.SkipWithError("parse failed");
-    benchmark::DoNotOptimize(root.ChildCount());
+    XmlNode::Findings parsed = XmlNode::ReadText(d.text.c_str(), d.root);
+    if (parsed.outcome.error != 0) state.SkipWithError("parse failed");
+    benchmark::DoNotOptimize(parsed.node.ChildCount());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * d.text.size()));
 }
@@ -121,7 +120,7 @@ void PrintMemory() {
     size_t held[3] = {0, 0, 0};
     size_t before = HeapInUse();
     {
-      XmlNode root = XmlNode::ParseText(d.text.c_str(), d.root, nullptr);
+      XmlNode root = XmlNode::ReadText(d.text.c_str(), d.root).node;
       held[0] = HeapInUse() - before;
     }
     before = HeapInUse();

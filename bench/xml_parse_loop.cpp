@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
   long elements = 0;
   for (int i = 0; i < count; ++i) {
     if (layer) {
-      XmlNode root = XmlNode::ParseText(text.c_str(), nullptr, nullptr);
+      XmlNode root = XmlNode::ReadText(text.c_str(), nullptr).node;
       elements += root.ChildCount();
     } else {
       pugi::xml_document doc;

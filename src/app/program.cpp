@@ -33,12 +33,13 @@ ExitCode RunModeGuarded(RunContext& run) {
   return ExitCode::kFailed;
 }
 
-bool CheckSupportingFile(UserInterface& ui) {
+Expected<void> CheckSupportingFile(UserInterface& ui) {
   if (!platform::FileExists(kSupportingFileName)) {
     ui.Print(msg::kSupportingFileMissing, kSupportingFileName);
-    return false;
+    return MakeError(ExitCode::kFailed);
   }
-  return VerifyInstance(ui, platform::RunningProcessNames);
+  if (!VerifyInstance(ui, platform::RunningProcessNames)) return MakeError(ExitCode::kFailed);
+  return {};
 }
 
 void ShowBanner(UserInterface& ui) {
@@ -65,10 +66,12 @@ std::string PrepareLogFile() {
   char sep = platform::PathSeparator();
   std::string drive = platform::SystemDrive();
   std::string dir = drive + sep + "tlvsystem";
-  platform::MakeDirectory(dir);  // usually there already
+  // A log directory that cannot be made leaves the log unopenable, which its first line tells.
+  const char* reason = "usually there already; otherwise the log's first line tells";
+  Ignore(platform::MakeDirectory(dir), reason);
   dir += sep;
   dir += "log";
-  platform::MakeDirectory(dir);
+  Ignore(platform::MakeDirectory(dir), reason);
   // The file itself is left to the first log line, which never opens it through a link.
   return dir + sep + "nxflash.log";
 }
@@ -91,26 +94,30 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
       log_path,
   };
   for (const std::string& image : CatalogImageFiles()) files.names.push_back(image);
+  // A file that does not exist has no identity; its name still guards it.
   for (const std::string& name : files.names) {
-    platform::FileId id;
-    if (!name.empty() && platform::FileIdentity(name, &id)) files.ids.push_back(id);
+    if (name.empty()) continue;
+    Expected<platform::FileId> id = platform::FileIdentity(name);
+    if (id) files.ids.push_back(*id);
   }
-  platform::FileId id;
-  if (lock && lock->Identity(&id)) files.ids.push_back(id);
+  if (lock) {
+    Expected<platform::FileId> id = lock->Identity();
+    if (id) files.ids.push_back(*id);
+  }
   return files;
 }
 
 bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files) {
-  platform::FileId id;
-  if (platform::FileIdentity(name, &id) && platform::Contains(files.ids, id)) return true;
+  Expected<platform::FileId> id = platform::FileIdentity(name);
+  if (id && platform::Contains(files.ids, *id)) return true;
   for (const std::string& file : files.names) {
     if (!file.empty() && platform::SamePath(name, file)) return true;
   }
   return false;
 }
 
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
-                       const Options& options) {
+Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
+                                 platform::InstanceLock* instance, const Options& options) {
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
     UiSettings settings;
@@ -125,10 +132,12 @@ bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLoc
     settings.protected_files = CollectProtectedFiles("", nullptr).ids;
     settings.progress = platform::StdoutIsConsole();
     *ui = std::make_unique<UserInterface>(std::move(settings));
-    return TakeInstanceLock(instance, **ui) && CheckSupportingFile(**ui);
+    Expected<void> locked = TakeInstanceLock(instance, **ui);
+    if (!locked) return MakeError(ExitCode::kFailed, locked.error().text);
+    return CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
-    return false;
+    return MakeError(ExitCode::kFailed);
   }
 }
 
@@ -200,7 +209,8 @@ int RunProgram(int argc, char** argv) {
   const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  if (!InitializeProgram(&ui, &instance, parsed.options)) return 0;
+  Expected<void> started = InitializeProgram(&ui, &instance, parsed.options);
+  if (!started) return started.error().code;
   // Now that the lock is held, it is one of the files nothing may be written over.
   ProtectedFiles guarded = CollectProtectedFiles(ui->log_path(), &instance);
   ProcessFlashTool tool(*ui, guarded.ids);

@@ -18,10 +18,11 @@ int RunProgram(int argc, char** argv);
 
 // Sets the console up, prepares the log and creates the user interface with the command
 // line's modes, takes the utility's own lock (held as long as instance lives), then checks the
-// package and the single-instance rule. False when the run must end with exit code 0.
+// package and the single-instance rule. An error, whose code is the run's exit code (0), when
+// the run must end; ui is made all the same, so that the lines of a refusal reach the log.
 // Failures that end the run are also told on standard error, unless -s was given.
-bool InitializeProgram(std::unique_ptr<UserInterface>* ui, platform::InstanceLock* instance,
-                       const Options& options);
+Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
+                                 platform::InstanceLock* instance, const Options& options);
 // The files that no report name and no file the utility writes may be: the catalog, both
 // flash tools (in the current directory and beside the utility), the utility, every firmware
 // image the catalog names, the tool's lock file, the temporary files, the log (when given)

@@ -188,7 +188,7 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   }
   const std::string& kept = *aside;
   // A tool that ends well but leaves no report has failed all the same.
-  bool written = run.tool.Discover(report).Succeeded() && platform::FileExists(report);
+  bool written = Succeeded(run.tool.Discover(report)) && platform::FileExists(report);
   // The old report goes only once a new one is written; what a failed tool left gives way.
   if (!kept.empty()) {
     if (written) {
@@ -214,7 +214,7 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
     return ExitCode::kFailed;
   }
   LoadFirmwareCatalog(&run.catalog, run.ui);
-  if (!run.tool.ApplyReport(report).Succeeded()) {
+  if (!Succeeded(run.tool.ApplyReport(report))) {
     run.ui.Print(msg::kApplyFailed, report.c_str());
     return ExitCode::kFailed;
   }

@@ -25,9 +25,9 @@ bool AllAdaptersAtThreshold(const AdapterInventory& inventory) {
 
 }  // namespace
 
-bool ReadDriverVersion(const std::string& driver_file, uint32_t* most, uint32_t* least) {
+Expected<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file) {
   std::string path = platform::SystemDirectory() + platform::PathSeparator() + driver_file;
-  return platform::FileProductVersion(path, most, least);
+  return platform::FileProductVersion(path);
 }
 
 bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least,
@@ -71,11 +71,10 @@ bool VerifyDependencies(const AdapterInventory& inventory, UserInterface& ui) {
   }
   ui.Write(msg::kSomeBelowThreshold);
   const char* driver = platform::IsNt52OrLater() ? kServer2003Driver : kOtherDriver;
-  uint32_t most = 0;
-  uint32_t least = 0;
-  if (!ReadDriverVersion(driver, &most, &least)) {
+  Expected<platform::ProductVersion> installed = ReadDriverVersion(driver);
+  if (!installed) {
     ui.Write(msg::kDriverVersionUnknown, driver);
     return false;
   }
-  return DriverVersionAllowed(driver, most, least, ui);
+  return DriverVersionAllowed(driver, installed->most, installed->least, ui);
 }

@@ -7,14 +7,15 @@
 #include <string>
 
 #include "inventory/adapter_inventory.h"
+#include "platform/platform.h"
 #include "ui/user_interface.h"
 
 // True when the update of the discovered ports may proceed; false when it must not or the
 // rule cannot be evaluated.
 bool VerifyDependencies(const AdapterInventory& inventory, UserInterface& ui);
 
-// The product version of a driver file in the system directory; false when unreadable.
-bool ReadDriverVersion(const std::string& driver_file, uint32_t* most, uint32_t* least);
+// The product version of a driver file in the system directory; an error when unreadable.
+Expected<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file);
 // True when the installed driver is strictly below its limit.
 bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least,
                           UserInterface& ui);

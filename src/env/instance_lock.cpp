@@ -35,12 +35,12 @@ bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
   }
   if (!platform::FileExists(lock)) return true;
 
-  std::vector<std::string> names;
-  if (!running_processes(&names)) {
+  Expected<std::vector<std::string>> names = running_processes();
+  if (!names) {
     ui.Write(msg::kNoProcessList);
     return true;
   }
-  for (const std::string& name : names) {
+  for (const std::string& name : *names) {
     if (IsToolProcess(name)) {
       ui.Write(msg::kToolAlreadyRunning);
       ui.Error(msg::kToolAlreadyRunning);
@@ -57,19 +57,17 @@ bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
   return false;
 }
 
-bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui, const std::string& name) {
-  switch (lock->Take(name)) {
-    case platform::InstanceLock::Result::kTaken:
-      return true;
-    case platform::InstanceLock::Result::kHeldElsewhere:
-      ui.Write(msg::kToolAlreadyRunning);
-      ui.Error(msg::kToolAlreadyRunning);
-      return false;
-    case platform::InstanceLock::Result::kUnavailable:
-      break;
+Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
+                                const std::string& name) {
+  Expected<void> taken = lock->Take(name);
+  if (taken) return taken;
+  if (taken.error().Is(platform::InstanceLock::Failure::kHeldElsewhere)) {
+    ui.Write(msg::kToolAlreadyRunning);
+    ui.Error(msg::kToolAlreadyRunning);
+    return taken;
   }
   // Without the lock nothing keeps a second run away: stop rather than risk a double flash.
   ui.Write(msg::kInstanceLockUnavailable);
   ui.Error(msg::kInstanceLockUnavailable);
-  return false;
+  return taken;
 }

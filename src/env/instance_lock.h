@@ -14,8 +14,8 @@ constexpr const char kLockFileName[] = "ravare_lock_file";
 // Full path of the lock file in the temporary directory, or "" when there is none.
 std::string LockFilePath();
 
-// Fills the list with the base names of the running processes; false when it cannot.
-using ProcessLister = std::function<bool(std::vector<std::string>*)>;
+// The base names of the running processes; an error when they cannot be listed.
+using ProcessLister = std::function<Expected<std::vector<std::string>>()>;
 
 // True when the program may go on. The product passes platform::RunningProcessNames.
 bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes);
@@ -24,6 +24,7 @@ bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes);
 constexpr const char kInstanceLockName[] = "Quorvane-single-instance";
 
 // Takes the utility's own lock, so that two runs never work on the adapters together; it is
-// held as long as lock lives. False (after its log line) when the program must stop.
-bool TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
-                      const std::string& name = kInstanceLockName);
+// held as long as lock lives. An error (after its log line; the code a
+// platform::InstanceLock::Failure) when the program must stop.
+Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
+                                const std::string& name = kInstanceLockName);

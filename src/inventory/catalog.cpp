@@ -77,24 +77,22 @@ void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, int
 }
 
 void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
-  XmlParseOutcome outcome;
-  XmlNode root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package", &outcome);
-  if (outcome.error != kXmlNoError) {
-    LogConfigurationLoadFailure(ui, kSupportingFileName, outcome.error);
-    if (outcome.error == kXmlFileNotFound) {
+  Expected<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
+  if (!root) {
+    LogConfigurationLoadFailure(ui, kSupportingFileName, root.error().code);
+    if (root.error().Is(kXmlFileNotFound)) {
       ui.Write(msg::kPackageFilesMissing, kFlashToolName, kFlashToolX86Name, kProgramFileName);
     }
     return;
   }
-  ReadEntries(root, catalog, ui);
+  ReadEntries(*root, catalog, ui);
 }
 
 std::vector<std::string> CatalogImageFiles() {
-  XmlParseOutcome outcome;
-  XmlNode root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package", &outcome);
+  Expected<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   std::vector<std::string> files;
-  if (outcome.error != kXmlNoError) return files;
-  ForEachEntryElement(root, [&](const XmlNode& element) {
+  if (!root) return files;
+  ForEachEntryElement(*root, [&](const XmlNode& element) {
     if (const char* file = element.AttributeValue("fwFile")) files.push_back(file);
   });
   return files;

@@ -42,9 +42,10 @@ std::string ValueOf(const XmlNode& node) {
 
 // A bad ID is a warning, not a stop: the field reads 0 and the port fails the lookup.
 int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char* tag) {
-  std::optional<int32_t> id = ReadStrictHex(node.AttributeValue("value"));
-  if (!id) reader.ui.Write(msg::kInvalidId, what, tag);
-  return id.value_or(0);
+  Expected<int32_t> id = ReadStrictHex(node.AttributeValue("value"));
+  if (id) return *id;
+  reader.ui.Write(msg::kInvalidId, what, tag);
+  return 0;
 }
 
 // A bus, device or function number as the duplicate rule sees it: without blanks and tabs at
@@ -174,12 +175,12 @@ DiscoveryReport Refuse(Reader& reader, const XmlNode& type_element, const std::s
 DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
                                     UserInterface& ui) {
   Reader reader{catalog, ui, {}, {}};
-  XmlParseOutcome outcome;
-  XmlNode root = XmlNode::LoadFile(path.c_str(), kReportRoot, &outcome);
-  if (outcome.error != kXmlNoError) {
-    LogConfigurationLoadFailure(ui, path, outcome.error);
+  Expected<XmlNode> loaded = XmlNode::LoadFile(path.c_str(), kReportRoot);
+  if (!loaded) {
+    LogConfigurationLoadFailure(ui, path, loaded.error().code);
     return reader.report;
   }
+  const XmlNode& root = *loaded;
 
   // Room for every port listed, so that neither the list nor the set grows by copying.
   size_t listed = 0;
@@ -220,9 +221,9 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
   Discovery discovery;
   TemporaryFileGuard report_file(kDiscoveryReportFile);
   ToolResult run = tool.Discover(kDiscoveryReportFile);
-  discovery.exit_code = static_cast<int32_t>(run.exit_code);
+  discovery.exit_code = static_cast<int32_t>(ExitCodeOf(run));
   bool discovered = false;
-  if (run.Succeeded() && platform::FileExists(kDiscoveryReportFile)) {
+  if (Succeeded(run) && platform::FileExists(kDiscoveryReportFile)) {
     DiscoveryReport report = ReadDiscoveryReport(kDiscoveryReportFile, *catalog, ui);
     if (report.read_to_end && observer) observer->ReportRead(report.summary);
     discovered = report.found_supported;

@@ -25,11 +25,11 @@ HardwareFlagsState ClassifyLine(const std::string& line) {
 
 void ResetHardwareFlags(FlashTool& tool, const AdapterRecord& adapter, UserInterface& ui) {
   ToolResult reset = tool.ResetHardwareFlags(adapter.bdf);
-  if (reset.Succeeded()) {
+  if (Succeeded(reset)) {
     ui.Write(msg::kFlagsResetSucceeded, adapter.device_id.c_str());
   } else {
-    ui.Write(msg::kFlagsResetFailed, adapter.device_id.c_str(), reset.command.c_str(),
-             static_cast<int>(reset.exit_code));
+    ui.Write(msg::kFlagsResetFailed, adapter.device_id.c_str(), CommandOf(reset).c_str(),
+             static_cast<int>(ExitCodeOf(reset)));
   }
 }
 
@@ -88,7 +88,7 @@ HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adap
   TemporaryFileGuard capture(kHardwareFlagsCaptureFile);
   ToolResult query = tool.QueryHardwareFlags(adapter.device_id, kHardwareFlagsCaptureFile);
   // After a failed run the capture stays until the next query empties it.
-  if (!query.Succeeded() || !platform::FileExists(kHardwareFlagsCaptureFile))
+  if (!Succeeded(query) || !platform::FileExists(kHardwareFlagsCaptureFile))
     return HardwareFlagsState::kUnknown;
   HardwareFlagsState state = ReadHardwareFlagsCapture(kHardwareFlagsCaptureFile, ui);
   platform::RemoveFile(kHardwareFlagsCaptureFile);

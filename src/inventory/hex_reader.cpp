@@ -15,15 +15,16 @@ int HexDigit(char c) {
 
 }  // namespace
 
-std::optional<int32_t> ReadStrictHex(const char* text) {
-  if (!text) return std::nullopt;
+Expected<int32_t> ReadStrictHex(const char* text) {
+  const Error not_hex = MakeError(HexError::kNotHex);
+  if (!text) return not_hex;
   const char* p = text;
   while (IsSpace(*p)) ++p;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   // A 0x not followed by a digit is a lone 0 with the x left over.
   if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && HexDigit(p[2]) >= 0) p += 2;
-  if (HexDigit(*p) < 0) return std::nullopt;
+  if (HexDigit(*p) < 0) return not_hex;
 
   // Accumulation stops growing past the range, so any number of digits is safe.
   constexpr int64_t kCap = int64_t{INT32_MAX} + 1;
@@ -32,7 +33,8 @@ std::optional<int32_t> ReadStrictHex(const char* text) {
     magnitude = magnitude * 16 + HexDigit(*p);
     if (magnitude > kCap) magnitude = kCap;
   }
-  if (*p != '\0') return std::nullopt;
-  if (negative ? magnitude >= kCap : magnitude >= INT32_MAX) return std::nullopt;
+  if (*p != '\0') return not_hex;
+  if (negative ? magnitude >= kCap : magnitude >= INT32_MAX)
+    return MakeError(HexError::kOutOfRange);
   return static_cast<int32_t>(negative ? -magnitude : magnitude);
 }

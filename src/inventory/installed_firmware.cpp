@@ -57,19 +57,16 @@ void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summa
   root.AppendChild(ValueElement("takes_effect", summary.takes_effect));
 
   // One open decides and writes: what the name leads to cannot change in between.
-  std::FILE* file = nullptr;
-  platform::OpenStatus opened =
-      platform::OpenForWriting(path, platform::WriteMode::kReplace, protected_files, &file);
+  Expected<std::FILE*> opened =
+      platform::OpenForWriting(path, platform::WriteMode::kReplace, protected_files);
   bool saved = false;
-  if (opened == platform::OpenStatus::kOpened) {
-    saved = root.SaveTo(file, true) == kXmlNoError;
-    if (std::fclose(file) != 0) saved = false;
-  }
-  if (opened == platform::OpenStatus::kIsLink) {
+  if (opened) {
+    saved = root.SaveTo(*opened, true).ok();
+    if (std::fclose(*opened) != 0) saved = false;
+  } else if (opened.error().Is(platform::OpenStatus::kIsLink)) {
     ui.Write(msg::kRefusedLink, path.c_str());
     return;
-  }
-  if (opened == platform::OpenStatus::kProtected) {
+  } else if (opened.error().Is(platform::OpenStatus::kProtected)) {
     ui.Write(msg::kRefusedProtectedFile, path.c_str());
     return;
   }

@@ -26,15 +26,17 @@ ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int l
 }
 
 void GrowConsoleThrough(ConsoleCalls& console, int columns, int rows) {
-  ConsoleLayout now;
-  if (!console.Read(&now)) return;
+  Expected<ConsoleLayout> read = console.Read();
+  if (!read) return;
+  const ConsoleLayout& now = *read;
   int largest_columns = 0, largest_rows = 0;
   console.LargestWindow(&largest_columns, &largest_rows);
   ConsoleLayout grown = GrowConsole(now, columns, rows, largest_columns, largest_rows);
   if ((grown.buffer_columns != now.buffer_columns || grown.buffer_rows != now.buffer_rows) &&
       !console.SetBuffer(grown.buffer_columns, grown.buffer_rows))
     return;
-  console.SetWindow(grown.left, grown.top, grown.right, grown.bottom);
+  Ignore(console.SetWindow(grown.left, grown.top, grown.right, grown.bottom),
+         "the last step: a window that cannot grow stays as it was, and the run goes on");
 }
 
 }  // namespace platform

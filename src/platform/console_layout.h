@@ -3,6 +3,8 @@
 // the Windows calls so the rule can be checked on every host.
 #pragma once
 
+#include "base/expected.h"
+
 namespace platform {
 
 struct ConsoleLayout {
@@ -21,10 +23,11 @@ ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int l
 class ConsoleCalls {
  public:
   virtual ~ConsoleCalls() = default;
-  virtual bool Read(ConsoleLayout* now) = 0;  // false when standard output is no console
+  // An error when standard output is no console.
+  virtual Expected<ConsoleLayout> Read() = 0;
   virtual void LargestWindow(int* columns, int* rows) = 0;  // 0 when not known
-  virtual bool SetBuffer(int columns, int rows) = 0;
-  virtual bool SetWindow(int left, int top, int right, int bottom) = 0;
+  virtual Expected<void> SetBuffer(int columns, int rows) = 0;
+  virtual Expected<void> SetWindow(int left, int top, int right, int bottom) = 0;
 };
 
 // Grows the console to at least columns by rows through these calls: the buffer first, since

@@ -32,25 +32,19 @@ bool IsDeviceOrStreamName(const std::string& name) {
   return name.find(':', drive ? 2 : 0) != std::string::npos;
 }
 
-OpenStatus JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts) {
-  OpenedFileFacts facts;
-  if (!read_facts(handle, &facts)) return OpenStatus::kFailed;
-  if (facts.is_link) return OpenStatus::kIsLink;
-  if (Contains(refused, facts.id)) return OpenStatus::kProtected;
-  return OpenStatus::kOpened;
+Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
+                               FileFactsReader read_facts) {
+  Expected<OpenedFileFacts> facts = read_facts(handle);
+  if (!facts) return MakeError(OpenStatus::kFailed, facts.error().text);
+  if (facts->is_link) return MakeError(OpenStatus::kIsLink);
+  if (Contains(refused, facts->id)) return MakeError(OpenStatus::kProtected);
+  return {};
 }
 
-RunStatus CaptureOpenStatus(OpenStatus status) {
-  switch (status) {
-    case OpenStatus::kIsLink:
-      return RunStatus::CaptureIsLink;
-    case OpenStatus::kProtected:
-      return RunStatus::CaptureIsProtected;
-    case OpenStatus::kOpened:
-    case OpenStatus::kFailed:
-      break;
-  }
-  return RunStatus::CaptureFailed;
+Error CaptureOpenError(const Error& open) {
+  if (open.Is(OpenStatus::kIsLink)) return MakeError(RunStatus::CaptureIsLink, open.text);
+  if (open.Is(OpenStatus::kProtected)) return MakeError(RunStatus::CaptureIsProtected, open.text);
+  return MakeError(RunStatus::CaptureFailed, open.text);
 }
 
 }  // namespace platform

@@ -30,7 +30,7 @@ struct Reader {
 };
 
 // Maps a relative virtual address to a file offset through the section table.
-bool RvaToOffset(Reader& r, size_t sections, uint32_t count, uint32_t rva, size_t* offset) {
+Expected<size_t> RvaToOffset(Reader& r, size_t sections, uint32_t count, uint32_t rva) {
   for (uint32_t i = 0; i < count && r.ok; ++i) {
     size_t s = sections + i * 40;
     uint32_t virtual_size = r.U32(s + 8);
@@ -39,81 +39,82 @@ bool RvaToOffset(Reader& r, size_t sections, uint32_t count, uint32_t rva, size_
     uint32_t raw_offset = r.U32(s + 20);
     uint32_t span = virtual_size > raw_size ? virtual_size : raw_size;
     if (rva >= virtual_address && rva < virtual_address + span) {
-      *offset = static_cast<size_t>(raw_offset) + (rva - virtual_address);
-      return r.ok;
+      if (!r.ok) break;
+      return static_cast<size_t>(raw_offset) + (rva - virtual_address);
     }
   }
-  return false;
+  return MakeError(PeVersionError::kNoVersion);
 }
 
 // The first entry of a resource directory whose id matches (or any entry when want is 0);
 // returns its offset field.
-bool FirstEntry(Reader& r, size_t dir, uint32_t want, uint32_t* field) {
+Expected<uint32_t> FirstEntry(Reader& r, size_t dir, uint32_t want) {
   uint32_t named = r.U16(dir + 12);
   uint32_t ids = r.U16(dir + 14);
   for (uint32_t i = 0; i < named + ids && r.ok; ++i) {
     size_t entry = dir + 16 + i * 8;
     uint32_t name = r.U32(entry);
     if (want == 0 || name == want) {
-      *field = r.U32(entry + 4);
-      return r.ok;
+      uint32_t field = r.U32(entry + 4);
+      if (!r.ok) break;
+      return field;
     }
   }
-  return false;
+  return MakeError(PeVersionError::kNoVersion);
 }
 
 }  // namespace
 
-bool ParsePeFixedVersion(const std::string& image, PeFixedVersion* out) {
+Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image) {
+  const Error no_version = MakeError(PeVersionError::kNoVersion);
   Reader r{image};
-  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return false;
+  if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return no_version;
   size_t pe = r.U32(0x3C);
-  if (r.U32(pe) != 0x00004550) return false;  // "PE\0\0"
+  if (r.U32(pe) != 0x00004550) return no_version;  // "PE\0\0"
   size_t coff = pe + 4;
   uint32_t section_count = r.U16(coff + 2);
   uint32_t optional_size = r.U16(coff + 16);
   size_t optional = coff + 20;
   uint32_t magic = r.U16(optional);
   size_t directories = optional + (magic == 0x20B ? 112 : 96);
-  if (magic != 0x10B && magic != 0x20B) return false;
+  if (magic != 0x10B && magic != 0x20B) return no_version;
   uint32_t resource_rva = r.U32(directories + 2 * 8);
   size_t sections = optional + optional_size;
-  size_t root = 0;
-  if (!r.ok || resource_rva == 0 || !RvaToOffset(r, sections, section_count, resource_rva, &root))
-    return false;
+  if (!r.ok || resource_rva == 0) return no_version;
+  Expected<size_t> root = RvaToOffset(r, sections, section_count, resource_rva);
+  if (!root) return no_version;
 
   // Three levels: type, name, language. Subdirectory offsets are relative to the root.
-  uint32_t field = 0;
-  if (!FirstEntry(r, root, kResourceTypeVersion, &field) || !(field & kSubdirectoryBit))
-    return false;
-  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) || !(field & kSubdirectoryBit))
-    return false;
-  if (!FirstEntry(r, root + (field & ~kSubdirectoryBit), 0, &field) || (field & kSubdirectoryBit))
-    return false;
-  size_t data_entry = root + field;
+  Expected<uint32_t> type = FirstEntry(r, *root, kResourceTypeVersion);
+  if (!type || !(*type & kSubdirectoryBit)) return no_version;
+  Expected<uint32_t> name = FirstEntry(r, *root + (*type & ~kSubdirectoryBit), 0);
+  if (!name || !(*name & kSubdirectoryBit)) return no_version;
+  Expected<uint32_t> language = FirstEntry(r, *root + (*name & ~kSubdirectoryBit), 0);
+  if (!language || (*language & kSubdirectoryBit)) return no_version;
+  size_t data_entry = *root + *language;
   uint32_t data_rva = r.U32(data_entry);
   uint32_t data_size = r.U32(data_entry + 4);
-  size_t data = 0;
-  if (!r.ok || !RvaToOffset(r, sections, section_count, data_rva, &data)) return false;
+  if (!r.ok) return no_version;
+  Expected<size_t> found = RvaToOffset(r, sections, section_count, data_rva);
+  if (!found) return no_version;
+  const size_t data = *found;
 
   // VS_VERSIONINFO: the fixed information follows the key, aligned to 4 bytes.
   for (size_t at = data; at + 52 <= data + data_size && at + 52 <= image.size(); at += 4) {
     if (r.U32(at) == kFixedInfoSignature) {
-      out->file_most = r.U32(at + 8);
-      out->file_least = r.U32(at + 12);
-      out->product_most = r.U32(at + 16);
-      out->product_least = r.U32(at + 20);
-      return r.ok;
+      PeFixedVersion version{r.U32(at + 8), r.U32(at + 12), r.U32(at + 16), r.U32(at + 20)};
+      if (!r.ok) return no_version;
+      return version;
     }
   }
-  return false;
+  return no_version;
 }
 
-bool ReadPeFixedVersion(const std::string& path, PeFixedVersion* out) {
+Expected<PeFixedVersion> ReadPeFixedVersion(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
+  if (!in) return MakeError(PeVersionError::kUnreadable);
   std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  return ParsePeFixedVersion(image, out);
+  return ParsePeFixedVersion(image);
 }
 
 }  // namespace platform

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "base/expected.h"
+
 namespace platform {
 
 struct PeFixedVersion {
@@ -14,8 +16,12 @@ struct PeFixedVersion {
   uint32_t product_least = 0;
 };
 
-// False when the bytes are no PE image or carry no VERSIONINFO resource.
-bool ParsePeFixedVersion(const std::string& image, PeFixedVersion* out);
-bool ReadPeFixedVersion(const std::string& path, PeFixedVersion* out);
+// Why no version was read (the code of its Error).
+enum class PeVersionError { kUnreadable = 1, kNoVersion };
+
+// kNoVersion when the bytes are no PE image or carry no VERSIONINFO resource.
+Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image);
+// kUnreadable when the file cannot be opened.
+Expected<PeFixedVersion> ReadPeFixedVersion(const std::string& path);
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "base/expected.h"
+
 namespace platform {
 
 // The separator the host's paths use between directories ('\\' or '/').
@@ -24,8 +26,9 @@ std::string SystemDirectory();
 // The temporary directory with its trailing separator; "" when the host has none or its
 // path does not fit 260 characters.
 std::string TempDirectory();
-// Creates one directory; false when it could not be created (it may exist already).
-bool MakeDirectory(const std::string& path);
+// Creates one directory; an error (the host's error number) when it could not be created, as
+// when it exists already.
+Expected<void> MakeDirectory(const std::string& path);
 bool RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
@@ -54,8 +57,8 @@ inline bool operator==(const FileId& a, const FileId& b) {
 }
 using FileIds = std::vector<FileId>;
 bool Contains(const FileIds& ids, const FileId& id);
-// The identity of the file a name reaches, links followed; false when there is none.
-bool FileIdentity(const std::string& path, FileId* id);
+// The identity of the file a name reaches, links followed; an error when there is none.
+Expected<FileId> FileIdentity(const std::string& path);
 
 // True for a name in the Windows device namespace (\\?\, \\.\, //?/, \??\, with either
 // separator) or naming a stream (a ':' other than the drive letter's). Plain text, so it reads
@@ -70,15 +73,15 @@ struct OpenedFileFacts {
   bool is_link = false;  // a symbolic link or another reparse point
   FileId id;
 };
-// Reads those facts from an open descriptor or handle; false when they cannot be read. The
+// Reads those facts from an open descriptor or handle; an error when they cannot be read. The
 // host's own reader is the default; tests give another to show how an open acts on facts the
 // host under test cannot produce (Wine makes no reparse points).
-using FileFactsReader = bool (*)(intptr_t handle, OpenedFileFacts* facts);
+using FileFactsReader = Expected<OpenedFileFacts> (*)(intptr_t handle);
 
+// Why an open for writing failed (the code of its Error).
 enum class OpenStatus {
-  kOpened,
-  kIsLink,     // the name is a link, which is never written through
-  kProtected,  // the file is one of the refused ones; it is left as it was
+  kIsLink = 1,  // the name is a link, which is never written through
+  kProtected,   // the file is one of the refused ones; it is left as it was
   kFailed,
 };
 enum class WriteMode { kAppend, kReplace };
@@ -86,9 +89,10 @@ enum class WriteMode { kAppend, kReplace };
 // Opens a file for writing through one handle, creating it when missing and never following
 // a link at its name (a dangling link's target is never created). The file is judged on the
 // opened handle, so no other name can slip in between check and write; only then kReplace
-// empties it. kAppend opens the log's way (text mode where the host has one).
-OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                          std::FILE** file, FileFactsReader read_facts = nullptr);
+// empties it. kAppend opens the log's way (text mode where the host has one). The file is the
+// caller's to close; the error's code is an OpenStatus.
+Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                                    FileFactsReader read_facts = nullptr);
 
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
@@ -96,30 +100,36 @@ std::string OwnExecutablePath();
 std::string OwnFileVersion();
 
 // Product version of a file's VERSIONINFO resource: the most and least significant
-// 32-bit words of the fixed file information. False when the file has none.
-bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least);
+// 32-bit words of the fixed file information.
+struct ProductVersion {
+  uint32_t most = 0;
+  uint32_t least = 0;
+};
+// An error when the file has no such resource.
+Expected<ProductVersion> FileProductVersion(const std::string& path);
 
 // True when the host reports the NT family, major version 5 and minor version 2 or higher.
 bool IsNt52OrLater();
 
 // Base names of the executables of the running processes, in the order the host lists
-// them. False when the process list cannot be read.
-bool RunningProcessNames(std::vector<std::string>* names);
+// them. An error when the process list cannot be read.
+Expected<std::vector<std::string>> RunningProcessNames();
 
+// Why a command line did not run to its end (the code of its Error).
 enum class RunStatus {
-  Ran,                 // started and ended; the exit code is valid
-  CaptureFailed,       // the capture file could not be created
+  CaptureFailed = 1,   // the capture file could not be created
   CaptureIsLink,       // the capture file is a link, which is never written through
   CaptureIsProtected,  // the capture file is a protected file under another name
   StartFailed,         // the program could not be started
+  ExitCodeUnknown,     // it ran, but how it ended cannot be read
 };
 
-// How a capture file that did not open as kOpened ends a tool run.
-RunStatus CaptureOpenStatus(OpenStatus status);
+// How a capture file that did not open ends a tool run: the open's error as a RunStatus one.
+Error CaptureOpenError(const Error& open);
 
 // Shared by both hosts' opens: judges a freshly opened file by its handle's facts (read with
-// read_facts); kOpened when it may be written.
-OpenStatus JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts);
+// read_facts); an OpenStatus error when it may not be written.
+Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts);
 
 // Called while a started child runs, about once a second, with the whole seconds since it
 // started (1, 2, ...). The child is never stopped or killed because of it.
@@ -132,9 +142,10 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // the utility never reaches it: a flash always runs to its end. A tick, when given, is called
 // while the child runs.
 // A capture file that is one of the refused files is left untouched and nothing runs.
-RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick = nullptr,
-                         const FileIds& refused = FileIds());
+// The value is the child's exit code; the error's code is a RunStatus.
+Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                                  const WaitTick& tick = nullptr,
+                                  const FileIds& refused = FileIds());
 
 void SleepMilliseconds(unsigned ms);
 
@@ -175,7 +186,8 @@ bool IsLink(const std::string& path);
 // object lives, and the host lets go of it when the process ends, however it ends.
 class InstanceLock {
  public:
-  enum class Result { kTaken, kHeldElsewhere, kUnavailable };
+  // Why the lock was not taken (the code of Take's Error).
+  enum class Failure { kHeldElsewhere = 1, kUnavailable };
 
   InstanceLock() = default;
   ~InstanceLock();
@@ -183,9 +195,9 @@ class InstanceLock {
   InstanceLock& operator=(const InstanceLock&) = delete;
 
   // name is a plain word; each host turns it into its own kind of name.
-  Result Take(const std::string& name);
-  // The identity of the lock when it is a file the utility holds open; false otherwise.
-  bool Identity(FileId* id) const;
+  Expected<void> Take(const std::string& name);
+  // The identity of the lock when it is a file the utility holds open; an error otherwise.
+  Expected<FileId> Identity() const;
 
  private:
   intptr_t handle_ = 0;  // the mutex handle or the file descriptor

@@ -5,18 +5,32 @@
 #include <cstdint>
 #include <string>
 
-// The exit code reported when the tool could not be started or its capture file created.
+#include "base/expected.h"
+
+// The exit code reported when the tool could not be started, its capture file created or its
+// end read.
 constexpr uint32_t kToolNotStarted = 98;
 
-// One run of the tool: the command line it was given, whether it was started and ended, and
-// its exit code (kToolNotStarted when it was not started).
-struct ToolResult {
+// One run of the tool that started and ended: the command line it was given and its exit
+// code, whatever that says.
+struct ToolRun {
   std::string command;
-  bool ran = false;
-  uint32_t exit_code = kToolNotStarted;
-
-  bool Succeeded() const { return ran && exit_code == 0; }
+  uint32_t exit_code = 0;
 };
+// A run, or the error of a tool that could not be started (nor its capture file created, nor
+// its end read): code kToolNotStarted, text the command line.
+using ToolResult = Expected<ToolRun>;
+
+inline bool Succeeded(const ToolResult& result) {
+  return result.ok() && result->exit_code == 0;
+}
+// The exit code the logs report: the tool's own, or kToolNotStarted.
+inline uint32_t ExitCodeOf(const ToolResult& result) {
+  return result ? result->exit_code : static_cast<uint32_t>(result.error().code);
+}
+inline const std::string& CommandOf(const ToolResult& result) {
+  return result ? result->command : result.error().text;
+}
 
 class FlashTool {
  public:

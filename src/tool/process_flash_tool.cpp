@@ -14,35 +14,24 @@ struct ProgressTick {
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
                               const std::string& output_file, const std::string& activity,
                               const platform::FileIds& protected_files) {
-  ToolResult result;
-  result.command = command_line;
   ui.Write(msg::kLine, command_line.c_str());
-  uint32_t exit_code = 0;
   platform::WaitTick tick;
   if (ui.ShowsProgress() && !activity.empty()) tick = ProgressTick{&ui, activity};
-  platform::RunStatus status =
-      platform::RunCommandLine(command_line, output_file, &exit_code, tick, protected_files);
+  Expected<uint32_t> ran =
+      platform::RunCommandLine(command_line, output_file, tick, protected_files);
   ui.EndProgress();
-  switch (status) {
-    case platform::RunStatus::Ran:
-      result.ran = true;
-      result.exit_code = exit_code;
-      break;
-    case platform::RunStatus::CaptureIsLink:
-      ui.Write(msg::kRefusedLink, output_file.c_str());
-      ui.Write(msg::kCaptureFileFailed);
-      break;
-    case platform::RunStatus::CaptureIsProtected:
-      ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
-      ui.Write(msg::kCaptureFileFailed);
-      break;
-    case platform::RunStatus::CaptureFailed:
-      ui.Write(msg::kCaptureFileFailed);
-      break;
-    case platform::RunStatus::StartFailed:
-      break;
+  if (ran) return ToolRun{command_line, *ran};
+  const Error& why = ran.error();
+  if (why.Is(platform::RunStatus::CaptureIsLink)) {
+    ui.Write(msg::kRefusedLink, output_file.c_str());
+  } else if (why.Is(platform::RunStatus::CaptureIsProtected)) {
+    ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
   }
-  return result;
+  const bool capture_failed = why.Is(platform::RunStatus::CaptureFailed) ||
+                              why.Is(platform::RunStatus::CaptureIsLink) ||
+                              why.Is(platform::RunStatus::CaptureIsProtected);
+  if (capture_failed) ui.Write(msg::kCaptureFileFailed);
+  return MakeError(kToolNotStarted, command_line);
 }
 
 ToolResult ProcessFlashTool::Discover(const std::string& report_file) {

@@ -65,19 +65,19 @@ UserInterface::~UserInterface() {
   if (log_) std::fclose(log_);
 }
 
-bool UserInterface::OpenLog() {
-  if (log_) return true;
+Expected<void> UserInterface::OpenLog() {
+  if (log_) return {};
   errno = 0;
-  platform::OpenStatus opened =
-      platform::OpenForWriting(log_path_, platform::WriteMode::kAppend, protected_files_, &log_);
-  if (opened != platform::OpenStatus::kOpened) {
-    log_ = nullptr;
+  Expected<std::FILE*> opened =
+      platform::OpenForWriting(log_path_, platform::WriteMode::kAppend, protected_files_);
+  if (!opened) {
     if (!log_failed_) Error(msg::kLogUnavailable, log_path_.c_str());
     log_failed_ = true;
     Trace(msg::kLogOpenFailed, log_path_.c_str(), static_cast<unsigned long>(errno));
-    return false;
+    return opened.error();
   }
-  return true;
+  log_ = *opened;
+  return {};
 }
 
 // A log that stops taking lines (a full disk) is told once; the run goes on without it.

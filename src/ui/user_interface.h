@@ -92,7 +92,8 @@ class UserInterface {
   const std::string& log_path() const { return log_path_; }
 
  private:
-  bool OpenLog();
+  // Opens the log on first use; an error (told once) when it cannot be written.
+  Expected<void> OpenLog();
   void AppendToLog(const std::string& text);
   void WriteText(const std::string& text);
   void DisplayText(const std::string& text);

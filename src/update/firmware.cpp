@@ -57,11 +57,11 @@ Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a) {
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
   ToolResult flash = tool_.Flash(a.bdf);
-  if (flash.Succeeded()) {
+  if (Succeeded(flash)) {
     ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);
     return {};
   }
-  ui_.Print(msg::kUpgradeFailed, static_cast<int>(flash.exit_code), flash.command.c_str());
-  return MakeError(flash.exit_code, flash.command);
+  ui_.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
+  return MakeError(ExitCodeOf(flash), CommandOf(flash));
 }

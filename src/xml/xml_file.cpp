@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 
 #include "xml/xml_node.h"
 #include "xml/xml_record.h"
@@ -54,17 +55,42 @@ struct FreeBuffer {
 using Buffer = std::unique_ptr<unsigned char, FreeBuffer>;
 const char kHeaderLine[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
+// A clean parse's element, or its status and where it stopped.
+Expected<XmlNode> Strict(XmlNode::Findings findings) {
+  const XmlParseOutcome& outcome = findings.outcome;
+  if (outcome.error == kXmlNoError) return std::move(findings.node);
+  std::string where;
+  if (outcome.line > 0) {
+    where = "line " + std::to_string(outcome.line) + ", column " + std::to_string(outcome.column);
+  }
+  return MakeError(outcome.error, where);
+}
+
 }  // namespace
 
-XmlNode XmlNode::LoadFile(const char* path, const char* required_tag, XmlParseOutcome* results) {
-  if (results != nullptr) results->line = results->column = 0;
+Expected<XmlNode> XmlNode::LoadFile(const char* path, const char* required_tag) {
+  return Strict(ReadFile(path, required_tag));
+}
+
+Expected<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag) {
+  return Strict(ReadText(text, required_tag));
+}
+
+XmlNode::Findings XmlNode::ReadText(const char* text, const char* required_tag) {
+  Findings findings;
+  findings.node = ParseText(text, required_tag, &findings.outcome);
+  return findings;
+}
+
+XmlNode::Findings XmlNode::ReadFile(const char* path, const char* required_tag) {
+  Findings findings;
   int error = 0;
   size_t size = 0;
   // Parsing may throw std::bad_alloc; the buffer is freed either way.
   Buffer buffer(ReadWholeFile(path, &size, &error));
   if (buffer == nullptr) {
-    if (results != nullptr) results->error = error;
-    return XmlNode();
+    findings.outcome.error = error;
+    return findings;
   }
   size_t skip = 0;
   const unsigned char* bytes = buffer.get();
@@ -75,26 +101,26 @@ XmlNode XmlNode::LoadFile(const char* path, const char* required_tag, XmlParseOu
     buffer.reset(reinterpret_cast<unsigned char*>(Utf16ToUtf8(bytes + skip)));
     skip = 0;
     if (buffer == nullptr) {
-      if (results != nullptr) results->error = kXmlWideCharConversion;
-      return XmlNode();
+      findings.outcome.error = kXmlWideCharConversion;
+      return findings;
     }
   } else if (size >= 3 && std::memcmp(bytes, kUtf8Mark, 3) == 0) {
     skip = 3;
   }
-  return ParseText(reinterpret_cast<const char*>(buffer.get() + skip), required_tag, results);
+  return ReadText(reinterpret_cast<const char*>(buffer.get() + skip), required_tag);
 }
 
-int XmlNode::SaveFile(const char* path, bool formatted) const {
-  if (record_ == nullptr) return kXmlNoError;
+Expected<void> XmlNode::SaveFile(const char* path, bool formatted) const {
+  if (record_ == nullptr) return {};
   std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
-  if (file == nullptr) return kXmlCannotOpenForWriting;
-  int status = SaveTo(file, formatted);
-  if (std::fclose(file) != 0) status = kXmlCannotWrite;
-  return status;
+  if (file == nullptr) return MakeError(kXmlCannotOpenForWriting);
+  Expected<void> saved = SaveTo(file, formatted);
+  if (std::fclose(file) != 0) return MakeError(kXmlCannotWrite);
+  return saved;
 }
 
-int XmlNode::SaveTo(std::FILE* file, bool formatted) const {
-  if (record_ == nullptr) return kXmlNoError;
+Expected<void> XmlNode::SaveTo(std::FILE* file, bool formatted) const {
+  if (record_ == nullptr) return {};
   // A tree that starts with its own declaration gets no second header.
   XmlNode first = ChildAt(0);
   bool named = record_->name != nullptr && record_->name[0] != '\0';
@@ -109,5 +135,6 @@ int XmlNode::SaveTo(std::FILE* file, bool formatted) const {
          static_cast<size_t>(length);
   }
   if (std::fflush(file) != 0) ok = false;
-  return ok ? kXmlNoError : kXmlCannotWrite;
+  if (!ok) return MakeError(kXmlCannotWrite);
+  return {};
 }

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/expected.h"
+
 // Status of a load or save; the numbers are printed to users.
 enum XmlStatus : int {
   kXmlNoError = 0,
@@ -54,10 +56,16 @@ class XmlNode {
   XmlNode& operator=(XmlNode&& other) noexcept;
   ~XmlNode();
 
-  // Loading. The result is the required element (or, with no required tag, the parse's
-  // root), parentless; the empty node on failure. results may be null.
-  static XmlNode LoadFile(const char* path, const char* required_tag, XmlParseOutcome* results);
-  static XmlNode ParseText(const char* text, const char* required_tag, XmlParseOutcome* results);
+  // Loading. The value is the required element (or, with no required tag, the parse's root),
+  // parentless. Any status but kXmlNoError is an error, a warning too: Error.code is the
+  // XmlStatus, Error.text where the parse stopped ("line 3, column 7") or empty.
+  static Expected<XmlNode> LoadFile(const char* path, const char* required_tag);
+  static Expected<XmlNode> ParseText(const char* text, const char* required_tag);
+  // Everything a load or parse found, for readers that take a tree repaired past a warning
+  // (tools, tests): the element, the empty node after an error, and the outcome.
+  struct Findings;
+  static Findings ReadFile(const char* path, const char* required_tag);
+  static Findings ReadText(const char* text, const char* required_tag);
 
   // Building.
   static XmlNode NewRoot(const char* name, bool is_declaration = false);
@@ -79,16 +87,25 @@ class XmlNode {
 
   // Writing. ToText makes exactly one allocation; length_out (may be null) gets its length.
   std::unique_ptr<char[]> ToText(bool formatted, int* length_out = nullptr) const;
-  // Byte order mark, header line when needed, then the text; returns 0, 15 or 16.
-  int SaveFile(const char* path, bool formatted) const;
-  // The same through a file the caller opened, which it still closes; 0 or 16.
-  int SaveTo(std::FILE* file, bool formatted) const;
+  // Byte order mark, header line when needed, then the text; an error whose code is
+  // kXmlCannotOpenForWriting or kXmlCannotWrite.
+  Expected<void> SaveFile(const char* path, bool formatted) const;
+  // The same through a file the caller opened, which it still closes; kXmlCannotWrite.
+  Expected<void> SaveTo(std::FILE* file, bool formatted) const;
 
  private:
   explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)
+
+  // The parser itself (results may be null), behind the loaders above.
+  static XmlNode ParseText(const char* text, const char* required_tag, XmlParseOutcome* results);
 
   // The record behind a node is the layer's own business: RecordOf is declared in the
   // layer's internal header, which no other layer sees.
   friend XmlElementRecord* RecordOf(const XmlNode& node);
   XmlElementRecord* record_ = nullptr;
+};
+
+struct XmlNode::Findings {
+  XmlNode node;
+  XmlParseOutcome outcome;
 };

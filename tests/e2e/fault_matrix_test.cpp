@@ -293,7 +293,9 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
           fs::copy_file(test::ToolPath(), tool);
           fs::permissions(tool, fs::perms::owner_read | fs::perms::owner_write);
         }
-        if (row.setup == Setup::kToolDirectory) platform::MakeDirectory(tool);
+        if (row.setup == Setup::kToolDirectory) {
+          EXPECT_TRUE(platform::MakeDirectory(tool));
+        }
         program = beside;
         break;
       case Setup::kReportGiven:
@@ -324,11 +326,11 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         test::WriteBytes(Lock(), "");
         break;
       case Setup::kHeldLock:
-        platform::MakeDirectory(Lock());
+        EXPECT_TRUE(platform::MakeDirectory(Lock()));
         test::WriteBytes(test::Join(Lock(), "held"), "");
         break;
       case Setup::kLockDirectory:
-        platform::MakeDirectory(Lock());
+        EXPECT_TRUE(platform::MakeDirectory(Lock()));
         break;
       case Setup::kLogDirectory:
         platform::RemoveFile(LogPath());
@@ -415,7 +417,7 @@ TEST_P(FaultMatrix, Row) {
     ASSERT_FALSE(test::ReadCallLog(package_dir()).empty()) << "the first run never started";
     // No user setting may lead the second run to a lock of its own.
     const std::string other_temp = test::Join(temp_dir(), "other");
-    platform::MakeDirectory(other_temp);
+    ASSERT_TRUE(platform::MakeDirectory(other_temp));
     test::SetEnvironment("TMP", other_temp);
     test::SetEnvironment("TMPDIR", other_temp);
   }

@@ -40,7 +40,7 @@ class ToolTest : public test::PackageTest {
   // Runs -d into report.xml and loads it; the empty node when it is missing or not XML.
   XmlNode Discover() {
     EXPECT_EQ(Tool({"-d", "report.xml"}).exit_code, 0);
-    return XmlNode::LoadFile(PackageFile("report.xml").c_str(), "zelt_rom_discovery", nullptr);
+    return XmlNode::ReadFile(PackageFile("report.xml").c_str(), "zelt_rom_discovery").node;
   }
   std::string LockFile() const { return test::Join(temp_dir(), "ravare_lock_file"); }
 };

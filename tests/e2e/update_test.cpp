@@ -288,8 +288,8 @@ class DriverRuleTest : public UpdateTest {
     UpdateTest::SetUp();
     Ports({Port("NIC1", "4", "4.0.534")});
     system32_ = test::Join(test::Join(drive_dir(), "windows"), "system32");
-    platform::MakeDirectory(test::Join(drive_dir(), "windows"));
-    platform::MakeDirectory(system32_);
+    ASSERT_TRUE(platform::MakeDirectory(test::Join(drive_dir(), "windows")));
+    ASSERT_TRUE(platform::MakeDirectory(system32_));
   }
   void TearDown() override {
     for (const char* d : {"zeltnd5x86.sys", "qlxgnd32.sys"})

@@ -34,9 +34,8 @@ class InstanceLockTest : public ::testing::Test {
 };
 
 // The processes of a host where no flash tool runs, whatever runs on the test's own host.
-bool NoToolRuns(std::vector<std::string>* names) {
-  *names = {"init", "quorvane"};
-  return true;
+Expected<std::vector<std::string>> NoToolRuns() {
+  return std::vector<std::string>{"init", "quorvane"};
 }
 
 TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
@@ -70,9 +69,9 @@ TEST_F(InstanceLockTest, UndeletableLockStopsTheProgram) {
 TEST_F(InstanceLockTest, LockFileGoneDuringTheScanIsNoFailure) {
   test::CapturedUi capture;
   test::WriteBytes(LockFilePath(), "");
-  auto tool_ends = [](std::vector<std::string>* names) {
+  auto tool_ends = [] {
     platform::RemoveFile(LockFilePath());
-    return NoToolRuns(names);
+    return NoToolRuns();
   };
   EXPECT_TRUE(VerifyInstance(capture.ui(), tool_ends));
   EXPECT_EQ(capture.Log(), "Checking for any other instance of RavAre tool!\n");
@@ -83,7 +82,7 @@ TEST_F(InstanceLockTest, LockFileGoneDuringTheScanIsNoFailure) {
 TEST_F(InstanceLockTest, UtilityLockHeldOrUnavailableIsToldApart) {
   const std::string name = "Quorvane-test-lock";
   platform::InstanceLock first;
-  ASSERT_EQ(first.Take(name), platform::InstanceLock::Result::kTaken);
+  ASSERT_TRUE(first.Take(name));
   test::TempDir other_temp;
   test::SetEnvironment("TMP", other_temp.path());
   test::SetEnvironment("TMPDIR", other_temp.path());

@@ -23,8 +23,9 @@ bool Linked(const XmlElementRecord* r) {
 void Compare(const std::string& text, const char* required_tag) {
   XmlParseOutcome expected{-1, -1, -1};
   XmlElementRecord* want = reference::ParseText(text.c_str(), required_tag, &expected);
-  XmlParseOutcome actual{-1, -1, -1};
-  XmlNode got = XmlNode::ParseText(text.c_str(), required_tag, &actual);
+  XmlNode::Findings findings = XmlNode::ReadText(text.c_str(), required_tag);
+  const XmlParseOutcome& actual = findings.outcome;
+  const XmlNode& got = findings.node;
   std::string want_tree = test::Describe(want);
   std::string got_tree = test::Describe(got);
   reference::Free(want);

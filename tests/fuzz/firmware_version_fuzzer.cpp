@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <optional>
 #include <string>
 
 #include "inventory/firmware_version.h"
@@ -36,14 +35,14 @@ FirmwareVersion Parsed(const std::string& text, bool three_part) {
 }
 
 void CheckHex(const std::string& text) {
-  std::optional<int32_t> strict = ReadStrictHex(text.c_str());
+  Expected<int32_t> strict = ReadStrictHex(text.c_str());
   errno = 0;
   char* end = nullptr;
   long long value = std::strtoll(text.c_str(), &end, 16);
   bool whole = end != text.c_str() && *end == '\0' && errno == 0;
   // The limits themselves are refused, since a clamping reader cannot tell them from overflow.
   bool in_range = value > INT32_MIN && value < INT32_MAX;
-  Check(strict.has_value() == (whole && in_range));
+  Check(strict.ok() == (whole && in_range));
   Check(!strict || *strict == value);
 }
 

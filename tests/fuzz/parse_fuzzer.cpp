@@ -27,13 +27,14 @@ void Walk(const XmlNode& node, int depth) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  XmlParseOutcome outcome;
-  XmlNode node = XmlNode::ParseText(text.c_str(), nullptr, &outcome);
+  XmlNode::Findings findings = XmlNode::ReadText(text.c_str(), nullptr);
+  const XmlNode& node = findings.node;
+  const XmlParseOutcome& outcome = findings.outcome;
   if (outcome.error < 0 || outcome.error > 16 || outcome.line < 0 || outcome.column < 0) {
     __builtin_trap();
   }
   Walk(node, 0);
-  XmlNode required = XmlNode::ParseText(text.c_str(), "a", nullptr);
+  XmlNode required = XmlNode::ReadText(text.c_str(), "a").node;
   Walk(required, 0);
 
   // As the loader does: four NULs after the bytes, so a 16-bit text always ends.
@@ -41,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto* bytes = reinterpret_cast<const unsigned char*>(padded.data());
   if (LooksLikeUtf16(bytes, size)) {
     char* converted = Utf16ToUtf8(bytes);
-    Walk(XmlNode::ParseText(converted, nullptr, nullptr), 0);
+    Walk(XmlNode::ReadText(converted, nullptr).node, 0);
     std::free(converted);
   }
   return 0;

@@ -91,17 +91,16 @@ bool Writable(const XmlElementRecord* r, bool top) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  XmlParseOutcome outcome;
-  XmlNode first = XmlNode::ParseText(text.c_str(), nullptr, &outcome);
-  if (outcome.error != 0 || !Writable(RecordOf(first), true)) return 0;
+  Expected<XmlNode> parsed = XmlNode::ParseText(text.c_str(), nullptr);
+  if (!parsed || !Writable(RecordOf(*parsed), true)) return 0;
+  const XmlNode& first = *parsed;
   std::string expected = test::Describe(first);
   for (bool formatted : {true, false}) {
     int length = -1;
     std::unique_ptr<char[]> written = first.ToText(formatted, &length);
     if (length < 0 || std::strlen(written.get()) != static_cast<size_t>(length)) std::abort();
-    XmlParseOutcome again_outcome;
-    XmlNode again = XmlNode::ParseText(written.get(), nullptr, &again_outcome);
-    if (again_outcome.error != 0 || test::Describe(again) != expected) std::abort();
+    Expected<XmlNode> again = XmlNode::ParseText(written.get(), nullptr);
+    if (!again || test::Describe(*again) != expected) std::abort();
   }
   return 0;
 }

@@ -56,30 +56,33 @@ class ModelConsole : public platform::ConsoleCalls {
   ModelConsole(platform::ConsoleLayout now, int largest_columns, int largest_rows)
       : now_(now), largest_columns_(largest_columns), largest_rows_(largest_rows) {}
 
-  bool Read(platform::ConsoleLayout* now) override { return *now = now_, readable; }
+  Expected<platform::ConsoleLayout> Read() override {
+    if (!readable) return Error{};
+    return now_;
+  }
   void LargestWindow(int* columns, int* rows) override {
     *columns = largest_columns_;
     *rows = largest_rows_;
   }
-  bool SetBuffer(int columns, int rows) override {
+  Expected<void> SetBuffer(int columns, int rows) override {
     Note("buffer " + std::to_string(columns) + "x" + std::to_string(rows));
-    if (!buffer_settable || columns < Width(now_) || rows < Height(now_)) return false;
+    if (!buffer_settable || columns < Width(now_) || rows < Height(now_)) return Error{};
     shrunk |= columns < now_.buffer_columns || rows < now_.buffer_rows;
     now_.buffer_columns = columns;
     now_.buffer_rows = rows;
-    return true;
+    return {};
   }
-  bool SetWindow(int left, int top, int right, int bottom) override {
+  Expected<void> SetWindow(int left, int top, int right, int bottom) override {
     Note("window " + std::to_string(right - left + 1) + "x" + std::to_string(bottom - top + 1));
     platform::ConsoleLayout w = now_;
     w.left = left, w.top = top, w.right = right, w.bottom = bottom;
     if (left < 0 || top < 0 || right >= now_.buffer_columns || bottom >= now_.buffer_rows ||
         (largest_columns_ && Width(w) > largest_columns_) ||
         (largest_rows_ && Height(w) > largest_rows_))
-      return false;
+      return Error{};
     shrunk |= Width(w) < Width(now_) || Height(w) < Height(now_);
     now_ = w;
-    return true;
+    return {};
   }
 
   const platform::ConsoleLayout& now() const { return now_; }

@@ -26,24 +26,25 @@ TEST(OpenForWriting, JudgesTheOpenedFileBeforeEmptyingIt) {
     platform::FileFactsReader reader;
     platform::OpenStatus status;
   } cases[] = {
-      {[](intptr_t, platform::OpenedFileFacts* facts) {
-         facts->is_link = true;
-         return true;
+      {[](intptr_t) -> Expected<platform::OpenedFileFacts> {
+         platform::OpenedFileFacts facts;
+         facts.is_link = true;
+         return facts;
        },
        platform::OpenStatus::kIsLink},
-      {[](intptr_t, platform::OpenedFileFacts* facts) {
-         facts->id = {7, 42};
-         return true;
+      {[](intptr_t) -> Expected<platform::OpenedFileFacts> {
+         platform::OpenedFileFacts facts;
+         facts.id = {7, 42};
+         return facts;
        },
        platform::OpenStatus::kProtected},
   };
   for (const Case& c : cases) {
     test::WriteBytes(path, "kept");
-    std::FILE* file = nullptr;
-    EXPECT_EQ(
-        platform::OpenForWriting(path, platform::WriteMode::kReplace, {{7, 42}}, &file, c.reader),
-        c.status);
-    EXPECT_EQ(file, nullptr);
+    Expected<std::FILE*> opened =
+        platform::OpenForWriting(path, platform::WriteMode::kReplace, {{7, 42}}, c.reader);
+    ASSERT_FALSE(opened);
+    EXPECT_TRUE(opened.error().Is(c.status));
     EXPECT_EQ(test::ReadBytes(path), "kept");
   }
 }

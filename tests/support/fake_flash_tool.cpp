@@ -9,11 +9,7 @@ namespace test {
 
 ToolResult FakeFlashTool::Ran(const std::string& command, uint32_t exit_code) {
   calls.push_back(command);
-  ToolResult result;
-  result.command = command;
-  result.ran = true;
-  result.exit_code = exit_code;
-  return result;
+  return ToolRun{command, exit_code};
 }
 
 ToolResult FakeFlashTool::Discover(const std::string& report_file) {

@@ -33,9 +33,9 @@ void PackageTest::SetUp() {
   package_ = root_.File("package");
   temp_ = root_.File("temp");
   drive_ = root_.File("drive");
-  platform::MakeDirectory(package_);
-  platform::MakeDirectory(temp_);
-  platform::MakeDirectory(drive_);
+  ASSERT_TRUE(platform::MakeDirectory(package_));
+  ASSERT_TRUE(platform::MakeDirectory(temp_));
+  ASSERT_TRUE(platform::MakeDirectory(drive_));
   std::error_code ec;
   for (const auto& entry : std::filesystem::directory_iterator(SamplePackageDir(), ec))
     std::filesystem::copy_file(entry.path(), Join(package_, entry.path().filename().string()), ec);

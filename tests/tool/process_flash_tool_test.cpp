@@ -24,8 +24,9 @@ TEST_F(ToolRunnerTest, MissingToolGives98AndLogsTheCommandLine) {
   test::WriteBytes(capture, "old");
   ToolResult result =
       RunExternalCommand(capture_.ui(), "no-such-tool.exe -d tempNicList.xml", capture);
-  EXPECT_FALSE(result.ran);
-  EXPECT_EQ(result.exit_code, 98u);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(ExitCodeOf(result), 98u);
+  EXPECT_EQ(CommandOf(result), "no-such-tool.exe -d tempNicList.xml");
   EXPECT_EQ(test::ReadText(capture), "");  // emptied all the same
   EXPECT_EQ(capture_.Log(), "no-such-tool.exe -d tempNicList.xml\n");
   EXPECT_EQ(capture_.Console(), "");
@@ -37,13 +38,13 @@ TEST_F(ToolRunnerTest, CaptureFileIsEmptiedAndHoldsOutputAndErrors) {
   test::WriteBytes(capture, "left over from an earlier run\n");
   ToolResult result =
       RunExternalCommand(capture_.ui(), kChild + " out:first err:second out:third exit:3", capture);
-  EXPECT_TRUE(result.ran);
-  EXPECT_EQ(result.exit_code, 3u);
-  EXPECT_FALSE(result.Succeeded());
+  ASSERT_TRUE(result);
+  EXPECT_EQ(result->exit_code, 3u);
+  EXPECT_FALSE(Succeeded(result));
   EXPECT_EQ(test::ReadText(capture), "first\nsecond\nthird\n");
 
   // A silent run still empties the file.
-  EXPECT_TRUE(RunExternalCommand(capture_.ui(), kChild, capture).Succeeded());
+  EXPECT_TRUE(Succeeded(RunExternalCommand(capture_.ui(), kChild, capture)));
   EXPECT_TRUE(test::Exists(capture));
   EXPECT_EQ(test::ReadText(capture), "");
 }
@@ -51,8 +52,8 @@ TEST_F(ToolRunnerTest, CaptureFileIsEmptiedAndHoldsOutputAndErrors) {
 TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
   std::string capture = dir_.File("missing-dir") + platform::PathSeparator() + "out.txt";
   ToolResult result = RunExternalCommand(capture_.ui(), kChild + " exit:5", capture);
-  EXPECT_FALSE(result.ran);
-  EXPECT_EQ(result.exit_code, 98u);
+  EXPECT_FALSE(result);
+  EXPECT_EQ(ExitCodeOf(result), 98u);
   EXPECT_EQ(capture_.Log(), kChild + " exit:5\nFailed to create file\n");
 }
 

@@ -273,12 +273,12 @@ TEST(XmlRequiredTag, WarningsStillReturnTheElement) {
 }
 
 TEST(XmlRequiredTag, NullTextGivesNine) {
-  XmlParseOutcome outcome{-1, -1, -1};
-  EXPECT_TRUE(XmlNode::ParseText(nullptr, "a", &outcome).IsNull());
-  EXPECT_EQ(outcome.error, kXmlNoElements);
-  EXPECT_EQ(outcome.line, 0);
-  EXPECT_EQ(outcome.column, 0);
-  EXPECT_TRUE(XmlNode::ParseText(nullptr, nullptr, nullptr).IsNull());
+  test::Parsed p = Parse(nullptr, "a");
+  EXPECT_TRUE(p.node.IsNull());
+  EXPECT_EQ(p.outcome.error, kXmlNoElements);
+  EXPECT_EQ(p.outcome.line, 0);
+  EXPECT_EQ(p.outcome.column, 0);
+  EXPECT_TRUE(XmlNode::ParseText(nullptr, nullptr).error().Is(kXmlNoElements));
 }
 
 // The scanners test 16 bytes at a time except in the last 16 bytes of the text, where they
@@ -314,7 +314,7 @@ TEST(XmlScanning, SameTreeWhereverTheTextEnds) {
   limit.rlim_cur = limit.rlim_max = static_cast<rlim_t>(pages) * 4096 + (20 << 20);
   if (setrlimit(RLIMIT_AS, &limit) != 0) std::_Exit(3);
   try {
-    XmlNode node = XmlNode::ParseText(text.c_str(), nullptr, nullptr);
+    XmlNode node = XmlNode::ReadText(text.c_str(), nullptr).node;
   } catch (const std::bad_alloc&) {
     std::_Exit(0);
   }

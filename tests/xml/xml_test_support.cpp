@@ -5,10 +5,8 @@
 namespace test {
 
 Parsed Parse(const char* text, const char* required_tag) {
-  Parsed parsed;
-  parsed.outcome.error = -1;
-  parsed.node = XmlNode::ParseText(text, required_tag, &parsed.outcome);
-  return parsed;
+  XmlNode::Findings findings = XmlNode::ReadText(text, required_tag);
+  return Parsed{findings.node, findings.outcome};
 }
 
 namespace {

@@ -111,7 +111,7 @@ TEST(XmlSave, NewRootGetsMarkHeaderAndText) {
   test::TempDir dir;
   XmlNode root = XmlNode::NewRoot("report");
   root.AppendChild(XmlNode::NewRoot("item"));
-  ASSERT_EQ(root.SaveFile(dir.File("r.xml").c_str(), true), 0);
+  ASSERT_TRUE(root.SaveFile(dir.File("r.xml").c_str(), true));
   EXPECT_EQ(test::ReadBytes(dir.File("r.xml")),
             "\xEF\xBB\xBF<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<report>\n\t<item/>\n"
             "</report>\n");
@@ -120,26 +120,28 @@ TEST(XmlSave, NewRootGetsMarkHeaderAndText) {
 TEST(XmlSave, TreeWithItsOwnDeclarationGetsNoSecondHeader) {
   test::TempDir dir;
   test::WriteBytes(dir.File("in.xml"), "<?xml version=\"1.0\"?>\n<r><a/></r>\n");
-  XmlNode doc = XmlNode::LoadFile(dir.File("in.xml").c_str(), nullptr, nullptr);
-  ASSERT_EQ(doc.SaveFile(dir.File("out.xml").c_str(), true), 0);
+  XmlNode doc = XmlNode::ReadFile(dir.File("in.xml").c_str(), nullptr).node;
+  ASSERT_TRUE(doc.SaveFile(dir.File("out.xml").c_str(), true));
   EXPECT_EQ(test::ReadBytes(dir.File("out.xml")),
             "\xEF\xBB\xBF<?xml version=\"1.0\"?>\n<r>\n\t<a/>\n</r>\n");
   // Saved and loaded again, it is the same tree.
-  XmlNode again = XmlNode::LoadFile(dir.File("out.xml").c_str(), nullptr, nullptr);
+  XmlNode again = XmlNode::ReadFile(dir.File("out.xml").c_str(), nullptr).node;
   EXPECT_EQ(Describe(again), Describe(doc));
 }
 
 TEST(XmlSave, EmptyNodeWritesNothing) {
   test::TempDir dir;
-  EXPECT_EQ(XmlNode().SaveFile(dir.File("none.xml").c_str(), true), 0);
+  EXPECT_TRUE(XmlNode().SaveFile(dir.File("none.xml").c_str(), true));
   EXPECT_FALSE(test::Exists(dir.File("none.xml")));
 }
 
 TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
   test::TempDir dir;
   XmlNode root = XmlNode::NewRoot("r");
-  EXPECT_EQ(root.SaveFile(dir.File("no/such/dir/r.xml").c_str(), true), kXmlCannotOpenForWriting);
-  EXPECT_EQ(root.SaveFile(nullptr, true), kXmlCannotOpenForWriting);
+  EXPECT_TRUE(root.SaveFile(dir.File("no/such/dir/r.xml").c_str(), true)
+                  .error()
+                  .Is(kXmlCannotOpenForWriting));
+  EXPECT_TRUE(root.SaveFile(nullptr, true).error().Is(kXmlCannotOpenForWriting));
   // A device that refuses every write, where the host has one.
   std::FILE* full = std::fopen("/dev/full", "wb");
   bool refuses = false;
@@ -148,7 +150,9 @@ TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
     refuses = std::fclose(full) != 0 || put_failed;
   }
   if (!refuses) GTEST_SKIP() << "no full device on this host";
-  EXPECT_EQ(root.SaveFile("/dev/full", true), kXmlCannotWrite);
+  Expected<void> saved = root.SaveFile("/dev/full", true);
+  ASSERT_FALSE(saved);
+  EXPECT_TRUE(saved.error().Is(kXmlCannotWrite));
 }
 
 }  // namespace

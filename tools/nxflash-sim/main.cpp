@@ -132,8 +132,7 @@ Port ReadPort(const XmlNode& node) {
 }
 
 bool LoadSim(Sim* sim) {
-  XmlParseOutcome outcome;
-  XmlNode root = XmlNode::LoadFile(kConfigFile, "nxflash_sim", &outcome);
+  XmlNode root = XmlNode::ReadFile(kConfigFile, "nxflash_sim").node;
   if (root.IsNull()) return false;
   sim->faults = ReadFaults(XmlNode());
   for (int i = 0; i < root.ChildCount(); ++i) {
@@ -204,7 +203,7 @@ bool SaveSim(const Sim& sim) {
                          .Set("info_exit", p.info_exit)
                          .node());
   }
-  return root.SaveFile(kConfigFile, true) == kXmlNoError;
+  return root.SaveFile(kConfigFile, true).ok();
 }
 
 // ---- The package catalog -----------------------------------------------------------------
@@ -221,7 +220,7 @@ bool SameId(const std::string& a, const std::string& b) {
 
 // The package firmware version for the port's PCI ID, or "" when the package has none.
 std::string PackageVersion(const Port& port) {
-  XmlNode root = XmlNode::LoadFile(kCatalogFile, "nic_fw_package", nullptr);
+  XmlNode root = XmlNode::ReadFile(kCatalogFile, "nic_fw_package").node;
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode group = root.ChildAt(i);
     if (!IsNamed(group, "nic")) continue;
@@ -370,7 +369,7 @@ int Discover(const Sim& sim, const std::string& file) {
     if (faults.message_mb > 0) {
       std::unique_ptr<char[]> text = root.ToText(true);
       if (!text || !WriteWithHugeMessages(file, text.get(), faults.message_mb)) return kNoWrite;
-    } else if (root.SaveFile(file.c_str(), true) != kXmlNoError) {
+    } else if (!root.SaveFile(file.c_str(), true)) {
       std::fprintf(stderr, "Cannot write %s.\n", file.c_str());
       return kNoWrite;
     }
@@ -390,7 +389,7 @@ std::string Datum(const XmlNode& parent, const char* name) {
 
 int Apply(Sim* sim, const std::string& file) {
   if (sim->faults.apply_exit != 0) return sim->faults.apply_exit;
-  XmlNode root = XmlNode::LoadFile(file.c_str(), "zelt_rom_discovery", nullptr);
+  XmlNode root = XmlNode::ReadFile(file.c_str(), "zelt_rom_discovery").node;
   if (root.IsNull() || Datum(root, "type") != "RAVARE_NIC") {
     std::fprintf(stderr, "%s is no adapter report.\n", file.c_str());
     return kUnreadable;

@@ -71,22 +71,26 @@ int OpenChildDescriptor(pid_t pid) {
 
 // Waits for the child to end; with a tick, sleeps until the child ends or the next whole
 // second is due, so a long flash neither wakes the utility needlessly nor ends late. Without
-// a descriptor for the child it falls back to looking every 20 ms.
-bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
+// a descriptor for the child it falls back to looking every 20 ms. The value is the child's
+// wait status.
+Expected<int> WaitForChild(pid_t pid, const WaitTick& tick) {
+  int status = 0;
   if (!tick) {
-    while (waitpid(pid, status, 0) < 0) {
-      if (errno != EINTR) return false;
+    while (waitpid(pid, &status, 0) < 0) {
+      if (errno != EINTR) return MakeError(errno);
     }
-    return true;
+    return status;
   }
   const auto start = std::chrono::steady_clock::now();
   unsigned ticked = 0;
   int child = OpenChildDescriptor(pid);
   for (;;) {
-    pid_t ended = waitpid(pid, status, WNOHANG);
+    pid_t ended = waitpid(pid, &status, WNOHANG);
     if (ended == pid || (ended < 0 && errno != EINTR)) {
+      const int error = errno;
       if (child >= 0) close(child);
-      return ended == pid;
+      if (ended != pid) return MakeError(error);
+      return status;
     }
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - start);
@@ -109,35 +113,35 @@ bool WaitForChild(pid_t pid, int* status, const WaitTick& tick) {
   }
 }
 
-bool ReadDescriptorFacts(intptr_t handle, OpenedFileFacts* facts) {
+Expected<OpenedFileFacts> ReadDescriptorFacts(intptr_t handle) {
   struct stat status;
-  if (fstat(static_cast<int>(handle), &status) != 0) return false;
-  facts->is_link = S_ISLNK(status.st_mode);
-  facts->id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
-  return true;
+  if (fstat(static_cast<int>(handle), &status) != 0) return MakeError(errno);
+  OpenedFileFacts facts;
+  facts.is_link = S_ISLNK(status.st_mode);
+  facts.id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+  return facts;
 }
 
 // Opens for writing without following a link at the name and without waiting for a FIFO's
 // reader, judges the opened file, and only then empties it for kReplace.
-OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
-                        FileFactsReader read_facts, int* descriptor) {
+Expected<int> OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
+                           FileFactsReader read_facts) {
   int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (mode == WriteMode::kAppend) flags |= O_APPEND;
   int fd = open(path.c_str(), flags, 0666);
-  if (fd < 0) return errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed;
-  OpenStatus status = JudgeOpenedFile(fd, refused, read_facts ? read_facts : ReadDescriptorFacts);
+  if (fd < 0) return MakeError(errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed);
+  Expected<void> judged =
+      JudgeOpenedFile(fd, refused, read_facts ? read_facts : ReadDescriptorFacts);
   // Only a file that may be written loses O_NONBLOCK and, for kReplace, its contents;
   // EINVAL from ftruncate: a device, which has nothing to empty.
-  if (status == OpenStatus::kOpened &&
-      (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
-       (mode == WriteMode::kReplace && ftruncate(fd, 0) != 0 && errno != EINVAL)))
-    status = OpenStatus::kFailed;
-  if (status != OpenStatus::kOpened) {
+  if (judged && (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
+                 (mode == WriteMode::kReplace && ftruncate(fd, 0) != 0 && errno != EINVAL)))
+    judged = MakeError(OpenStatus::kFailed);
+  if (!judged) {
     close(fd);
-    return status;
+    return judged.error();
   }
-  *descriptor = fd;
-  return status;
+  return fd;
 }
 
 }  // namespace
@@ -171,8 +175,9 @@ std::string TempDirectory() {
   return dir.size() <= kMaxPath ? dir : "";
 }
 
-bool MakeDirectory(const std::string& path) {
-  return mkdir(path.c_str(), 0777) == 0;
+Expected<void> MakeDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) != 0) return MakeError(errno);
+  return {};
 }
 
 // unlink, not remove: a directory is never deleted as if it were a file.
@@ -209,28 +214,26 @@ bool SamePath(const std::string& a, const std::string& b) {
   return FullPath(a) == FullPath(b);
 }
 
-bool FileIdentity(const std::string& path, FileId* id) {
+Expected<FileId> FileIdentity(const std::string& path) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return false;
-  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
-  return true;
+  if (stat(path.c_str(), &status) != 0) return MakeError(errno);
+  return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
 bool RefusesPathForm(const std::string&) {
   return false;
 }
 
-OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                          std::FILE** file, FileFactsReader read_facts) {
-  int fd = -1;
-  OpenStatus status = OpenWritable(path, mode, refused, read_facts, &fd);
-  if (status != OpenStatus::kOpened) return status;
-  *file = fdopen(fd, mode == WriteMode::kAppend ? "a" : "w");
-  if (!*file) {
-    close(fd);
-    return OpenStatus::kFailed;
+Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                                    FileFactsReader read_facts) {
+  Expected<int> fd = OpenWritable(path, mode, refused, read_facts);
+  if (!fd) return fd.error();
+  std::FILE* file = fdopen(*fd, mode == WriteMode::kAppend ? "a" : "w");
+  if (!file) {
+    close(*fd);
+    return MakeError(OpenStatus::kFailed);
   }
-  return status;
+  return file;
 }
 
 std::string OwnExecutablePath() {
@@ -247,21 +250,20 @@ std::string OwnFileVersion() {
   return text;
 }
 
-bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least) {
-  PeFixedVersion version;
-  if (!ReadPeFixedVersion(path, &version)) return false;
-  *most = version.product_most;
-  *least = version.product_least;
-  return true;
+Expected<ProductVersion> FileProductVersion(const std::string& path) {
+  Expected<PeFixedVersion> version = ReadPeFixedVersion(path);
+  if (!version) return version.error();
+  return ProductVersion{version->product_most, version->product_least};
 }
 
 bool IsNt52OrLater() {
   return false;
 }
 
-bool RunningProcessNames(std::vector<std::string>* names) {
+Expected<std::vector<std::string>> RunningProcessNames() {
   DIR* proc = opendir("/proc");
-  if (!proc) return false;
+  if (!proc) return MakeError(errno);
+  std::vector<std::string> names;
   while (dirent* entry = readdir(proc)) {
     const char* pid = entry->d_name;
     if (*pid < '0' || *pid > '9') continue;
@@ -274,24 +276,25 @@ bool RunningProcessNames(std::vector<std::string>* names) {
     if (path.size() > deleted.size() &&
         path.compare(path.size() - deleted.size(), deleted.size(), deleted) == 0)
       path.resize(path.size() - deleted.size());
-    names->push_back(path.substr(path.rfind('/') + 1));
+    names.push_back(path.substr(path.rfind('/') + 1));
   }
   closedir(proc);
-  return true;
+  return names;
 }
 
-RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick, const FileIds& refused) {
+Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                                  const WaitTick& tick, const FileIds& refused) {
   int output = -1;
   if (!capture_file.empty()) {
-    OpenStatus opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, &output);
-    if (opened != OpenStatus::kOpened) return CaptureOpenStatus(opened);
+    Expected<int> opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr);
+    if (!opened) return CaptureOpenError(opened.error());
+    output = *opened;
   }
   std::vector<std::string> args = SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);
   if (program.empty()) {
     if (output >= 0) close(output);
-    return RunStatus::StartFailed;
+    return MakeError(RunStatus::StartFailed);
   }
 
   // The child never reads input, and its output goes to the capture file or nowhere.
@@ -323,16 +326,13 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (output >= 0) close(output);
-  if (rc != 0) return RunStatus::StartFailed;
+  if (rc != 0) return MakeError(RunStatus::StartFailed);
 
-  int status = 0;
-  if (!WaitForChild(pid, &status, tick)) return RunStatus::StartFailed;
-  if (WIFEXITED(status)) {
-    *exit_code = static_cast<uint32_t>(WEXITSTATUS(status));
-  } else {
-    *exit_code = 128u + static_cast<uint32_t>(WTERMSIG(status));
-  }
-  return RunStatus::Ran;
+  Expected<int> waited = WaitForChild(pid, tick);
+  if (!waited) return MakeError(RunStatus::ExitCodeUnknown);
+  const int status = *waited;
+  if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
+  return 128u + static_cast<uint32_t>(WTERMSIG(status));
 }
 
 void SleepMilliseconds(unsigned ms) {

@@ -83,45 +83,45 @@ InstanceLock::~InstanceLock() {
 // An abstract socket name: one per network namespace, the same for every user and every
 // setting, never a file that could be moved, replaced or left behind, and released by the
 // kernel with the last descriptor, however the process ends.
-InstanceLock::Result InstanceLock::Take(const std::string& name) {
+Expected<void> InstanceLock::Take(const std::string& name) {
   sockaddr_un address = {};
   address.sun_family = AF_UNIX;
-  if (name.empty() || name.size() >= sizeof address.sun_path) return Result::kUnavailable;
+  if (name.empty() || name.size() >= sizeof address.sun_path)
+    return MakeError(Failure::kUnavailable);
   name.copy(address.sun_path + 1, name.size());  // sun_path[0] stays '\0': abstract
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return Result::kUnavailable;
+  if (fd < 0) return MakeError(Failure::kUnavailable);
   socklen_t length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
     int error = errno;
     close(fd);
-    return error == EADDRINUSE ? Result::kHeldElsewhere : Result::kUnavailable;
+    return MakeError(error == EADDRINUSE ? Failure::kHeldElsewhere : Failure::kUnavailable);
   }
   handle_ = fd;
   taken_ = true;
-  return Result::kTaken;
+  return {};
 }
 #else
-InstanceLock::Result InstanceLock::Take(const std::string& name) {
+Expected<void> InstanceLock::Take(const std::string& name) {
   int fd = OpenLockFile(name);
-  if (fd < 0) return Result::kUnavailable;
+  if (fd < 0) return MakeError(Failure::kUnavailable);
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
     if (errno == EINTR) continue;
     int error = errno;
     close(fd);
-    return error == EWOULDBLOCK ? Result::kHeldElsewhere : Result::kUnavailable;
+    return MakeError(error == EWOULDBLOCK ? Failure::kHeldElsewhere : Failure::kUnavailable);
   }
   handle_ = fd;
   taken_ = true;
-  return Result::kTaken;
+  return {};
 }
 #endif
 
-bool InstanceLock::Identity(FileId* id) const {
+Expected<FileId> InstanceLock::Identity() const {
   struct stat status;
   if (!taken_ || fstat(static_cast<int>(handle_), &status) != 0 || !S_ISREG(status.st_mode))
-    return false;
-  *id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
-  return true;
+    return Error{};
+  return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
 }  // namespace platform

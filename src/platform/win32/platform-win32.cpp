@@ -37,20 +37,20 @@ class VersionLibrary {
   VersionLibrary(const VersionLibrary&) = delete;
   VersionLibrary& operator=(const VersionLibrary&) = delete;
 
-  // Reads the root block of a file's version information; false when it has none.
-  bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) const {
-    if (!size_ || !info_ || !query_) return false;
+  // Reads the root block of a file's version information; an error when it has none.
+  Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) const {
+    const Error none = MakeError(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    if (!size_ || !info_ || !query_) return none;
     DWORD handle = 0;
     DWORD size = size_(path.c_str(), &handle);
-    if (size == 0) return false;
+    if (size == 0) return none;
     std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
-    if (!data) return false;
-    if (!info_(path.c_str(), 0, size, data.get())) return false;
+    if (!data) return none;
+    if (!info_(path.c_str(), 0, size, data.get())) return none;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return false;
-    *out = *info;
-    return true;
+    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return none;
+    return *info;
   }
 
  private:
@@ -65,8 +65,8 @@ class VersionLibrary {
   BOOL(WINAPI* query_)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
 };
 
-bool FixedFileInfo(const std::string& path, VS_FIXEDFILEINFO* out) {
-  return VersionLibrary().FixedFileInfo(path, out);
+Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
+  return VersionLibrary().FixedFileInfo(path);
 }
 
 // Waits for the child to end; with a tick, in steps that end on each whole second.
@@ -93,19 +93,21 @@ FileId IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-bool ReadHandleFacts(intptr_t handle, OpenedFileFacts* facts) {
+Expected<OpenedFileFacts> ReadHandleFacts(intptr_t handle) {
   BY_HANDLE_FILE_INFORMATION info;
-  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info)) return false;
-  facts->is_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-  facts->id = IdentityOf(info);
-  return true;
+  if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info))
+    return MakeError(GetLastError());
+  OpenedFileFacts facts;
+  facts.is_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  facts.id = IdentityOf(info);
+  return facts;
 }
 
 // Opens for writing with the name itself, not what a link or other reparse point at it leads
 // to, judges the opened handle, and only then empties the file for kReplace. The handle is
 // inheritable when a child is to write through it.
-OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
-                        FileFactsReader read_facts, bool inheritable, DWORD share, HANDLE* handle) {
+Expected<HANDLE> OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
+                              FileFactsReader read_facts, bool inheritable, DWORD share) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   // Appending data only: every write lands at the end, whoever else writes.
   DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE |
@@ -113,19 +115,17 @@ OpenStatus OpenWritable(const std::string& path, WriteMode mode, const FileIds& 
   HANDLE opened =
       CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr, OPEN_ALWAYS,
                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return OpenStatus::kFailed;
-  OpenStatus status = JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), refused,
-                                      read_facts ? read_facts : ReadHandleFacts);
-  if (status == OpenStatus::kOpened && mode == WriteMode::kReplace &&
-      !SetEndOfFile(opened)) {  // at offset 0
-    status = OpenStatus::kFailed;
+  if (opened == INVALID_HANDLE_VALUE) return MakeError(OpenStatus::kFailed);
+  Expected<void> judged = JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), refused,
+                                          read_facts ? read_facts : ReadHandleFacts);
+  if (judged && mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
+    judged = MakeError(OpenStatus::kFailed);
   }
-  if (status != OpenStatus::kOpened) {
+  if (!judged) {
     CloseHandle(opened);
-    return status;
+    return judged.error();
   }
-  *handle = opened;
-  return status;
+  return opened;
 }
 
 }  // namespace
@@ -166,8 +166,9 @@ std::string TempDirectory() {
   return std::string(buffer, n);
 }
 
-bool MakeDirectory(const std::string& path) {
-  return CreateDirectoryA(path.c_str(), nullptr) != 0;
+Expected<void> MakeDirectory(const std::string& path) {
+  if (!CreateDirectoryA(path.c_str(), nullptr)) return MakeError(GetLastError());
+  return {};
 }
 
 bool RemoveFile(const std::string& path) {
@@ -199,42 +200,42 @@ bool SamePath(const std::string& a, const std::string& b) {
   return EqualsIgnoringCase(FullPath(a), FullPath(b));
 }
 
-bool FileIdentity(const std::string& path, FileId* id) {
+Expected<FileId> FileIdentity(const std::string& path) {
   // No access is asked for: the file information needs none, and backup semantics let a
   // directory be opened too.
   HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  if (file == INVALID_HANDLE_VALUE) return MakeError(GetLastError());
   BY_HANDLE_FILE_INFORMATION info;
   bool known = GetFileInformationByHandle(file, &info) != 0;
+  const DWORD error = GetLastError();
   CloseHandle(file);
-  if (known) *id = IdentityOf(info);
-  return known;
+  if (!known) return MakeError(error);
+  return IdentityOf(info);
 }
 
 bool RefusesPathForm(const std::string& name) {
   return IsDeviceOrStreamName(name);
 }
 
-OpenStatus OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                          std::FILE** file, FileFactsReader read_facts) {
-  HANDLE handle = INVALID_HANDLE_VALUE;
-  OpenStatus status = OpenWritable(path, mode, refused, read_facts, false,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, &handle);
-  if (status != OpenStatus::kOpened) return status;
+Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
+                                    FileFactsReader read_facts) {
+  Expected<HANDLE> handle =
+      OpenWritable(path, mode, refused, read_facts, false, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!handle) return handle.error();
   const bool append = mode == WriteMode::kAppend;
-  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(handle), append ? _O_APPEND : 0);
+  int fd = _open_osfhandle(reinterpret_cast<intptr_t>(*handle), append ? _O_APPEND : 0);
   if (fd == -1) {
-    CloseHandle(handle);
-    return OpenStatus::kFailed;
+    CloseHandle(*handle);
+    return MakeError(OpenStatus::kFailed);
   }
   _setmode(fd, append ? _O_TEXT : _O_BINARY);  // the log is text, as fopen "a" made it
-  *file = _fdopen(fd, append ? "a" : "wb");
-  if (!*file) {
+  std::FILE* file = _fdopen(fd, append ? "a" : "wb");
+  if (!file) {
     _close(fd);  // closes the handle too
-    return OpenStatus::kFailed;
+    return MakeError(OpenStatus::kFailed);
   }
-  return status;
+  return file;
 }
 
 std::string OwnExecutablePath() {
@@ -245,8 +246,9 @@ std::string OwnExecutablePath() {
 }
 
 std::string OwnFileVersion() {
-  VS_FIXEDFILEINFO info;
-  if (!FixedFileInfo(OwnExecutablePath(), &info)) return "0.0.0.0";
+  Expected<VS_FIXEDFILEINFO> fixed = FixedFileInfo(OwnExecutablePath());
+  if (!fixed) return "0.0.0.0";
+  const VS_FIXEDFILEINFO& info = *fixed;
   char text[256];
   std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(HIWORD(info.dwFileVersionMS)),
                 static_cast<int>(LOWORD(info.dwFileVersionMS)),
@@ -255,12 +257,10 @@ std::string OwnFileVersion() {
   return text;
 }
 
-bool FileProductVersion(const std::string& path, uint32_t* most, uint32_t* least) {
-  VS_FIXEDFILEINFO info;
-  if (!FixedFileInfo(path, &info)) return false;
-  *most = info.dwProductVersionMS;
-  *least = info.dwProductVersionLS;
-  return true;
+Expected<ProductVersion> FileProductVersion(const std::string& path) {
+  Expected<VS_FIXEDFILEINFO> info = FixedFileInfo(path);
+  if (!info) return info.error();
+  return ProductVersion{info->dwProductVersionMS, info->dwProductVersionLS};
 }
 
 bool IsNt52OrLater() {
@@ -271,10 +271,11 @@ bool IsNt52OrLater() {
          info.dwMinorVersion >= 2;
 }
 
-bool RunningProcessNames(std::vector<std::string>* names) {
+Expected<std::vector<std::string>> RunningProcessNames() {
   DWORD ids[1024];
   DWORD bytes = 0;
-  if (!EnumProcesses(ids, sizeof ids, &bytes)) return false;
+  if (!EnumProcesses(ids, sizeof ids, &bytes)) return MakeError(GetLastError());
+  std::vector<std::string> names;
   for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
     if (ids[i] == 0) continue;
     HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, ids[i]);
@@ -284,15 +285,15 @@ bool RunningProcessNames(std::vector<std::string>* names) {
     if (EnumProcessModules(process, &module, sizeof module, &needed)) {
       char name[kMaxPath] = {};
       GetModuleBaseNameA(process, module, name, kMaxPath);
-      names->push_back(name);
+      names.push_back(name);
     }
     CloseHandle(process);
   }
-  return true;
+  return names;
 }
 
-RunStatus RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                         uint32_t* exit_code, const WaitTick& tick, const FileIds& refused) {
+Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
+                                  const WaitTick& tick, const FileIds& refused) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -300,9 +301,10 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
   startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
-    OpenStatus opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true,
-                                     FILE_SHARE_READ, &output);
-    if (opened != OpenStatus::kOpened) return CaptureOpenStatus(opened);
+    Expected<HANDLE> opened =
+        OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true, FILE_SHARE_READ);
+    if (!opened) return CaptureOpenError(opened.error());
+    output = *opened;
     startup.hStdOutput = output;
     startup.hStdError = output;
   }
@@ -314,16 +316,17 @@ RunStatus RunCommandLine(const std::string& command_line, const std::string& cap
                                 &startup, &process);
   if (!started) {
     if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-    return RunStatus::StartFailed;
+    return MakeError(RunStatus::StartFailed);
   }
   WaitForChild(process.hProcess, tick);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  *exit_code = code;
+  // An exit code that cannot be read is no success.
+  const bool known = GetExitCodeProcess(process.hProcess, &code) != 0;
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
   if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
-  return RunStatus::Ran;
+  if (!known) return MakeError(RunStatus::ExitCodeUnknown);
+  return static_cast<uint32_t>(code);
 }
 
 void SleepMilliseconds(unsigned ms) {
@@ -342,26 +345,28 @@ bool StdoutIsConsole() {
 void SizeConsole(int columns, int rows) {
   class Win32Console : public ConsoleCalls {
    public:
-    bool Read(ConsoleLayout* now) override {
+    Expected<ConsoleLayout> Read() override {
       CONSOLE_SCREEN_BUFFER_INFO info;
-      if (!GetConsoleScreenBufferInfo(out_, &info)) return false;
-      *now = {info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
-              info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
-      return true;
+      if (!GetConsoleScreenBufferInfo(out_, &info)) return MakeError(GetLastError());
+      return ConsoleLayout{info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
+                           info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
     }
     void LargestWindow(int* columns, int* rows) override {
       COORD largest = GetLargestConsoleWindowSize(out_);
       *columns = largest.X;
       *rows = largest.Y;
     }
-    bool SetBuffer(int columns, int rows) override {
-      return SetConsoleScreenBufferSize(out_,
-                                        {static_cast<SHORT>(columns), static_cast<SHORT>(rows)});
+    Expected<void> SetBuffer(int columns, int rows) override {
+      if (!SetConsoleScreenBufferSize(out_,
+                                      {static_cast<SHORT>(columns), static_cast<SHORT>(rows)}))
+        return MakeError(GetLastError());
+      return {};
     }
-    bool SetWindow(int left, int top, int right, int bottom) override {
+    Expected<void> SetWindow(int left, int top, int right, int bottom) override {
       SMALL_RECT window = {static_cast<SHORT>(left), static_cast<SHORT>(top),
                            static_cast<SHORT>(right), static_cast<SHORT>(bottom)};
-      return SetConsoleWindowInfo(out_, TRUE, &window);
+      if (!SetConsoleWindowInfo(out_, TRUE, &window)) return MakeError(GetLastError());
+      return {};
     }
 
    private:

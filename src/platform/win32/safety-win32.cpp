@@ -55,32 +55,32 @@ InstanceLock::~InstanceLock() {
   if (taken_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-InstanceLock::Result InstanceLock::Take(const std::string& name) {
+Expected<void> InstanceLock::Take(const std::string& name) {
   // A named mutex lives as long as a handle to it is open, so its existence alone is the
   // lock; the global namespace makes it one per machine, across sessions.
   std::string global = "Global\\" + name;
   HANDLE mutex = CreateMutexA(nullptr, FALSE, global.c_str());
   if (!mutex) {
     // Another user's mutex of that name exists and is not ours to open.
-    return GetLastError() == ERROR_ACCESS_DENIED ? Result::kHeldElsewhere : Result::kUnavailable;
+    return MakeError(GetLastError() == ERROR_ACCESS_DENIED ? Failure::kHeldElsewhere
+                                                           : Failure::kUnavailable);
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
     CloseHandle(mutex);
-    return Result::kHeldElsewhere;
+    return MakeError(Failure::kHeldElsewhere);
   }
   handle_ = reinterpret_cast<intptr_t>(mutex);
   taken_ = true;
-  return Result::kTaken;
+  return {};
 }
 
-bool InstanceLock::Identity(FileId* id) const {
+Expected<FileId> InstanceLock::Identity() const {
   // A mutex has no file information; a lock held as a file has.
   BY_HANDLE_FILE_INFORMATION info;
   if (!taken_ || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &info))
-    return false;
-  *id = {info.dwVolumeSerialNumber,
-         (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
-  return true;
+    return Error{};
+  return FileId{info.dwVolumeSerialNumber,
+                (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
 }  // namespace platform
