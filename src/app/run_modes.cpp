@@ -10,12 +10,11 @@
 
 namespace {
 
-// Every mode's discovery: the ports found become the run's inventory.
-Discovery Discover(RunContext& run) {
+// Every mode's discovery: the ports found become the run's inventory, and only they tell
+// the modes what the discovery gave (a failed one finds none).
+void Discover(RunContext& run) {
   VersionOnlyReportWriter writer(run);
-  Discovery discovery = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode());
-  run.inventory = discovery.ports;
-  return discovery;
+  run.inventory = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode()).ports;
 }
 
 // Moves an earlier report out of the tool's way, to the first free name of NAME.previous,
@@ -42,7 +41,8 @@ bool EndsAfterInterrupt(RunContext& run) {
 }  // namespace
 
 void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
-  WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui, run_.protected_files);
+  Ignore(WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui, run_.protected_files),
+         "logged; -ql tells afterwards whether the file exists");
 }
 
 ExitCode RunSelectedMode(RunContext& run) {
@@ -192,10 +192,12 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   // The old report goes only once a new one is written; what a failed tool left gives way.
   if (!kept.empty()) {
     if (written) {
-      platform::RemoveFile(kept);
+      Ignore(platform::RemoveFile(kept), "a copy left under the .previous name loses nothing");
     } else {
-      if (platform::FileExists(report)) platform::RemoveFile(report);
-      platform::RenameFile(kept, report);
+      if (platform::FileExists(report)) {
+        Ignore(platform::RemoveFile(report), "then the old report stays under its .previous name");
+      }
+      Ignore(platform::RenameFile(kept, report), "the old report stays under its .previous name");
     }
   }
   if (!written) {
@@ -213,7 +215,7 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
     run.ui.Error(msg::kApplyFileMissing, report.c_str());
     return ExitCode::kFailed;
   }
-  LoadFirmwareCatalog(&run.catalog, run.ui);
+  Ignore(LoadFirmwareCatalog(&run.catalog, run.ui), "logged; the tool reads the report alone");
   if (!Succeeded(run.tool.ApplyReport(report))) {
     run.ui.Print(msg::kApplyFailed, report.c_str());
     return ExitCode::kFailed;

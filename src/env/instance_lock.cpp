@@ -48,7 +48,7 @@ bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
     }
   }
   if (!platform::FileExists(lock)) return true;
-  if (platform::RemoveFile(lock)) {
+  if (platform::RemoveFile(lock).ok()) {
     ui.Write(msg::kLockCleared);
     return true;
   }

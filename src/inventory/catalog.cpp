@@ -76,16 +76,17 @@ void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, int
   ui.Write(msg::kLoadFailed, path.c_str(), code);
 }
 
-void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
+Expected<void> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
   Expected<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   if (!root) {
     LogConfigurationLoadFailure(ui, kSupportingFileName, root.error().code);
     if (root.error().Is(kXmlFileNotFound)) {
       ui.Write(msg::kPackageFilesMissing, kFlashToolName, kFlashToolX86Name, kProgramFileName);
     }
-    return;
+    return root.error();
   }
   ReadEntries(*root, catalog, ui);
+  return {};
 }
 
 std::vector<std::string> CatalogImageFiles() {

@@ -35,8 +35,9 @@ using FirmwareCatalog = std::map<std::string, CatalogEntry>;
 std::string CatalogKey(const std::string& venid, const std::string& devid,
                        const std::string& subvenid, const std::string& subdevid);
 
-// Reads NICFWData.xml from the current directory into the catalog; failures go to the log.
-void LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
+// Reads NICFWData.xml from the current directory into the catalog. A failure is logged here
+// and leaves the catalog as it was; its error is the load's XmlStatus.
+Expected<void> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
 // The firmware image names (fwFile) of NICFWData.xml, read without a log line: nothing when
 // the catalog cannot be read.
 std::vector<std::string> CatalogImageFiles();

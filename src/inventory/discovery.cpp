@@ -215,8 +215,9 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
 Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
                            ReportObserver* observer) {
   ui.Write(msg::kDiscoveryStarted);
-  LoadFirmwareCatalog(catalog, ui);
-  platform::RemoveFile(kDiscoveryReportFile);
+  Ignore(LoadFirmwareCatalog(catalog, ui), "logged; an empty catalog supports no port");
+  // An old report must not pass for the tool's answer; if it stays, the tool replaces it.
+  Ignore(platform::RemoveFile(kDiscoveryReportFile), "usually there is none");
 
   Discovery discovery;
   TemporaryFileGuard report_file(kDiscoveryReportFile);
@@ -236,6 +237,8 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
     if (!platform::FileExists(kDiscoveryReportFile)) ui.Write(msg::kNoDiscoveryFile);
     ui.Write(msg::kDiscoveryFailed, discovery.exit_code);
   }
-  if (platform::FileExists(kDiscoveryReportFile)) platform::RemoveFile(kDiscoveryReportFile);
+  if (platform::FileExists(kDiscoveryReportFile)) {
+    Ignore(platform::RemoveFile(kDiscoveryReportFile), "the next discovery removes it first");
+  }
   return discovery;
 }

@@ -91,7 +91,7 @@ HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adap
   if (!Succeeded(query) || !platform::FileExists(kHardwareFlagsCaptureFile))
     return HardwareFlagsState::kUnknown;
   HardwareFlagsState state = ReadHardwareFlagsCapture(kHardwareFlagsCaptureFile, ui);
-  platform::RemoveFile(kHardwareFlagsCaptureFile);
+  Ignore(platform::RemoveFile(kHardwareFlagsCaptureFile), "the next query empties it");
   return state;
 }
 

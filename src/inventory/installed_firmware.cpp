@@ -46,8 +46,8 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory) {
   return text;
 }
 
-void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
-                            UserInterface& ui, const platform::FileIds& protected_files) {
+Expected<void> WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
+                                      UserInterface& ui, const platform::FileIds& protected_files) {
   XmlNode root = XmlNode::NewRoot("zelt_rom_discovery");
   root.AppendAttribute("version", platform::OwnFileVersion().c_str());
   root.AppendChild(ValueElement("type", "RAVARE_NIC"));
@@ -65,12 +65,14 @@ void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summa
     if (std::fclose(*opened) != 0) saved = false;
   } else if (opened.error().Is(platform::OpenStatus::kIsLink)) {
     ui.Write(msg::kRefusedLink, path.c_str());
-    return;
+    return opened.error();
   } else if (opened.error().Is(platform::OpenStatus::kProtected)) {
     ui.Write(msg::kRefusedProtectedFile, path.c_str());
-    return;
+    return opened.error();
   }
   std::unique_ptr<char[]> text = root.ToText(true);
   ui.Write(msg::kVersionOnlyReportLogged, text ? text.get() : "");
-  if (!saved) ui.Write(msg::kVersionOnlyFileNotWritten, path.c_str());
+  if (saved) return {};
+  ui.Write(msg::kVersionOnlyFileNotWritten, path.c_str());
+  return MakeError(platform::OpenStatus::kFailed);
 }

@@ -13,7 +13,8 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory);
 
 // -v: saves the small version-only report to path and logs its text. A file that cannot be
 // written is logged after the text (-ql tells afterwards whether the file exists); a path that
-// is a link or one of protected_files is never written, and that refusal is logged.
-void WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
-                            UserInterface& ui,
-                            const platform::FileIds& protected_files = platform::FileIds());
+// is a link or one of protected_files is never written, and that refusal is logged. Every
+// failure is logged here; its error is the OpenStatus, or kFailed for a failed write.
+Expected<void> WriteVersionOnlyReport(
+    const std::string& path, const VersionSummary& summary, UserInterface& ui,
+    const platform::FileIds& protected_files = platform::FileIds());

@@ -14,7 +14,9 @@ class TemporaryFileGuard {
   TemporaryFileGuard(const TemporaryFileGuard&) = delete;
   TemporaryFileGuard& operator=(const TemporaryFileGuard&) = delete;
   ~TemporaryFileGuard() {
-    if (std::uncaught_exceptions() > exceptions_) platform::RemoveFile(path_);
+    if (std::uncaught_exceptions() > exceptions_) {
+      Ignore(platform::RemoveFile(path_), "the run is ending on an error that says more");
+    }
   }
 
  private:

@@ -29,12 +29,14 @@ std::string TempDirectory();
 // Creates one directory; an error (the host's error number) when it could not be created, as
 // when it exists already.
 Expected<void> MakeDirectory(const std::string& path);
-bool RemoveFile(const std::string& path);
+// Deletes a file (never a directory); an error (the host's error number) when it could not.
+Expected<void> RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
-// Gives a file another name in the same directory; false when the new name is taken.
-bool RenameFile(const std::string& from, const std::string& to);
+// Gives a file another name in the same directory; an error (the host's error number) when
+// it could not, as when the new name is taken.
+Expected<void> RenameFile(const std::string& from, const std::string& to);
 // The absolute path a file name stands for from the current directory, with links and "."
 // and ".." resolved as far as the path exists.
 std::string FullPath(const std::string& path);

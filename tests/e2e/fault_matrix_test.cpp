@@ -310,7 +310,7 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         break;
       case Setup::kCatalog:
         if (row.text.empty())
-          platform::RemoveFile(PackageFile("NICFWData.xml"));
+          test::RemoveIfPresent(PackageFile("NICFWData.xml"));
         else
           test::WriteBytes(PackageFile("NICFWData.xml"), row.text);
         break;
@@ -333,7 +333,7 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
         EXPECT_TRUE(platform::MakeDirectory(Lock()));
         break;
       case Setup::kLogDirectory:
-        platform::RemoveFile(LogPath());
+        test::RemoveIfPresent(LogPath());
         fs::create_directories(LogPath());
         break;
       case Setup::kReportAside: {
@@ -362,13 +362,13 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
                            : row.setup == Setup::kCaptureLinked ? PackageFile("hwflagStatus.dat")
                                                                 : LogPath();
         fs::create_directories(fs::path(link).parent_path(), ec);
-        platform::RemoveFile(link);
+        test::RemoveIfPresent(link);
         fs::create_hard_link(target, link, ec);
         EXPECT_FALSE(ec) << ec.message();
         break;
       }
     }
-    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+    test::RemoveIfPresent(PackageFile(test::kSimCallLogFile));
     return program;
   }
 

@@ -85,7 +85,7 @@ TEST_F(HardwareFlagsTest, OnlyAnActiveAnswerIsReset) {
     SimPort p = Port("NIC1", "4", "4.0.555", c.hwflags);
     p.info_exit = c.info_exit;
     Ports({p});
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     Run({"-c"});
     EXPECT_EQ(ToolCalls().back(),
               c.reset ? "nxflash.exe -i 4:0.0 --hwflags 0" : "nxflash.exe -i NIC1 --info")
@@ -140,7 +140,7 @@ TEST_F(HardwareFlagsTest, ReportRunsAreFollowedByTheCheck) {
   for (std::vector<std::string> args :
        {std::vector<std::string>{"-d", "report.xml"}, {"-s", "-v", "version.xml"}}) {
     Ports({Port("NIC1", "4", "4.0.555", "2")});
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     Run(args);
     EXPECT_EQ(Flags("NIC1"), "0") << args[0];
     EXPECT_TRUE(Contains(Log(), kFinished)) << args[0];

@@ -63,7 +63,7 @@ TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
     test::WriteSimConfig(package_dir(), {port});
     test::WriteBytes(kept, "kept");
     if (!test::MakeSymbolicLink(kept, PackageFile(c.link))) GTEST_SKIP() << "no links here";
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     Run(c.args);
     EXPECT_EQ(test::ReadBytes(kept), "kept") << c.link;
     EXPECT_TRUE(platform::IsLink(PackageFile(c.link))) << c.link;
@@ -72,11 +72,11 @@ TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
                                   " is a link; files are never written through a link.\n" +
                                   c.also_logged))
         << log;
-    platform::RemoveFile(PackageFile(c.link));
+    test::RemoveIfPresent(PackageFile(c.link));
   }
   // A link at the log's path, dangling or not, leaves the run without a log.
   for (const std::string& target : {kept, PackageFile("nowhere.log")}) {
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     ASSERT_TRUE(test::MakeSymbolicLink(target, LogPath()));
     test::ProcessResult r = Run({"-c"});
     EXPECT_TRUE(Contains(r.output, "Error: the log file " + LogPath() + " cannot be opened"))
@@ -84,7 +84,7 @@ TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
     EXPECT_EQ(test::ReadBytes(kept), "kept");
     EXPECT_FALSE(test::Exists(PackageFile("nowhere.log")));
   }
-  platform::RemoveFile(LogPath());
+  test::RemoveIfPresent(LogPath());
 }
 
 }  // namespace

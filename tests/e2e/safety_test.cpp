@@ -22,7 +22,7 @@ class SafetyTest : public test::PackageTest {
  protected:
   void Ports(const std::vector<SimPort>& ports, const test::SimFaults& faults = {}) {
     test::WriteSimConfig(package_dir(), ports, faults);
-    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+    test::RemoveIfPresent(PackageFile(test::kSimCallLogFile));
   }
   Calls ToolCalls() const { return test::ReadCallLog(package_dir()); }
   Calls Flashes() const { return test::ReadFlashCalls(package_dir()); }
@@ -122,7 +122,7 @@ TEST_F(SafetyTest, FailuresReachStandardError) {
   ASSERT_TRUE(test::RemoveDirectory(lock));
 
   // A log that cannot be opened: the run goes on, and says so once.
-  platform::RemoveFile(LogPath());
+  test::RemoveIfPresent(LogPath());
   ASSERT_TRUE(platform::MakeDirectory(LogPath()));
   test::ProcessResult r = Run({"-c"});
   EXPECT_EQ(r.exit_code, 0);
@@ -152,7 +152,7 @@ TEST_F(SafetyTest, RunningOutOfMemoryEndsTheRunCleanly) {
   test::SimFaults huge;
   huge.message_mb = 60;
   Ports({Port("NIC1", "4", "4.0.556")}, huge);
-  platform::RemoveFile(LogPath());
+  test::RemoveIfPresent(LogPath());
   ASSERT_TRUE(
       test::RunProcessWithMemoryLimit({test::UtilityPath(), "-c"}, package_dir(), limit_mb, &r));
   EXPECT_EQ(r.exit_code, 0) << r.output;

@@ -102,8 +102,8 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
   for (const Case& c : cases) {
     test::WriteSimConfig(package_dir(),
                          {Port("NIC1", "4", "4.0.555"), Port("NIC2", "5", "4.0.555")}, slow);
-    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(PackageFile(test::kSimCallLogFile));
+    test::RemoveIfPresent(LogPath());
     Job job(c.args, package_dir());
     for (int i = 0; i < 3000; ++i, platform::SleepMilliseconds(10)) {
       if (c.during_call ? test::ReadCallLog(package_dir()).size() >= c.during_call
@@ -143,7 +143,7 @@ TEST_F(SignalTest, ClosedOrBrokenStandardOutputLeavesTheRunAlone) {
   };
   for (const Case& c : cases) {
     test::WriteSimConfig(package_dir(), {Port("NIC1", "4", "4.0.556")});
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     EXPECT_EQ(Job(c.args, package_dir(), c.prepare).Wait(), c.code);
     std::string log = Log();
     EXPECT_EQ(log.find(msg::kProgramTitle), log.rfind(msg::kProgramTitle)) << log;  // once

@@ -14,7 +14,7 @@ const std::string kDashes(77, '-');
 using test::Contains;
 
 TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
-  platform::RemoveFile(PackageFile("NICFWData.xml"));
+  test::RemoveIfPresent(PackageFile("NICFWData.xml"));
   test::ProcessResult r = Run({"-h"});
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.output, "Supporting file NICFWData.xml is missing. Cannot proceed.\n");
@@ -48,7 +48,7 @@ TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
 TEST_F(PackageTest, RejectedLinesShowUsage) {
   for (std::vector<std::string> args :
        {std::vector<std::string>{"-s", "-y"}, {"-d", std::string(260, 'r')}}) {
-    platform::RemoveFile(LogPath());
+    test::RemoveIfPresent(LogPath());
     EXPECT_EQ(Run(args).exit_code, 0);
     std::string log = Log();
     EXPECT_TRUE(Contains(log, "USAGE: ")) << args[1];

@@ -36,7 +36,7 @@ class UpdateTest : public test::PackageTest {
   // Fresh simulated ports and an empty call log.
   void Ports(const std::vector<SimPort>& ports, const test::SimFaults& faults = {}) {
     test::WriteSimConfig(package_dir(), ports, faults);
-    platform::RemoveFile(PackageFile(test::kSimCallLogFile));
+    test::RemoveIfPresent(PackageFile(test::kSimCallLogFile));
   }
   Calls ToolCalls() const { return test::ReadCallLog(package_dir()); }
   // The calls of an update run with these flashes: discovery, flashes, post-run discovery.
@@ -213,7 +213,7 @@ TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
     EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
     EXPECT_EQ(test::Exists(PackageFile("report.xml.previous")), c.stale);
     EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous1")));
-    platform::RemoveFile(PackageFile("report.xml.previous"));
+    test::RemoveIfPresent(PackageFile("report.xml.previous"));
   }
 }
 
@@ -293,7 +293,7 @@ class DriverRuleTest : public UpdateTest {
   }
   void TearDown() override {
     for (const char* d : {"zeltnd5x86.sys", "qlxgnd32.sys"})
-      platform::RemoveFile(test::Join(platform::SystemDirectory(), d));
+      test::RemoveIfPresent(test::Join(platform::SystemDirectory(), d));
     UpdateTest::TearDown();
   }
   // On Linux the system directory follows SYSTEMDRIVE; under Wine it is the prefix's own.

@@ -70,7 +70,7 @@ TEST_F(InstanceLockTest, LockFileGoneDuringTheScanIsNoFailure) {
   test::CapturedUi capture;
   test::WriteBytes(LockFilePath(), "");
   auto tool_ends = [] {
-    platform::RemoveFile(LockFilePath());
+    test::RemoveIfPresent(LockFilePath());
     return NoToolRuns();
   };
   EXPECT_TRUE(VerifyInstance(capture.ui(), tool_ends));

@@ -55,7 +55,7 @@ class VersionOnlyFileTest : public InstalledFirmwareTest {
 };
 
 TEST_F(VersionOnlyFileTest, DataIsEscapedAndMissingTextsGiveEmptyValues) {
-  WriteVersionOnlyReport(ReportPath(), {"4.0 \"beta\" & <x>", "", ""}, ui_.ui());
+  EXPECT_TRUE(WriteVersionOnlyReport(ReportPath(), {"4.0 \"beta\" & <x>", "", ""}, ui_.ui()).ok());
   std::string text = test::ReadBytes(ReportPath());
   EXPECT_NE(text.find("\t<current_version value=\"4.0 &quot;beta&quot; &amp; &lt;x&gt;\"/>\n"
                       "\t<package_version value=\"\"/>\n"
@@ -70,7 +70,7 @@ TEST_F(VersionOnlyFileTest, UnwritableFileStillLogsTheTextAndThenTheFailure) {
        {ui_.dir().File("no-such-dir/version.xml"), std::string("/dev/full")}) {
     if (!test::Exists(path) && path == "/dev/full") continue;
     test::CapturedUi capture;
-    WriteVersionOnlyReport(path, {"4.0.534", "4.0.556", ""}, capture.ui());
+    EXPECT_FALSE(WriteVersionOnlyReport(path, {"4.0.534", "4.0.556", ""}, capture.ui()).ok());
     const std::string log = capture.Log();
     EXPECT_EQ(log.rfind("Created an XML file with only FW version information!\n"
                         "<zelt_rom_discovery version=",

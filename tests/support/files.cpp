@@ -67,6 +67,10 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+void RemoveIfPresent(const std::string& path) {
+  Ignore(platform::RemoveFile(path), "a file that is not there is what the caller wants");
+}
+
 bool RemoveDirectory(const std::string& path) {
   std::error_code ec;
   return std::filesystem::remove(path, ec);

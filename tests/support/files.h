@@ -13,6 +13,8 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 std::string Join(const std::string& dir, const std::string& name);
 bool Contains(const std::string& text, const std::string& part);
+// Removes a file left by an earlier step, if there is one.
+void RemoveIfPresent(const std::string& path);
 // Removes an empty directory.
 bool RemoveDirectory(const std::string& path);
 // Makes link a symbolic link to target; false where the host cannot (Wine makes none).

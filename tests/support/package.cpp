@@ -48,7 +48,7 @@ void PackageTest::SetUp() {
   SetEnvironment("TMP", temp_);
   SetEnvironment("TMPDIR", temp_);
   SetEnvironment("SYSTEMDRIVE", drive_);
-  platform::RemoveFile(LogPath());
+  test::RemoveIfPresent(LogPath());
 }
 
 void PackageTest::TearDown() {

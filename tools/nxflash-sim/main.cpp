@@ -540,6 +540,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Cannot read %s.\n", kConfigFile);
   }
   std::fflush(stdout);
-  if (!sim.faults.keep_lock && !lock.empty()) platform::RemoveFile(lock);
+  if (!sim.faults.keep_lock && !lock.empty()) {
+    Ignore(platform::RemoveFile(lock), "a lock left behind is a fault the utility handles");
+  }
   return code;
 }

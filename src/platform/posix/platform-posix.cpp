@@ -181,15 +181,17 @@ Expected<void> MakeDirectory(const std::string& path) {
 }
 
 // unlink, not remove: a directory is never deleted as if it were a file.
-bool RemoveFile(const std::string& path) {
-  return unlink(path.c_str()) == 0;
+Expected<void> RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return MakeError(errno);
+  return {};
 }
 
-bool RenameFile(const std::string& from, const std::string& to) {
+Expected<void> RenameFile(const std::string& from, const std::string& to) {
   // link and unlink, not rename: rename would replace a file already there.
-  if (link(from.c_str(), to.c_str()) != 0) return false;
-  unlink(from.c_str());
-  return true;
+  if (link(from.c_str(), to.c_str()) != 0) return MakeError(errno);
+  // The new name holds the file now; a second name left behind loses nothing.
+  Ignore(RemoveFile(from), "the file is reached by its new name either way");
+  return {};
 }
 
 std::string FullPath(const std::string& path) {

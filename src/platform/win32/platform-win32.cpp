@@ -171,12 +171,14 @@ Expected<void> MakeDirectory(const std::string& path) {
   return {};
 }
 
-bool RemoveFile(const std::string& path) {
-  return std::remove(path.c_str()) == 0;
+Expected<void> RemoveFile(const std::string& path) {
+  if (std::remove(path.c_str()) != 0) return MakeError(errno);
+  return {};
 }
 
-bool RenameFile(const std::string& from, const std::string& to) {
-  return MoveFileA(from.c_str(), to.c_str()) != 0;
+Expected<void> RenameFile(const std::string& from, const std::string& to) {
+  if (MoveFileA(from.c_str(), to.c_str()) == 0) return MakeError(GetLastError());
+  return {};
 }
 
 std::string FullPath(const std::string& path) {
