@@ -6,6 +6,7 @@
 #include <string>
 
 #include "xml/xml_node.h"
+#include "xml/xml_readers.h"
 #include "xml/xml_record.h"
 #include "xml/xml_wide.h"
 
@@ -78,7 +79,8 @@ Expected<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag)
 
 XmlNode::Findings XmlNode::ReadText(const char* text, const char* required_tag) {
   Findings findings;
-  findings.node = ParseText(text, required_tag, &findings.outcome);
+  findings.node =
+      ParseTextWith(XmlReaderChoice::kCommonShapesFirst, text, required_tag, &findings.outcome);
   return findings;
 }
 

@@ -308,6 +308,10 @@ XmlElementRecord* RecordOf(const XmlNode& node) {
   return node.record_;
 }
 
+XmlNode NodeOf(XmlElementRecord* record) {
+  return XmlNode(record);
+}
+
 XmlNode::XmlNode(XmlElementRecord* record) : record_(record) {
   AddReference(record_);
 }

@@ -96,12 +96,10 @@ class XmlNode {
  private:
   explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)
 
-  // The parser itself (results may be null), behind the loaders above.
-  static XmlNode ParseText(const char* text, const char* required_tag, XmlParseOutcome* results);
-
-  // The record behind a node is the layer's own business: RecordOf is declared in the
-  // layer's internal header, which no other layer sees.
+  // The record behind a node is the layer's own business: RecordOf and NodeOf are declared
+  // in the layer's internal header, which no other layer sees.
   friend XmlElementRecord* RecordOf(const XmlNode& node);
+  friend XmlNode NodeOf(XmlElementRecord* record);
   XmlElementRecord* record_ = nullptr;
 };
 

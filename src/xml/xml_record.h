@@ -82,6 +82,8 @@ inline int32_t OrderCount(const XmlElementRecord& r) {
 class XmlNode;
 // The record a node holds, or null for the empty node.
 XmlElementRecord* RecordOf(const XmlNode& node);
+// A node sharing a record (adding a reference), or the empty node for null.
+XmlNode NodeOf(XmlElementRecord* record);
 
 // Record lifetime. NewRecord copies name_length bytes of name (null name: no name) and starts
 // with no references. AddReference and ReleaseRecord take and drop a handle's reference.

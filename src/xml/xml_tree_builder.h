@@ -1,0 +1,211 @@
+// What both XML readers build a tree with: the parse's storage, the records made there, and
+// the open elements with their pending contents and attributes. Internal to the XML layer.
+//
+// Each element's record is made in the storage when the element opens; only its list of
+// contents and attributes waits on shared stacks until it closes, when it is laid out at its
+// exact size. The hot steps are inline here, since both readers call them per element.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+#include "xml/xml_record.h"
+
+// An open element; its record exists from the start.
+struct XmlOpenElement {
+  XmlElementRecord* record;
+  const char* name;  // where the name is written in the text; null for the document
+  size_t name_length;
+  size_t first_item;       // this element's contents on the item stack start here
+  size_t first_attribute;  // and its attributes on the attribute stack here
+  int32_t counts[4];       // items of each XmlOrderKind
+};
+
+// A child, text or clear section of an open element, in document order. Children and texts
+// are stored already; a section is copied when its element closes, since a comment between
+// two texts disappears.
+struct XmlPendingItem {
+  const void* stored;   // the child's record or the text; the section's content in the text
+  size_t length;        // the section's bytes
+  const char* closing;  // the section's closing
+  int32_t kind;         // an XmlOrderKind
+  int32_t row;          // the section's row of the clear-tag table
+};
+
+// A stack of plain entries, written in place, that starts in the object itself (a short text
+// needs no allocation for it) and grows by doubling.
+template <typename T, size_t kInline>
+class XmlStack {
+  static_assert(std::is_trivially_copyable<T>::value, "entries are moved as bytes");
+
+ public:
+  XmlStack() = default;
+  XmlStack(const XmlStack&) = delete;
+  XmlStack& operator=(const XmlStack&) = delete;
+  ~XmlStack() {
+    if (entries_ != inline_) std::free(entries_);
+  }
+
+  T& Push() {
+    if (size_ == capacity_) Grow();
+    return entries_[size_++];
+  }
+  void Pop() { --size_; }
+  void Truncate(size_t size) { size_ = size; }
+  size_t size() const { return size_; }
+  bool empty() const { return size_ == 0; }
+  T& back() { return entries_[size_ - 1]; }
+  T& operator[](size_t i) { return entries_[i]; }
+
+ private:
+  void Grow() {
+    size_t capacity = 2 * capacity_;
+    if (entries_ == inline_) {
+      auto* grown = static_cast<T*>(XmlAllocate(sizeof(T) * capacity));
+      std::memcpy(static_cast<void*>(grown), inline_, sizeof inline_);
+      entries_ = grown;
+    } else {
+      entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
+    }
+    capacity_ = capacity;
+  }
+
+  T inline_[kInline];
+  T* entries_ = inline_;
+  size_t size_ = 0;
+  size_t capacity_ = kInline;
+};
+
+class XmlTreeBuilder {
+ public:
+  XmlTreeBuilder() = default;
+  // Frees the storage unless Finish handed it over.
+  ~XmlTreeBuilder();
+  XmlTreeBuilder(const XmlTreeBuilder&) = delete;
+  XmlTreeBuilder& operator=(const XmlTreeBuilder&) = delete;
+
+  // Starts the storage, and opens the document record as the first element.
+  void Begin();
+  // Closes every element still open and hands the document record, which holds no reference
+  // yet, and with it the storage to the caller.
+  XmlElementRecord* Finish();
+
+  // Pieces of the storage: objects 8-byte aligned, texts packed byte by byte. block_end is
+  // where the current block ends.
+  char* Allocate(size_t bytes) {
+    if (static_cast<size_t>(end_ - next_) < bytes) return NewBlock(bytes);
+    char* piece = next_;
+    next_ += bytes;
+    return piece;
+  }
+  char* AllocateAligned(size_t bytes) {
+    next_ += (0 - reinterpret_cast<uintptr_t>(next_)) & 7;
+    if (next_ > end_) next_ = end_;
+    bytes = (bytes + 7) & ~static_cast<size_t>(7);
+    return Allocate(bytes);
+  }
+  const char* block_end() const { return end_; }
+
+  // A blank record at at, named by name (which may be null), counted in the storage.
+  XmlElementRecord* InitRecord(void* at, char* name, bool is_declaration) {
+    auto* r = static_cast<XmlElementRecord*>(at);
+    // Copied from a blank record: zeroing it compiles to a slow string store.
+    static constexpr XmlElementRecord kBlank{};
+    std::memcpy(at, &kBlank, sizeof kBlank);
+    r->name = name;
+    r->is_declaration = is_declaration;
+    r->storage = storage_;
+    ++storage_->live_records;
+    return r;
+  }
+  // A record whose name is already stored.
+  XmlElementRecord* NewRecordNamed(char* name, bool is_declaration) {
+    return InitRecord(AllocateAligned(sizeof(XmlElementRecord)), name, is_declaration);
+  }
+  // An element that closes with its start tag: one piece holds its record and then its
+  // attributes, the stack's entries from first_attribute up.
+  XmlElementRecord* NewEmptyRecord(char* name, bool is_declaration, size_t first_attribute) {
+    size_t count = attributes.size() - first_attribute;
+    char* at = AllocateAligned(sizeof(XmlElementRecord) + sizeof(XmlAttributeEntry) * count);
+    XmlElementRecord* r = InitRecord(at, name, is_declaration);
+    if (count > 0) SetAttributes(r, at + sizeof(XmlElementRecord), first_attribute, count);
+    return r;
+  }
+
+  // Lists a record among the contents of the element on top of the stack.
+  XmlElementRecord* AddChild(XmlElementRecord* r) {
+    r->reference_count = 1;  // the parent's list
+    XmlOpenElement& parent = open.back();
+    r->parent = parent.record;
+    ++parent.counts[kOrderChild];
+    XmlPendingItem& item = items.Push();
+    item.stored = r;
+    item.kind = kOrderChild;
+    return r;
+  }
+  // Lists a stored text the same way.
+  void AddText(char* text) {
+    XmlPendingItem& item = items.Push();
+    item.stored = text;
+    item.kind = kOrderText;
+    ++open.back().counts[kOrderText];
+  }
+  // Opens an element whose attributes start at first_attribute on the attribute stack.
+  void PushOpen(XmlElementRecord* record, const char* name, size_t name_length,
+                size_t first_attribute) {
+    XmlOpenElement& element = open.Push();
+    element.record = record;
+    element.name = name;
+    element.name_length = name_length;
+    element.first_item = items.size();
+    element.first_attribute = first_attribute;
+    element.counts[0] = element.counts[1] = element.counts[2] = element.counts[3] = 0;
+  }
+  // Gives the element on top of the stack its arrays, at their exact sizes in one block, from
+  // its pending contents and attributes, and closes it.
+  void CloseTop() {
+    const XmlOpenElement& element = open.back();
+    if (items.size() == element.first_item) {
+      // No contents (most elements): only attributes.
+      size_t count = attributes.size() - element.first_attribute;
+      if (count > 0) {
+        SetAttributes(element.record, AllocateAligned(sizeof(XmlAttributeEntry) * count),
+                      element.first_attribute, count);
+      }
+    } else {
+      StoreContents();
+    }
+    open.Pop();
+  }
+
+  XmlStack<XmlOpenElement, 16> open;
+  XmlStack<XmlPendingItem, 64> items;
+  XmlStack<XmlAttributeEntry, 16> attributes;
+
+ private:
+  char* NewBlock(size_t bytes);
+  // Moves the stack's last count attributes (at least one), from first_attribute up, to
+  // block, as r's.
+  void SetAttributes(XmlElementRecord* r, char* block, size_t first_attribute, size_t count) {
+    r->packed = true;
+    r->attributes = reinterpret_cast<XmlAttributeEntry*>(block);
+    r->attribute_count = static_cast<int32_t>(count);
+    // Most elements have one attribute, which a plain assignment moves without a call.
+    if (count == 1) {
+      *r->attributes = attributes[first_attribute];
+    } else {
+      std::memcpy(r->attributes, &attributes[first_attribute], sizeof(XmlAttributeEntry) * count);
+    }
+    attributes.Truncate(first_attribute);
+  }
+  void StoreContents();
+
+  XmlParseStorage* storage_ = nullptr;
+  XmlElementRecord* document_ = nullptr;
+  bool handed_over_ = false;
+  char* next_ = nullptr;  // free bytes of the current block
+  char* end_ = nullptr;
+};
