@@ -1,6 +1,5 @@
 #include "app/run_modes.h"
 
-#include <optional>
 #include <string>
 
 #include "env/dependencies.h"
@@ -20,15 +19,19 @@ void Discover(RunContext& run) {
 // Moves an earlier report out of the tool's way, to the first free name of NAME.previous,
 // NAME.previous1 ... NAME.previous99, so that it is not lost when no new one comes. A link
 // takes its name, even a dangling one. Returns where it went ("" when there was none), or
-// nothing when it could not be moved: it then stays where it is, and no tool may run.
-std::optional<std::string> KeepAside(const std::string& report) {
+// the last rename's error when it could not be moved: it then stays where it is, and no tool
+// may run.
+Expected<std::string> KeepAside(const std::string& report) {
   if (!platform::FileExists(report) || platform::IsDirectory(report)) return std::string();
+  Error failure;  // no free name at all
   for (int n = 0; n < 100; ++n) {
     std::string aside = report + ".previous" + (n ? std::to_string(n) : "");
     if (platform::FileExists(aside) || platform::IsLink(aside)) continue;
-    if (platform::RenameFile(report, aside)) return aside;
+    Expected<void> moved = platform::RenameFile(report, aside);
+    if (moved) return aside;
+    failure = moved.error();
   }
-  return std::nullopt;
+  return failure;
 }
 
 // After an interrupt the running tool call has finished; the run starts no other.
@@ -180,7 +183,7 @@ ExitCode ShowInstalledFirmware(RunContext& run) {
 ExitCode WriteDiscoveryReport(RunContext& run) {
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
   const std::string& report = run.options.report_file;
-  std::optional<std::string> aside = KeepAside(report);
+  Expected<std::string> aside = KeepAside(report);
   if (!aside) {
     run.ui.Print(msg::kReportNotMovedAside, report.c_str());
     run.ui.Error(msg::kReportNotMovedAside, report.c_str());
