@@ -32,53 +32,47 @@ struct OptionRow {
 
 // The rows in the order of the usage text, the documentation and the matrix. A function
 // rather than a table in memory: the product keeps no static data of its own.
-constexpr std::array<OptionRow, 14> OptionTable() {
+constexpr auto OptionTable() {
   constexpr OptionRole kOption = OptionRole::kOption;
+  constexpr OptionRole kHelp = OptionRole::kHelp;
+  constexpr OptionRole kIgnored = OptionRole::kIgnored;
   constexpr RunMode kNoMode = RunMode::kUpdate;
   // clang-format off
-  return {{
-      // words          role     file   mode                        combines     usage line
-      //  sets
-      {"-c",            kOption, false, RunMode::kShowInstalled,    "",          msg::kUsageShowInstalled,
-       nullptr},
-      {"-d",            kOption, true,  RunMode::kWriteReport,      "-s",        msg::kUsageWriteReport,
-       nullptr},
-      {"-e -rewrite",   kOption, false, kNoMode,                    "-g -s -y",  msg::kUsageRewrite,
-       [](Options& o) { o.update.rewrite = true; }},
-      {"-f",            kOption, false, kNoMode,                    "-s -y",     msg::kUsageForce,
-       [](Options& o) { o.update.force = true; }},
-      {"-g -downgrade", kOption, false, kNoMode,                    "-s -y",     msg::kUsageDowngrade,
-       [](Options& o) { o.update.downgrade = true; }},
-      {"-h ? -help",    OptionRole::kHelp, false, kNoMode,          nullptr,     msg::kUsageHelp,
-       nullptr},
-      {"-n",            kOption, false, kNoMode,                    "",          nullptr,
-       [](Options& o) { o.update.report_only = true; }},
-      {"-ql",           kOption, false, RunMode::kVersionOnlyCheck, "-s -u -y",  nullptr,
-       nullptr},
-      {"-s",            kOption, false, kNoMode,                    "-u -v",     msg::kUsageSilent,
-       [](Options& o) { o.answers.silent = true; }},
-      {"-u",            kOption, true,  RunMode::kApplyReport,      "-y",        msg::kUsageApplyReport,
-       nullptr},
-      {"-v",            kOption, true,  RunMode::kDependencyCheck,  "",          nullptr,
-       nullptr},
-      {"-y",            kOption, false, kNoMode,                    "",          msg::kUsageAssumeDefault,
-       [](Options& o) { o.answers.assume_default = true; }},
-      {"-debug",        kOption, false, kNoMode,                    nullptr,     nullptr,
-       [](Options& o) { o.debug = true; }},
-      {"-no_overwrite", OptionRole::kIgnored, false, kNoMode,       nullptr,     nullptr,
-       nullptr},
-  }};
+  using Row = OptionRow;
+  return std::array{
+      //  words            role      file   mode                        combines    usage line
+      //     sets
+      Row{"-c",            kOption,  false, RunMode::kShowInstalled,    "",         msg::kUsageShowInstalled,
+          nullptr},
+      Row{"-d",            kOption,  true,  RunMode::kWriteReport,      "-s",       msg::kUsageWriteReport,
+          nullptr},
+      Row{"-e -rewrite",   kOption,  false, kNoMode,                    "-g -s -y", msg::kUsageRewrite,
+          [](Options& o) { o.update.rewrite = true; }},
+      Row{"-f",            kOption,  false, kNoMode,                    "-s -y",    msg::kUsageForce,
+          [](Options& o) { o.update.force = true; }},
+      Row{"-g -downgrade", kOption,  false, kNoMode,                    "-s -y",    msg::kUsageDowngrade,
+          [](Options& o) { o.update.downgrade = true; }},
+      Row{"-h ? -help",    kHelp,    false, kNoMode,                    nullptr,    msg::kUsageHelp,
+          nullptr},
+      Row{"-n",            kOption,  false, kNoMode,                    "",         nullptr,
+          [](Options& o) { o.update.report_only = true; }},
+      Row{"-ql",           kOption,  false, RunMode::kVersionOnlyCheck, "-s -u -y", nullptr,
+          nullptr},
+      Row{"-s",            kOption,  false, kNoMode,                    "-u -v",    msg::kUsageSilent,
+          [](Options& o) { o.answers.silent = true; }},
+      Row{"-u",            kOption,  true,  RunMode::kApplyReport,      "-y",       msg::kUsageApplyReport,
+          nullptr},
+      Row{"-v",            kOption,  true,  RunMode::kDependencyCheck,  "",         nullptr,
+          nullptr},
+      Row{"-y",            kOption,  false, kNoMode,                    "",         msg::kUsageAssumeDefault,
+          [](Options& o) { o.answers.assume_default = true; }},
+      Row{"-debug",        kOption,  false, kNoMode,                    nullptr,    nullptr,
+          [](Options& o) { o.debug = true; }},
+      Row{"-no_overwrite", kIgnored, false, kNoMode,                    nullptr,    nullptr,
+          nullptr},
+  };
   // clang-format on
 }
-
-// The array's size is written by hand: a size larger than the rows leaves an empty row.
-constexpr bool EveryRowHasWords() {
-  for (const OptionRow& row : OptionTable()) {
-    if (row.words == nullptr) return false;
-  }
-  return true;
-}
-static_assert(EveryRowHasWords(), "OptionTable() declares more rows than it fills");
 
 // The words of a space-separated list, in order.
 inline std::vector<std::string> WordsOf(const char* list) {
