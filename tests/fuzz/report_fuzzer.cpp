@@ -100,7 +100,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ui.EndStartUp();
     FirmwareCatalog catalog = KnownModels();
     size_t known = catalog.size();
-    LoadFirmwareCatalog(&catalog, ui);
+    Ignore(LoadFirmwareCatalog(&catalog, ui),
+           "a catalog that does not load leaves the table as it was");
     Check(catalog.size() <=
           known + CountNested(kSupportingFileName, "nic_fw_package", "nic", "nic"));
 
