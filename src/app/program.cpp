@@ -132,8 +132,7 @@ Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
     settings.protected_files = CollectProtectedFiles("", nullptr).ids;
     settings.progress = platform::StdoutIsConsole();
     *ui = std::make_unique<UserInterface>(std::move(settings));
-    Expected<void> locked = TakeInstanceLock(instance, **ui);
-    if (!locked) return MakeError(ExitCode::kFailed, locked.error().text);
+    if (!TakeInstanceLock(instance, **ui)) return MakeError(ExitCode::kFailed);
     return CheckSupportingFile(**ui);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);

@@ -85,17 +85,15 @@ SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
     const AdapterRecord& adapter = run.inventory[port];
     // A port is flashed only when every updater said yes; once one said no, the others are
     // not asked about it.
-    bool chosen = false;
-    bool declined = false;
+    bool every_yes = true;
     UpdatePlan steps;
     for (auto& updater : updaters) {
       Answer answer = Answer::kNo;
-      if (!declined) {
+      if (every_yes) {
         PortSelection selection = updater->SelectAdapter(adapter);
         answer = selection.answer;
         result.findings |= selection.found;
-        chosen = answer == Answer::kYes;
-        declined = answer == Answer::kNo || answer == Answer::kQuit;
+        every_yes = answer == Answer::kYes;
         if (selection.flash) steps.push_back({port, updater.get()});
       }
       // An interrupt at the questions answers q: nothing is flashed.
@@ -111,7 +109,7 @@ SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
         return result;
       }
     }
-    if (chosen) result.plan.insert(result.plan.end(), steps.begin(), steps.end());
+    if (every_yes) result.plan.insert(result.plan.end(), steps.begin(), steps.end());
   }
   return result;
 }
