@@ -171,7 +171,8 @@ std::string LocalTimeText();
 void GuardStandardStreams();
 
 // From now on an interrupt (Ctrl-C, Ctrl-Break or closing the console on Windows; SIGINT,
-// SIGTERM, SIGHUP or SIGQUIT on POSIX) does not end the process: it is noted for
+// SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM and every other signal that would end it, but
+// those of its own faults, on POSIX) does not end the process: it is noted for
 // InterruptRequested, and a read of standard input that waits for a line returns at once.
 // A signal the utility was started with ignored stays ignored.
 void CatchInterrupts();
