@@ -46,12 +46,10 @@ int OpenLockFile(const std::string& name) {
 // stray kill must not cut a run short of its closing lines either.
 std::vector<int> TerminatingSignals() {
   std::vector<int> signals = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
-                              SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ, SIGIO};
-#ifdef SIGPWR
-  signals.push_back(SIGPWR);
-#endif
-#ifdef SIGSTKFLT
-  signals.push_back(SIGSTKFLT);
+                              SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+#ifdef __linux__
+  // Elsewhere SIGIO is discarded by default, and the other two do not exist.
+  signals.insert(signals.end(), {SIGIO, SIGPWR, SIGSTKFLT});
 #endif
 #ifdef SIGRTMIN
   for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
