@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "support/package.h"
+#include "support/process.h"
 #include "support/sanitizers.h"
 #include "support/sim.h"
 
@@ -97,14 +98,15 @@ TEST_F(SafetyTest, ReportsNeverReplaceThePackagesFiles) {
 // log says so, and a report may take that name.
 TEST_F(SafetyTest, CatalogImageNamesStayInThePackage) {
   const std::string nested = test::Join("sub", "p3fw.bin");
+  test::PipeServer pipe("quorvane-catalog-image");  // Windows: a server that sees any client
   const std::string foreign[] = {nested,
                                  "..",
                                  "../p3fw.bin",
                                  "C:p3fw.bin",
-                                 "\\\\.\\pipe\\qv",
                                  "\\\\host\\share\\p3fw.bin",
                                  "NUL",
-                                 "com1.bin"};
+                                 "com1.bin",
+                                 pipe.path().empty() ? "\\\\.\\pipe\\qv" : pipe.path()};
   std::string catalog = test::ReadText(PackageFile("NICFWData.xml"));
   std::string entries;
   int devid = 200;
@@ -119,6 +121,7 @@ TEST_F(SafetyTest, CatalogImageNamesStayInThePackage) {
   Ports({Port("NIC1", "4", "4.0.556")});
   test::ProcessResult r = Run({"-d", nested});
   EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_FALSE(pipe.Opened());
   EXPECT_TRUE(Contains(test::ReadText(PackageFile(nested)), "zelt_rom_discovery"));
   const std::string log = Log();
   for (const std::string& name : foreign) {
