@@ -18,7 +18,7 @@ if(NOT rc EQUAL 0 OR NOT sections MATCHES "\\.debug_info")
 endif()
 
 # What the product weighs once stripped, with room to grow; a debug build or a forgotten
-# library would pass it.
+# library would go past it.
 set(limit 1572864)
 file(SIZE ${PROGRAM} size)
 if(size GREATER limit)
