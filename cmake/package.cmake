@@ -13,6 +13,9 @@ set(CPACK_PACKAGE_NAME Quorvane)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_FILE_NAME Quorvane-${PROJECT_VERSION}-win64)
 set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+# The debug information of the shipped executable goes beside the zip, for support.
+set(CPACK_QV_DEBUG_FILE ${CMAKE_BINARY_DIR}/bin/${QV_DEBUG_FILE})
+set(CPACK_POST_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/cmake/package_debug_file.cmake)
 include(CPack)
 
 if(QV_TESTS)
@@ -20,7 +23,14 @@ if(QV_TESTS)
            COMMAND ${CMAKE_COMMAND} -DCPACK=${CMAKE_CPACK_COMMAND}
                    -DCONFIG=${CMAKE_BINARY_DIR}/CPackConfig.cmake -DWORK=${CMAKE_BINARY_DIR}/package-test
                    -DSAMPLE=${PROJECT_SOURCE_DIR}/package -DTOOL=$<TARGET_FILE:nxflash_sim>
-                   -DVERSION=${PROJECT_VERSION} -P ${PROJECT_SOURCE_DIR}/tests/package/zip_test.cmake)
+                   -DVERSION=${PROJECT_VERSION} -DDEBUG_FILE=${QV_DEBUG_FILE}
+                   -P ${PROJECT_SOURCE_DIR}/tests/package/zip_test.cmake)
+  # Every build: the executable as it ships (no debug sections, its size, its version
+  # resource) and its debug information beside it.
+  add_test(NAME shipped_executable
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DPROGRAM=$<TARGET_FILE:quorvane>
+                   -DDEBUG_FILE=${CMAKE_BINARY_DIR}/bin/${QV_DEBUG_FILE}
+                   -P ${PROJECT_SOURCE_DIR}/tests/package/executable_test.cmake)
   set_tests_properties(package_zip PROPERTIES
     ENVIRONMENT "WINEPREFIX=${CMAKE_BINARY_DIR}/wineprefix;WINEDEBUG=-all;WINEDLLOVERRIDES=mscoree,mshtml="
     FIXTURES_REQUIRED wine RUN_SERIAL ON)

@@ -93,11 +93,22 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
       LockFilePath(),
       log_path,
   };
-  for (const std::string& image : CatalogImageFiles()) files.names.push_back(image);
   // A file that does not exist has no identity; its name still guards it.
   for (const std::string& name : files.names) {
     if (name.empty()) continue;
     Expected<platform::FileId> id = platform::FileIdentity(name);
+    if (id) files.ids.push_back(*id);
+  }
+  // The catalog is data: a name of it that could reach past the package directory (another
+  // folder, a drive, a device, a pipe, another host) is never opened, nor is a link followed.
+  for (const std::string& image : CatalogImageFiles()) {
+    if (image.empty()) continue;
+    if (!platform::IsPlainFileName(image)) {
+      files.foreign_images.push_back(image);
+      continue;
+    }
+    files.names.push_back(image);
+    Expected<platform::FileId> id = platform::EntryIdentity(image);
     if (id) files.ids.push_back(*id);
   }
   if (lock) {
@@ -176,6 +187,8 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommand
   }
   const ProtectedFiles guarded =
       protected_files ? *protected_files : CollectProtectedFiles(ui.log_path(), nullptr);
+  for (const std::string& image : guarded.foreign_images)
+    ui.Write(msg::kCatalogImageNotPlain, image.c_str());
   bool writes_report =
       options.mode == RunMode::kWriteReport || options.mode == RunMode::kDependencyCheck;
   if (writes_report) {

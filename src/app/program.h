@@ -25,13 +25,15 @@ Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
                                  platform::InstanceLock* instance, const Options& options);
 // The files that no report name and no file the utility writes may be: the catalog, both
 // flash tools (in the current directory and beside the utility), the utility, every firmware
-// image the catalog names, the tool's lock file, the temporary files, the log (when given)
-// and the utility's own lock (when given and held as a file). Those that exist are known by
-// identity, so that no other name (a hard link, another spelling) reaches them; the names
-// serve for the files that need not exist.
+// image the catalog names by a plain file name (the entry itself, a link not followed), the
+// tool's lock file, the temporary files, the log (when given) and the utility's own lock
+// (when given and held as a file). Those that exist are known by identity, so that no other
+// name (a hard link, another spelling) reaches them; the names serve for the files that need
+// not exist. Image names of any other form are files the package lacks, kept for a warning.
 struct ProtectedFiles {
   platform::FileIds ids;
   std::vector<std::string> names;
+  std::vector<std::string> foreign_images;
 };
 ProtectedFiles CollectProtectedFiles(const std::string& log_path,
                                      const platform::InstanceLock* lock);

@@ -48,20 +48,32 @@ int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char
   return 0;
 }
 
-// A bus, device or function number as the duplicate rule sees it: without blanks and tabs at
-// its ends, and, when it is all decimal digits, without leading zeros, so that " 4", "04" and
-// "4" are one bus. Any other text (a hexadecimal letter, a sign) compares as it stands.
+// A bus, device or function number as the duplicate rule sees it, so that every spelling of
+// one number is one text: without XML white space at its ends, one leading '+' and a 0x
+// prefix, in lower case and without leading zeros. Empty when what is left is no hexadecimal
+// number (a sign, a point, another letter, nothing at all).
 std::string PortNumber(const std::string& text) {
-  std::string trimmed = platform::Trim(text, " \t");
-  if (trimmed.empty() || trimmed.find_first_not_of("0123456789") != std::string::npos)
-    return trimmed;
-  size_t first = trimmed.find_first_not_of('0');
-  return first == std::string::npos ? "0" : trimmed.substr(first);
+  std::string number = platform::Trim(text, " \t\r\n\v\f");
+  if (!number.empty() && number[0] == '+') number.erase(0, 1);
+  if (number.size() >= 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X'))
+    number.erase(0, 2);
+  if (number.empty() || number.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
+    return std::string();
+  for (char& c : number) {
+    if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
+  }
+  size_t first = number.find_first_not_of('0');
+  return first == std::string::npos ? "0" : number.substr(first);
 }
 
-// Attribute values hold no NUL, so the three parts cannot run into one another.
+// Attribute values hold no NUL, so the three parts cannot run into one another. Empty when a
+// part is no number: such a port has no address the tool could be given.
 std::string PortKey(const std::string& bus, const std::string& dev, const std::string& func) {
-  return PortNumber(bus) + '\0' + PortNumber(dev) + '\0' + PortNumber(func);
+  std::string parts[] = {PortNumber(bus), PortNumber(dev), PortNumber(func)};
+  for (const std::string& part : parts) {
+    if (part.empty()) return std::string();
+  }
+  return parts[0] + '\0' + parts[1] + '\0' + parts[2];
 }
 
 std::string PciIdText(const AdapterRecord& r) {
@@ -132,8 +144,13 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   record.pci_id = PciIdText(record);
   const CatalogEntry* entry = FindCatalogEntry(reader.catalog, record.pci_id, reader.ui);
   if (!entry) return Walk::kGoOn;
+  std::string key = PortKey(bus, dev, func);
+  if (key.empty()) {
+    reader.ui.Write(msg::kPortNumberInvalid, record.bdf.c_str(), record.device_id.c_str());
+    return Walk::kGoOn;
+  }
   // A port listed twice would be flashed twice: the first listing stands.
-  if (!reader.kept_ports.insert(PortKey(bus, dev, func)).second) {
+  if (!reader.kept_ports.insert(std::move(key)).second) {
     reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
     return Walk::kGoOn;
   }

@@ -115,6 +115,12 @@ constexpr char kNoSupportedAdapters[] = "No supported network adapters for firmw
 constexpr char kDuplicatePort[] =
     "Warning!!! - Port %s (device %s) is listed more than once in the report; only its first "
     "listing is used.\n";
+constexpr char kCatalogImageNotPlain[] =
+    "Warning!!! - The catalog names the firmware image %s, which is not a plain file name of "
+    "the package directory; it is taken as missing and never opened.\n";
+constexpr char kPortNumberInvalid[] =
+    "Warning!!! - Port %s (device %s) has a bus, device or function number that is not a "
+    "hexadecimal number; it is not supported.\n";
 
 // The read-only outputs.
 constexpr char kVersionOnlyReportLogged[] =

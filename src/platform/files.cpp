@@ -32,6 +32,30 @@ bool IsDeviceOrStreamName(const std::string& name) {
   return name.find(':', drive ? 2 : 0) != std::string::npos;
 }
 
+namespace {
+
+// The names Windows takes for a device in any directory, whatever follows the first dot and
+// with blanks before it.
+bool IsWindowsDeviceName(const std::string& name) {
+  std::string base = name.substr(0, name.find('.'));
+  base.erase(base.find_last_not_of(' ') + 1);
+  for (char& c : base) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
+    if (base == device) return true;
+  }
+  const std::string port = base.substr(0, 3);
+  return base.size() == 4 && (port == "COM" || port == "LPT") && base[3] >= '0' && base[3] <= '9';
+}
+
+}  // namespace
+
+bool IsPlainFileName(const std::string& name) {
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of("/\\:") == std::string::npos && !IsWindowsDeviceName(name);
+}
+
 Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
                                FileFactsReader read_facts) {
   Expected<OpenedFileFacts> facts = read_facts(handle);

@@ -61,6 +61,13 @@ using FileIds = std::vector<FileId>;
 bool Contains(const FileIds& ids, const FileId& id);
 // The identity of the file a name reaches, links followed; an error when there is none.
 Expected<FileId> FileIdentity(const std::string& path);
+// The identity of the file at the name itself, a link there not followed.
+Expected<FileId> EntryIdentity(const std::string& path);
+
+// True for a file name that stays in the current directory on every host: no separator of
+// either kind, no drive, device or stream form (no ':'), neither "." nor "..", and no
+// Windows device name (CON, NUL, COM1, ...) with whatever extension.
+bool IsPlainFileName(const std::string& name);
 
 // True for a name in the Windows device namespace (\\?\, \\.\, //?/, \??\, with either
 // separator) or naming a stream (a ':' other than the drive letter's). Plain text, so it reads
@@ -171,7 +178,8 @@ std::string LocalTimeText();
 void GuardStandardStreams();
 
 // From now on an interrupt (Ctrl-C, Ctrl-Break or closing the console on Windows; SIGINT,
-// SIGTERM, SIGHUP or SIGQUIT on POSIX) does not end the process: it is noted for
+// SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGALRM and every other signal that would end it, but
+// those of its own faults, on POSIX) does not end the process: it is noted for
 // InterruptRequested, and a read of standard input that waits for a line returns at once.
 // A signal the utility was started with ignored stays ignored.
 void CatchInterrupts();

@@ -193,6 +193,13 @@ std::vector<Row> Rows() {
       R("DuplicatePortWrittenOtherwise", {"-s"}, 2, {kFlash4}, {"NIC1"})
           .Ports({kOlder, Port("NIC7", " 4", "4.0.556"), Port("NIC8", "04", "4.0.556"),
                   Port("NIC9", "\t4", "4.0.556")}),
+      R("DuplicatePortSpelledOtherwise", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, Port("NIC7", "+4", "4.0.556"), Port("NIC8", "0x04", "4.0.556"),
+                  Port("NIC9", "\n4", "4.0.556")}),
+      R("DuplicatePortInLetterCase", {"-s"}, 2, {"nxflash.exe -i 0a:0.0 -f -a"}, {"NIC1"})
+          .Ports({Port("NIC1", "0a", "4.0.556"), Port("NIC2", "0A", "4.0.556")}),
+      R("PortNumberNotANumber", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Ports({kOlder, Port("NIC2", "4z", "4.0.556"), Port("NIC3", "-0", "4.0.556")}),
       R("ReportWrongFamilyAfterOtherFirmware", {"-s"}, 0)
           .Ports({kOlder, WithFlags(kOlder2, [](SimPort& p) { p.fw_type = "nvram"; })})
           .Faults([](SimFaults& f) {

@@ -4,6 +4,7 @@
 
 #include "platform/platform.h"
 #include "support/package.h"
+#include "support/process.h"
 #include "support/sanitizers.h"
 #include "support/sim.h"
 
@@ -90,6 +91,46 @@ TEST_F(SafetyTest, ReportsNeverReplaceThePackagesFiles) {
   std::string elsewhere = test::Join(sub, "..") + platform::PathSeparator() + "report.xml";
   EXPECT_EQ(Run({"-d", elsewhere}).exit_code, 1);
   EXPECT_TRUE(test::Exists(PackageFile("report.xml")));
+}
+
+// The catalog is data: a firmware image name that could reach past the package directory (a
+// folder, a drive, a pipe, another host, a device) is never opened and guards nothing; the
+// log says so, and a report may take that name.
+TEST_F(SafetyTest, CatalogImageNamesStayInThePackage) {
+  const std::string nested = test::Join("sub", "p3fw.bin");
+  test::PipeServer pipe("quorvane-catalog-image");  // Windows: a server that sees any client
+  const std::string foreign[] = {nested,
+                                 "..",
+                                 "../p3fw.bin",
+                                 "C:p3fw.bin",
+                                 "\\\\host\\share\\p3fw.bin",
+                                 "NUL",
+                                 "com1.bin",
+                                 pipe.path().empty() ? "\\\\.\\pipe\\qv" : pipe.path()};
+  std::string catalog = test::ReadText(PackageFile("NICFWData.xml"));
+  std::string entries;
+  int devid = 200;
+  for (const std::string& name : foreign) {
+    entries += "<nic name=\"X\" venid=\"4040\" devid=\"" + std::to_string(devid++) +
+               "\" subvenid=\"1234\" subdevid=\"00AB\" rom=\"4.0.600\" fwFile=\"" + name + "\"/>";
+  }
+  catalog.insert(catalog.find("</nic>"), entries);
+  test::WriteBytes(PackageFile("NICFWData.xml"), catalog);
+  ASSERT_TRUE(platform::MakeDirectory(PackageFile("sub")));
+  test::WriteBytes(PackageFile(nested), "old");
+  Ports({Port("NIC1", "4", "4.0.556")});
+  test::ProcessResult r = Run({"-d", nested});
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_FALSE(pipe.Opened());
+  EXPECT_TRUE(Contains(test::ReadText(PackageFile(nested)), "zelt_rom_discovery"));
+  const std::string log = Log();
+  for (const std::string& name : foreign) {
+    EXPECT_TRUE(Contains(log, "Warning!!! - The catalog names the firmware image " + name +
+                                  ", which is not a plain file name of the package directory; "
+                                  "it is taken as missing and never opened.\n"))
+        << name << "\n"
+        << log;
+  }
 }
 
 TEST_F(SafetyTest, OneTypedLineAnswersOneQuestion) {

@@ -96,6 +96,12 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
       {{"-s", "-f"}, SIGQUIT, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
       {{"-s"}, SIGHUP, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
       {{"-c"}, SIGINT, 2, 0, {d, d}, "Interrupted: the iPE/dPE setting verification ends here.\n"},
+      // A session that drops, a stray kill: any signal that would end the process.
+      {{"-s", "-f"}, SIGHUP, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
+      {{"-s", "-f"}, SIGUSR1, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
+      {{"-s", "-f"}, SIGALRM, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
+      {{}, SIGUSR2, 0, 3, {d}, "answered q.\n\nFirmware upgrade cancelled by User \n"},
+      {{"-s"}, SIGXCPU, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
   };
   test::SimFaults slow;
   slow.delay_ms = 400;

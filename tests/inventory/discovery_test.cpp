@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
+
 #include "inventory/catalog_files.h"
 #include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
@@ -165,25 +167,37 @@ TEST_F(ReadReportTest, APortListedTwiceIsKeptOnce) {
             "its first listing is used.\n");
 }
 
-// Bus, device and function are numbers once blanks and tabs are trimmed; a text that is not
-// all digits compares as it stands. The port keeps the text the report gave it.
+// Bus, device and function are hexadecimal numbers however they are spelled: XML white space
+// at the ends, one '+', a 0x prefix, letter case and leading zeros do not count. A part that
+// is no number keeps its port out. The port keeps the text the report gave it.
 TEST_F(ReadReportTest, APortIsItsNumbers) {
   const std::string fw = FwItem("rom");
-  ASSERT_EQ(Read(Report(Device("NIC1", "0100", fw, "04") + Device("NIC1", "0100", fw, " 4") +
-                        Device("NIC1", "0100", fw, "&#9;004 ") + Device("NIC2", "0100", fw, "a") +
-                        Device("NIC2", "0100", fw, "0a") + Device("NIC2", "0100", fw, " a"))),
-            0);
-  ASSERT_EQ(Ports(), 3u);
+  const char* same4[] = {" 4",     "&#9;004 ", "&#10;4", "&#13;4", "4&#10;",
+                         "&#11;4", "&#12;4",   "+4",     "0x4",    "+0X04"};
+  const char* same_a[] = {"0a", "0A", "0xa"};
+  const char* bad[] = {"-0", "4z", "1.5", "", "0x", "+", "++4", "4 4"};
+  std::string devices = Device("NIC1", "0100", fw, "04") + Device("NIC2", "0100", fw, "a");
+  for (const char* bus : same4) devices += Device("NIC1", "0100", fw, bus);
+  for (const char* bus : same_a) devices += Device("NIC2", "0100", fw, bus);
+  for (const char* bus : bad) devices += Device("NIC3", "0100", fw, bus);
+  ASSERT_EQ(Read(Report(devices)), 0);
+  ASSERT_EQ(Ports(), 2u);
   EXPECT_EQ(Port(0).bdf, "04:0.1");
   EXPECT_EQ(Port(1).bdf, "a:0.2");
-  EXPECT_EQ(Port(2).bdf, "0a:0.2");
-  EXPECT_EQ(ui_.Log(),
-            "Warning!!! - Port  4:0.1 (device NIC1) is listed more than once in the report; only "
-            "its first listing is used.\n"
-            "Warning!!! - Port \t004 :0.1 (device NIC1) is listed more than once in the report; "
-            "only its first listing is used.\n"
-            "Warning!!! - Port  a:0.2 (device NIC2) is listed more than once in the report; only "
-            "its first listing is used.\n");
+  auto count = [&](const std::string& text) {
+    size_t n = 0;
+    for (size_t at = ui_.Log().find(text); at != std::string::npos;
+         at = ui_.Log().find(text, at + 1))
+      ++n;
+    return n;
+  };
+  EXPECT_EQ(count(") is listed more than once in the report"), std::size(same4) + std::size(same_a))
+      << ui_.Log();
+  EXPECT_EQ(count(" (device NIC3) has a bus, device or function number that is not a "
+                  "hexadecimal number; it is not supported.\n"),
+            std::size(bad))
+      << ui_.Log();
+  EXPECT_TRUE(Contains(ui_.Log(), "Port \n4:0.1 (device NIC1) is listed more than once"));
 }
 
 TEST_F(ReadReportTest, FirmwareOfAnotherTypeStopsTheReading) {
@@ -210,17 +224,25 @@ TEST_F(ReadReportTest, UnloadableReportsLogTheirCode) {
 }
 
 TEST_F(ReadReportTest, MissingElementsLeaveAFreshRecord) {
-  // The second port names no bus numbers and no fw_item: nothing of the first carries over.
-  std::string bare = "<device>" + Element("device_id", "NIC2") + Element("venid", "4040") +
-                     Element("devid", "100") + Element("subvenid", "1234") +
-                     Element("subdevid", "AB") + "</device>";
-  ASSERT_EQ(Read(Report(Device("NIC1") + bare)), 0);
+  // The second port names no fw_item, the third no numbers either: nothing of the first carries
+  // over, so the third has no address and is left out.
+  std::string ids = Element("venid", "4040") + Element("devid", "100") +
+                    Element("subvenid", "1234") + Element("subdevid", "AB");
+  std::string numbered = "<device>" + Element("device_id", "NIC2") + ids +
+                         Element("busnumber", "5") + Element("devicenumber", "0") +
+                         Element("funcnumber", "0") + "</device>";
+  std::string bare = "<device>" + Element("device_id", "NIC3") + ids + "</device>";
+  ASSERT_EQ(Read(Report(Device("NIC1") + numbered + bare)), 0);
   ASSERT_EQ(Ports(), 2u);
   const AdapterRecord& r = Port(1);
-  EXPECT_EQ(r.bdf, ":.");
+  EXPECT_EQ(r.bdf, "5:0.0");
   EXPECT_EQ(r.active_version, "");
   EXPECT_EQ(r.installed_version.Compare(FirmwareVersion()), 0);
   EXPECT_EQ(r.macaddress, "");
+  EXPECT_TRUE(Contains(ui_.Log(),
+                       "Port :. (device NIC3) has a bus, device or function number "
+                       "that is not a hexadecimal number"))
+      << ui_.Log();
 }
 
 TEST_F(ReadReportTest, SummaryCarriesTheLastVersionsReadAndTheTakesEffectText) {

@@ -1,7 +1,8 @@
 # Unpacks the Windows zip as an administrator would, into a fresh directory with the sample
 # package and the substitute flash tool, and runs it under Wine: -c shows the sample's ports,
 # the banner names the version of the executable's own resource, and the manifest is there.
-# Variables: CPACK, CONFIG (CPackConfig.cmake), WORK, SAMPLE, TOOL, VERSION.
+# Variables: CPACK, CONFIG (CPackConfig.cmake), WORK, SAMPLE, TOOL, VERSION, DEBUG_FILE (the
+# name of the executable's debug information, which goes beside the zip).
 function(fail what)
   message(FATAL_ERROR "${what}")
 endfunction()
@@ -13,6 +14,9 @@ execute_process(COMMAND ${CPACK} --config ${CONFIG} -B ${WORK}/out RESULT_VARIAB
 set(zip ${WORK}/out/Quorvane-${VERSION}-win64.zip)
 if(NOT rc EQUAL 0 OR NOT EXISTS ${zip})
   fail("cpack made no ${zip} (${rc}):\n${out}")
+endif()
+if(NOT EXISTS ${WORK}/out/${DEBUG_FILE})
+  fail("cpack left no ${DEBUG_FILE} beside the zip")
 endif()
 
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${zip} WORKING_DIRECTORY ${WORK}/package

@@ -17,6 +17,16 @@ TEST(FileNames, DeviceNamespaceAndStreamFormsAreKnownByTheirText) {
     EXPECT_FALSE(platform::IsDeviceOrStreamName(name)) << name;
 }
 
+// Only a name that stays in the current directory on every host is plain.
+TEST(FileNames, PlainNamesStayInTheirDirectory) {
+  for (const char* name : {"p3fw.bin", "a..b.bin", "console.bin", "COM10", "LPT", "nul_fw.bin"})
+    EXPECT_TRUE(platform::IsPlainFileName(name)) << name;
+  for (const char* name : {"", ".", "..", "sub/p3fw.bin", "sub\\p3fw.bin", "C:p3fw.bin",
+                           "p3fw.bin:stream", "\\\\.\\pipe\\fw", "\\\\server\\share\\fw.bin", "NUL",
+                           "nul.bin", "CON .bin", "com1", "LPT9.x", "CONOUT$", "clock$"})
+    EXPECT_FALSE(platform::IsPlainFileName(name)) << name;
+}
+
 // What the opened handle tells decides, whatever the name looked like before: a reparse point
 // (which Wine cannot make) and a protected file under another name are left as they were.
 TEST(OpenForWriting, JudgesTheOpenedFileBeforeEmptyingIt) {

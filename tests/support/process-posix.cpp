@@ -180,4 +180,12 @@ bool RunProcessOnTerminal(const std::vector<std::string>& argv, const std::strin
   return true;
 }
 
+PipeServer::PipeServer(const std::string&) {}
+
+PipeServer::~PipeServer() {}
+
+bool PipeServer::Opened() const {
+  return false;
+}
+
 }  // namespace test

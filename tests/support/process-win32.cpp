@@ -120,4 +120,24 @@ bool RunProcessOnTerminal(const std::vector<std::string>&, const std::string&, P
   return false;
 }
 
+PipeServer::PipeServer(const std::string& name) {
+  std::string path = "\\\\.\\pipe\\" + name;
+  // Not waiting: asking whether a client came never blocks.
+  HANDLE pipe = CreateNamedPipeA(path.c_str(), PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_NOWAIT, 1,
+                                 4096, 4096, 0, nullptr);
+  if (pipe == INVALID_HANDLE_VALUE) return;
+  handle_ = pipe;
+  path_ = path;
+}
+
+PipeServer::~PipeServer() {
+  if (handle_) CloseHandle(handle_);
+}
+
+bool PipeServer::Opened() const {
+  if (!handle_ || ConnectNamedPipe(handle_, nullptr)) return false;
+  DWORD error = GetLastError();
+  return error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
+}
+
 }  // namespace test

@@ -44,6 +44,22 @@ class BackgroundProcess {
   int exit_code_ = -1;
 };
 
+// A Windows named pipe \\.\pipe\<name> that waits for a client, to learn whether a program
+// opened it. Where the host has no such pipes, path() is empty.
+class PipeServer {
+ public:
+  explicit PipeServer(const std::string& name);
+  ~PipeServer();
+  PipeServer(const PipeServer&) = delete;
+  PipeServer& operator=(const PipeServer&) = delete;
+  const std::string& path() const { return path_; }
+  bool Opened() const;  // a client opened the pipe, whether or not it still holds it
+
+ private:
+  std::string path_;
+  void* handle_ = nullptr;
+};
+
 // Sets a variable of this process's environment, which child processes inherit.
 void SetEnvironment(const std::string& name, const std::string& value);
 

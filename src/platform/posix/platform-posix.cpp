@@ -222,6 +222,12 @@ Expected<FileId> FileIdentity(const std::string& path) {
   return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
+Expected<FileId> EntryIdentity(const std::string& path) {
+  struct stat status;
+  if (lstat(path.c_str(), &status) != 0) return MakeError(errno);
+  return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
+}
+
 bool RefusesPathForm(const std::string&) {
   return false;
 }

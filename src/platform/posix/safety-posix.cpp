@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -39,6 +40,23 @@ int OpenLockFile(const std::string& name) {
 }
 #endif
 
+// Every signal whose default would end the process, but those that report a fault of the
+// process itself (SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGABRT, SIGSYS), which it cannot
+// outlive, and SIGPIPE, which GuardStandardStreams ignores: a session that drops (SIGHUP) or a
+// stray kill must not cut a run short of its closing lines either.
+std::vector<int> TerminatingSignals() {
+  std::vector<int> signals = {SIGINT,  SIGTERM,   SIGHUP,  SIGQUIT, SIGUSR1, SIGUSR2,
+                              SIGALRM, SIGVTALRM, SIGPROF, SIGXCPU, SIGXFSZ};
+#ifdef __linux__
+  // Elsewhere SIGIO is discarded by default, and the other two do not exist.
+  signals.insert(signals.end(), {SIGIO, SIGPWR, SIGSTKFLT});
+#endif
+#ifdef SIGRTMIN
+  for (int signal = SIGRTMIN; signal <= SIGRTMAX; ++signal) signals.push_back(signal);
+#endif
+  return signals;
+}
+
 }  // namespace
 
 void GuardStandardStreams() {
@@ -55,7 +73,7 @@ void CatchInterrupts() {
   action.sa_handler = NoteInterrupt;
   sigemptyset(&action.sa_mask);
   action.sa_flags = 0;  // no SA_RESTART: a read waiting at a question must return
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  for (int signal : TerminatingSignals()) {
     struct sigaction old = {};
     if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler == SIG_IGN) continue;  // nohup
     sigaction(signal, &action, nullptr);

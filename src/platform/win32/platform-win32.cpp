@@ -202,11 +202,13 @@ bool SamePath(const std::string& a, const std::string& b) {
   return EqualsIgnoringCase(FullPath(a), FullPath(b));
 }
 
-Expected<FileId> FileIdentity(const std::string& path) {
+namespace {
+
+Expected<FileId> IdentityOpening(const std::string& path, DWORD flags) {
   // No access is asked for: the file information needs none, and backup semantics let a
   // directory be opened too.
   HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                            nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) return MakeError(GetLastError());
   BY_HANDLE_FILE_INFORMATION info;
   bool known = GetFileInformationByHandle(file, &info) != 0;
@@ -214,6 +216,16 @@ Expected<FileId> FileIdentity(const std::string& path) {
   CloseHandle(file);
   if (!known) return MakeError(error);
   return IdentityOf(info);
+}
+
+}  // namespace
+
+Expected<FileId> FileIdentity(const std::string& path) {
+  return IdentityOpening(path, 0);
+}
+
+Expected<FileId> EntryIdentity(const std::string& path) {
+  return IdentityOpening(path, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
 bool RefusesPathForm(const std::string& name) {
