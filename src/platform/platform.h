@@ -196,14 +196,34 @@ class InstanceLock {
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // name is a plain word; each host turns it into its own kind of name.
+  // Who holds the lock when Take found it held, as far as the host can tell.
+  struct Holder {
+    enum class Kind {
+      kUnknown,
+      kUtilityRun,          // POSIX: a run of this same program answered
+      kOtherProgram,        // POSIX: the name answers, or not, as no run of the utility does
+      kMutexOwned,          // Windows: a thread of another process owns the mutex
+      kMutexNotOwned,       // Windows: the mutex is held open but owned by no thread
+      kMutexOfAnotherUser,  // Windows: the mutex exists and may not be opened
+      kNameOfAnotherKind,   // Windows: an object that is no mutex has the name
+    };
+    Kind kind = Kind::kUnknown;
+    long long process = -1;  // -1 when unknown
+    std::string user;        // "" when unknown
+    std::string name;        // the host's own name of the lock
+  };
+
+  // name is a plain word; each host turns it into its own kind of name. On kHeldElsewhere
+  // holder() tells who holds it.
   Expected<void> Take(const std::string& name);
+  const Holder& holder() const { return holder_; }
   // The identity of the lock when it is a file the utility holds open; an error otherwise.
   Expected<FileId> Identity() const;
 
  private:
   intptr_t handle_ = 0;  // the mutex handle or the file descriptor
   bool taken_ = false;
+  Holder holder_;
 };
 
 }  // namespace platform

@@ -52,20 +52,35 @@ bool IsLink(const std::string& path) {
 }
 
 InstanceLock::~InstanceLock() {
-  if (taken_) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  if (!taken_) return;
+  ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 Expected<void> InstanceLock::Take(const std::string& name) {
   // A named mutex lives as long as a handle to it is open, so its existence alone is the
-  // lock; the global namespace makes it one per machine, across sessions.
+  // lock; the global namespace makes it one per machine, across sessions. The utility also
+  // owns it, so that a later run can tell a run of the utility from a program that only
+  // holds the name open.
   std::string global = "Global\\" + name;
-  HANDLE mutex = CreateMutexA(nullptr, FALSE, global.c_str());
+  holder_.name = global;
+  HANDLE mutex = CreateMutexA(nullptr, TRUE, global.c_str());
   if (!mutex) {
-    // Another user's mutex of that name exists and is not ours to open.
-    return MakeError(GetLastError() == ERROR_ACCESS_DENIED ? Failure::kHeldElsewhere
-                                                           : Failure::kUnavailable);
+    DWORD error = GetLastError();
+    if (error == ERROR_ACCESS_DENIED) {
+      holder_.kind = Holder::Kind::kMutexOfAnotherUser;
+      return MakeError(Failure::kHeldElsewhere);
+    }
+    if (error == ERROR_INVALID_HANDLE) {
+      holder_.kind = Holder::Kind::kNameOfAnotherKind;
+      return MakeError(Failure::kHeldElsewhere);
+    }
+    return MakeError(Failure::kUnavailable);
   }
   if (GetLastError() == ERROR_ALREADY_EXISTS) {
+    DWORD wait = WaitForSingleObject(mutex, 0);
+    if (wait == WAIT_OBJECT_0 || wait == WAIT_ABANDONED) ReleaseMutex(mutex);
+    holder_.kind = wait == WAIT_TIMEOUT ? Holder::Kind::kMutexOwned : Holder::Kind::kMutexNotOwned;
     CloseHandle(mutex);
     return MakeError(Failure::kHeldElsewhere);
   }
