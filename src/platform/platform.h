@@ -96,6 +96,39 @@ enum class WriteMode { kAppend, kReplace };
 Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
                                     FileFactsReader read_facts = nullptr);
 
+// The directory a file is to be finished in, held from before the file is made to the one
+// rename that puts it in place, so that no name swapped in meanwhile can redirect it: on POSIX
+// an O_DIRECTORY|O_NOFOLLOW descriptor; on Windows a handle held without FILE_SHARE_DELETE,
+// so the directory can be neither renamed nor replaced. The file is made in a private
+// directory inside it (POSIX mode 0700) and renamed from there relative to both handles, so
+// whatever had the final name, a link too, is replaced whole and never written through.
+class HeldDirectory {
+ public:
+  HeldDirectory() = default;
+  ~HeldDirectory();
+  HeldDirectory(const HeldDirectory&) = delete;
+  HeldDirectory& operator=(const HeldDirectory&) = delete;
+
+  // Opens the directory that holds file (the current one for a plain name); an error (the
+  // host's error number) when it is missing, no directory or a link.
+  Expected<void> Open(const std::string& file);
+  // Makes and holds the first free private directory PREFIX, PREFIX1 ... PREFIX99 in the
+  // held one; the value is its path as the directory of file was given ("" for none).
+  Expected<std::string> MakePrivate(const std::string& prefix);
+  // Renames name in the private directory to the file's own name in the held one, replacing
+  // whatever has that name whole.
+  Expected<void> MoveIn(const std::string& name);
+  // Removes the private directory and whatever was left in it.
+  void RemovePrivate();
+
+ private:
+  intptr_t dir_ = -1;      // descriptor or handle of the held directory
+  intptr_t private_ = -1;  // ... of the private directory inside it
+  std::string dir_path_;   // the directory as given, with its separator ("" for none)
+  std::string private_name_;
+  std::string final_name_;  // the file's own name
+};
+
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
 // The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.
@@ -181,6 +214,9 @@ bool ReadWasInterrupted();
 
 // True when the path itself is a symbolic link or another reparse point, dangling or not.
 bool IsLink(const std::string& path);
+// The name a symbolic link (on Windows also a junction) points to, a relative one taken from
+// the link's own directory, whether it exists or not; "" when the path is no such link.
+std::string LinkTarget(const std::string& path);
 
 // The utility's own machine-wide lock, so that one run at a time works on the adapters: a
 // named mutex on Windows, an abstract socket name on Linux (an flock on a file at a fixed

@@ -129,6 +129,16 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+  if (n <= 0) return "";
+  std::string name(target, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  if (name[0] == '/' || slash == std::string::npos) return name;
+  return path.substr(0, slash + 1) + name;
+}
+
 InstanceLock::~InstanceLock() {
   if (taken_) close(static_cast<int>(handle_));  // closing lets go of the lock
 }

@@ -1,5 +1,10 @@
 // Process safety on Windows: console interrupts, links and the instance lock.
 #include <windows.h>
+#include <winioctl.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -49,6 +54,61 @@ bool ReadWasInterrupted() {
 bool IsLink(const std::string& path) {
   DWORD attributes = GetFileAttributesA(path.c_str());
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+namespace {
+
+// The reparse data of a symbolic link or a junction; mount points lack the flags.
+struct LinkReparseData {
+  DWORD tag;
+  WORD length;
+  WORD reserved;
+  WORD substitute_offset;
+  WORD substitute_length;
+  WORD print_offset;
+  WORD print_length;
+};
+
+}  // namespace
+
+std::string LinkTarget(const std::string& path) {
+  HANDLE link = CreateFileA(
+      path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+      nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (link == INVALID_HANDLE_VALUE) return "";
+  std::vector<char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+  DWORD got = 0;
+  BOOL read = DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
+                              static_cast<DWORD>(data.size()), &got, nullptr);
+  CloseHandle(link);
+  LinkReparseData head;
+  if (!read || got < sizeof head) return "";
+  std::memcpy(&head, data.data(), sizeof head);
+  // A symbolic link's names start after its flags; a junction's right after the head.
+  size_t names = sizeof head;
+  bool relative = false;
+  if (head.tag == IO_REPARSE_TAG_SYMLINK) {
+    ULONG flags = 0;
+    if (got < names + sizeof flags) return "";
+    std::memcpy(&flags, data.data() + names, sizeof flags);
+    relative = (flags & SYMLINK_FLAG_RELATIVE) != 0;
+    names += sizeof flags;
+  } else if (head.tag != IO_REPARSE_TAG_MOUNT_POINT) {
+    return "";
+  }
+  size_t at = names + head.print_offset;
+  if (head.print_length == 0 || at + head.print_length > got) return "";
+  std::wstring wide(head.print_length / sizeof(wchar_t), L'\0');
+  std::memcpy(&wide[0], data.data() + at, head.print_length);
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return "";
+  std::string target(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &target[0], n,
+                      nullptr, nullptr);
+  size_t separator = path.find_last_of("\\/");
+  if (!relative || separator == std::string::npos) return target;
+  return path.substr(0, separator + 1) + target;
 }
 
 InstanceLock::~InstanceLock() {
