@@ -25,8 +25,9 @@ extern "C" void NoteInterrupt(int) {
 }
 
 #ifdef __linux__
-// Connections to the lock a later run makes to learn who holds it; none is ever accepted.
-constexpr int kLockBacklog = 16;
+// Connections to the lock that later runs make to learn who holds it; none is ever accepted,
+// so the queue is as long as the host allows.
+constexpr int kLockBacklog = SOMAXCONN;
 
 std::string UserName(uid_t uid) {
   passwd entry;
@@ -64,14 +65,17 @@ InstanceLock::Holder AskHolder(const sockaddr_un& address, socklen_t length) {
       "@" + std::string(address.sun_path + 1, length - offsetof(sockaddr_un, sun_path) - 1);
   int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
   if (fd < 0) return holder;
-  holder.kind = InstanceLock::Holder::Kind::kOtherProgram;
+  using Kind = InstanceLock::Holder::Kind;
   ucred peer = {};
   socklen_t size = sizeof peer;
-  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0 &&
-      getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0) {
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    // Refused: bound, but not listening as the utility's lock does. A full queue answers,
+    // but who it is cannot be read now.
+    if (errno != EAGAIN) holder.kind = Kind::kOtherProgram;
+  } else if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0) {
     holder.process = peer.pid;
     holder.user = UserName(peer.uid);
-    if (RunsThisProgram(peer.pid)) holder.kind = InstanceLock::Holder::Kind::kUtilityRun;
+    holder.kind = RunsThisProgram(peer.pid) ? Kind::kUtilityRun : Kind::kOtherProgram;
   }
   close(fd);
   return holder;
