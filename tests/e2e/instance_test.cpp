@@ -7,6 +7,7 @@
 #include "platform/platform.h"
 #include "support/files.h"
 #include "support/package.h"
+#include "support/process.h"
 #include "support/sim.h"
 
 namespace {
@@ -45,6 +46,25 @@ TEST_F(OneRunTest, LockHeldByAnotherProgramIsToldAsSuch) {
   std::string log = Log();
   EXPECT_TRUE(Contains(log, expected)) << log;
   EXPECT_FALSE(Contains(log, "Upgrade began")) << log;
+}
+
+// A name held by a program that does not hold it the utility's way, as another user's program
+// might: told as such, and the run ends with 0 before its banner.
+TEST_F(OneRunTest, LockNameHeldOtherwiseIsToldAsSuch) {
+  test::ForeignLockHolder held("Quorvane-single-instance");
+  ASSERT_TRUE(held.held());
+  test::ProcessResult r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(
+      log, IsWindowsHost()
+               ? "Error: the single-instance lock (mutex Global\\Quorvane-single-instance) is "
+                 "held open by another program, which does not own it as the utility does.\n"
+               : "Error: the single-instance lock @Quorvane-single-instance is held by another "
+                 "program, which does not answer as the utility does.\n"))
+      << log;
+  EXPECT_FALSE(Contains(log, "Upgrade began")) << log;
+  EXPECT_TRUE(test::ReadCallLog(package_dir()).empty());
   EXPECT_TRUE(test::ReadCallLog(package_dir()).empty());
 }
 

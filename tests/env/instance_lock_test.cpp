@@ -2,13 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#ifdef __linux__
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-#endif
-
-#include <cstddef>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -108,28 +101,5 @@ TEST_F(InstanceLockTest, UtilityLockHeldOrUnavailableIsToldApart) {
   EXPECT_EQ(unavailable.Log(),
             "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n");
 }
-
-#ifdef __linux__
-// A name only bound, as by another user's program, gives no credentials: told as another
-// program's, never as a run of the utility or the flash tool.
-TEST_F(InstanceLockTest, LockNameBoundByAnotherProgramIsToldAsSuch) {
-  const std::string name = "Quorvane-test-bound";
-  sockaddr_un address = {};
-  address.sun_family = AF_UNIX;
-  name.copy(address.sun_path + 1, name.size());
-  int fd = socket(AF_UNIX, SOCK_STREAM, 0);
-  ASSERT_GE(fd, 0);
-  ASSERT_EQ(bind(fd, reinterpret_cast<const sockaddr*>(&address),
-                 static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())),
-            0);
-  test::CapturedUi held;
-  platform::InstanceLock lock;
-  EXPECT_FALSE(TakeInstanceLock(&lock, held.ui(), name));
-  EXPECT_EQ(held.Log(), "Error: the single-instance lock @" + name +
-                            " is held by another program, which does not answer as the utility "
-                            "does.\n");
-  close(fd);
-}
-#endif
 
 }  // namespace

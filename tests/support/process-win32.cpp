@@ -120,4 +120,15 @@ bool RunProcessOnTerminal(const std::vector<std::string>&, const std::string&, P
   return false;
 }
 
+ForeignLockHolder::ForeignLockHolder(const std::string& name) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
+  if (!mutex) return;
+  handle_ = reinterpret_cast<intptr_t>(mutex);
+  held_ = true;
+}
+
+ForeignLockHolder::~ForeignLockHolder() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
+}
+
 }  // namespace test
