@@ -121,8 +121,12 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
 bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files) {
   Expected<platform::FileId> id = platform::FileIdentity(name);
   if (id && platform::Contains(files.ids, *id)) return true;
+  // A dangling link names a file that has no identity yet: its target is judged by name.
+  std::string target = platform::LinkTarget(name);
   for (const std::string& file : files.names) {
-    if (!file.empty() && platform::SamePath(name, file)) return true;
+    if (file.empty()) continue;
+    if (platform::SamePath(name, file)) return true;
+    if (!target.empty() && platform::SamePath(target, file)) return true;
   }
   return false;
 }

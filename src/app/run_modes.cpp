@@ -6,6 +6,7 @@
 #include "inventory/installed_firmware.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "tool/command_lines.h"
 
 namespace {
 
@@ -14,24 +15,6 @@ namespace {
 void Discover(RunContext& run) {
   VersionOnlyReportWriter writer(run);
   run.inventory = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode()).ports;
-}
-
-// Moves an earlier report out of the tool's way, to the first free name of NAME.previous,
-// NAME.previous1 ... NAME.previous99, so that it is not lost when no new one comes. A link
-// takes its name, even a dangling one. Returns where it went ("" when there was none), or
-// the last rename's error when it could not be moved: it then stays where it is, and no tool
-// may run.
-Expected<std::string> KeepAside(const std::string& report) {
-  if (!platform::FileExists(report) || platform::IsDirectory(report)) return std::string();
-  Error failure;  // no free name at all
-  for (int n = 0; n < 100; ++n) {
-    std::string aside = report + ".previous" + (n ? std::to_string(n) : "");
-    if (platform::FileExists(aside) || platform::IsLink(aside)) continue;
-    Expected<void> moved = platform::RenameFile(report, aside);
-    if (moved) return aside;
-    failure = moved.error();
-  }
-  return failure;
 }
 
 // After an interrupt the running tool call has finished; the run starts no other.
@@ -179,28 +162,18 @@ ExitCode ShowInstalledFirmware(RunContext& run) {
 }
 
 ExitCode WriteDiscoveryReport(RunContext& run) {
-  if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
   const std::string& report = run.options.report_file;
-  Expected<std::string> aside = KeepAside(report);
-  if (!aside) {
-    run.ui.Print(msg::kReportNotMovedAside, report.c_str());
-    run.ui.Error(msg::kReportNotMovedAside, report.c_str());
-    return ExitCode::kFailed;
-  }
-  const std::string& kept = *aside;
+  // Held from before the discovery to the rename: a directory swapped in meanwhile is never
+  // the one the report goes to, and an old report stays as it was until a new one replaces it.
+  platform::HeldDirectory dir;
+  Expected<void> held = dir.Open(report);
+  if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
+  Expected<std::string> place =
+      held ? dir.MakePrivate(kPrivateReportDirectory) : Expected<std::string>(held.error());
   // A tool that ends well but leaves no report has failed all the same.
-  bool written = Succeeded(run.tool.Discover(report)) && platform::FileExists(report);
-  // The old report goes only once a new one is written; what a failed tool left gives way.
-  if (!kept.empty()) {
-    if (written) {
-      Ignore(platform::RemoveFile(kept), "a copy left under the .previous name loses nothing");
-    } else {
-      if (platform::FileExists(report)) {
-        Ignore(platform::RemoveFile(report), "then the old report stays under its .previous name");
-      }
-      Ignore(platform::RenameFile(kept, report), "the old report stays under its .previous name");
-    }
-  }
+  bool written = place && Succeeded(run.tool.Discover(PrivateReportPath(*place))) &&
+                 dir.MoveIn(kPrivateReportFile).ok();
+  dir.RemovePrivate();
   if (!written) {
     run.ui.Print(msg::kReportFailed, report.c_str());
     return ExitCode::kFailed;

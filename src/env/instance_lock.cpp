@@ -17,6 +17,30 @@ bool IsToolProcess(const std::string& name) {
   return false;
 }
 
+// What the host could tell about the holder of the utility's lock, as one line.
+std::string DescribeHolder(const platform::InstanceLock::Holder& holder) {
+  using Kind = platform::InstanceLock::Holder::Kind;
+  const char* name = holder.name.c_str();
+  switch (holder.kind) {
+    case Kind::kUtilityRun:
+      return FormatText(msg::kLockHeldByRun, holder.process, holder.user.c_str());
+    case Kind::kOtherProgram:
+      return holder.process > 0 ? FormatText(msg::kLockHeldByProgram, holder.process)
+                                : FormatText(msg::kLockNameHeldByProgram, name);
+    case Kind::kMutexOwned:
+      return FormatText(msg::kLockMutexOwned, name);
+    case Kind::kMutexNotOwned:
+      return FormatText(msg::kLockMutexNotOwned, name);
+    case Kind::kMutexOfAnotherUser:
+      return FormatText(msg::kLockMutexOfAnotherUser, name);
+    case Kind::kNameOfAnotherKind:
+      return FormatText(msg::kLockNameOfAnotherKind, name);
+    case Kind::kUnknown:
+      break;
+  }
+  return FormatText(msg::kLockHeld, name);
+}
+
 }  // namespace
 
 std::string LockFilePath() {
@@ -62,8 +86,9 @@ Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
   Expected<void> taken = lock->Take(name);
   if (taken) return taken;
   if (taken.error().Is(platform::InstanceLock::Failure::kHeldElsewhere)) {
-    ui.Write(msg::kToolAlreadyRunning);
-    ui.Error(msg::kToolAlreadyRunning);
+    std::string told = DescribeHolder(lock->holder());
+    ui.Write(msg::kText, told.c_str());
+    ui.Error(msg::kText, told.c_str());
     return taken;
   }
   // Without the lock nothing keeps a second run away: stop rather than risk a double flash.

@@ -194,6 +194,27 @@ constexpr char kDeviceOrStreamReportFile[] =
 // One run at a time, interrupts and links.
 constexpr char kInstanceLockUnavailable[] =
     "Error: the utility's single-instance lock cannot be taken. Cannot proceed.\n";
+constexpr char kLockHeldByRun[] =
+    "Error: another run of the utility (process %lld, user %s) holds the single-instance "
+    "lock.\n";
+constexpr char kLockHeldByProgram[] =
+    "Error: the single-instance lock is held by another program (process %lld).\n";
+constexpr char kLockNameHeldByProgram[] =
+    "Error: the single-instance lock %s is held by another program, which does not answer as "
+    "the utility does.\n";
+constexpr char kLockHeld[] = "Error: the single-instance lock %s is held by another process.\n";
+constexpr char kLockMutexOwned[] =
+    "Error: the single-instance lock (mutex %s) is owned by another process: another run of "
+    "the utility, or a program that took the mutex.\n";
+constexpr char kLockMutexNotOwned[] =
+    "Error: the single-instance lock (mutex %s) is held open by another program, which does "
+    "not own it as the utility does.\n";
+constexpr char kLockMutexOfAnotherUser[] =
+    "Error: the single-instance lock (mutex %s) was made by another user's process and cannot "
+    "be opened.\n";
+constexpr char kLockNameOfAnotherKind[] =
+    "Error: the name of the single-instance lock (%s) is taken by another program's object, "
+    "which is no mutex.\n";
 constexpr char kInterruptedAtQuestion[] = "\nInterrupted: the question is answered q.\n";
 constexpr char kInterruptedBeforeFlash[] = "\nInterrupted: no further port is flashed.\n";
 constexpr char kPortNotUpdated[] = "MAC %s (%s) was not updated.\n";

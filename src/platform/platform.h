@@ -103,6 +103,39 @@ enum class WriteMode { kAppend, kReplace };
 Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
                                     FileFactsReader read_facts = nullptr);
 
+// The directory a file is to be finished in, held from before the file is made to the one
+// rename that puts it in place, so that no name swapped in meanwhile can redirect it: on POSIX
+// an O_DIRECTORY|O_NOFOLLOW descriptor; on Windows a handle held without FILE_SHARE_DELETE,
+// so the directory can be neither renamed nor replaced. The file is made in a private
+// directory inside it (POSIX mode 0700) and renamed from there relative to both handles, so
+// whatever had the final name, a link too, is replaced whole and never written through.
+class HeldDirectory {
+ public:
+  HeldDirectory() = default;
+  ~HeldDirectory();
+  HeldDirectory(const HeldDirectory&) = delete;
+  HeldDirectory& operator=(const HeldDirectory&) = delete;
+
+  // Opens the directory that holds file (the current one for a plain name); an error (the
+  // host's error number) when it is missing, no directory or a link.
+  Expected<void> Open(const std::string& file);
+  // Makes and holds the first free private directory PREFIX, PREFIX1 ... PREFIX99 in the
+  // held one; the value is its path as the directory of file was given ("" for none).
+  Expected<std::string> MakePrivate(const std::string& prefix);
+  // Renames name in the private directory to the file's own name in the held one, replacing
+  // whatever has that name whole.
+  Expected<void> MoveIn(const std::string& name);
+  // Removes the private directory and whatever was left in it.
+  void RemovePrivate();
+
+ private:
+  intptr_t dir_ = -1;      // descriptor or handle of the held directory
+  intptr_t private_ = -1;  // ... of the private directory inside it
+  std::string dir_path_;   // the directory as given, with its separator ("" for none)
+  std::string private_name_;
+  std::string final_name_;  // the file's own name
+};
+
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
 // The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.
@@ -189,6 +222,9 @@ bool ReadWasInterrupted();
 
 // True when the path itself is a symbolic link or another reparse point, dangling or not.
 bool IsLink(const std::string& path);
+// The name a symbolic link (on Windows also a junction) points to, a relative one taken from
+// the link's own directory, whether it exists or not; "" when the path is no such link.
+std::string LinkTarget(const std::string& path);
 
 // The utility's own machine-wide lock, so that one run at a time works on the adapters: a
 // named mutex on Windows, an abstract socket name on Linux (an flock on a file at a fixed
@@ -204,14 +240,34 @@ class InstanceLock {
   InstanceLock(const InstanceLock&) = delete;
   InstanceLock& operator=(const InstanceLock&) = delete;
 
-  // name is a plain word; each host turns it into its own kind of name.
+  // Who holds the lock when Take found it held, as far as the host can tell.
+  struct Holder {
+    enum class Kind {
+      kUnknown,
+      kUtilityRun,          // POSIX: a run of this same program answered
+      kOtherProgram,        // POSIX: the name answers, or not, as no run of the utility does
+      kMutexOwned,          // Windows: a thread of another process owns the mutex
+      kMutexNotOwned,       // Windows: the mutex is held open but owned by no thread
+      kMutexOfAnotherUser,  // Windows: the mutex exists and may not be opened
+      kNameOfAnotherKind,   // Windows: an object that is no mutex has the name
+    };
+    Kind kind = Kind::kUnknown;
+    long long process = -1;  // -1 when unknown
+    std::string user;        // "" when unknown
+    std::string name;        // the host's own name of the lock
+  };
+
+  // name is a plain word; each host turns it into its own kind of name. On kHeldElsewhere
+  // holder() tells who holds it.
   Expected<void> Take(const std::string& name);
+  const Holder& holder() const { return holder_; }
   // The identity of the lock when it is a file the utility holds open; an error otherwise.
   Expected<FileId> Identity() const;
 
  private:
   intptr_t handle_ = 0;  // the mutex handle or the file descriptor
   bool taken_ = false;
+  Holder holder_;
 };
 
 }  // namespace platform

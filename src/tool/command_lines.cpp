@@ -1,5 +1,6 @@
 #include "tool/command_lines.h"
 
+#include "platform/platform.h"
 #include "platform/text.h"
 
 std::string QuoteArgument(const std::string& arg, bool always) {
@@ -36,6 +37,10 @@ std::string Tool(const char* arguments) {
 
 std::string DiscoveryCommand(const std::string& report_file) {
   return Tool(" -d ") + QuoteArgument(report_file);
+}
+
+std::string PrivateReportPath(const std::string& private_dir) {
+  return private_dir + platform::PathSeparator() + kPrivateReportFile;
 }
 
 std::string ApplyReportCommand(const std::string& report_file) {

@@ -8,6 +8,10 @@ constexpr const char kFlashToolName[] = "nxflash.exe";
 constexpr const char kFlashToolX86Name[] = "nxflash_x86.exe";
 constexpr const char kDiscoveryReportFile[] = "tempNicList.xml";
 constexpr const char kHardwareFlagsCaptureFile[] = "hwflagStatus.dat";
+// Where -d has the tool write: a private directory the utility makes beside the report's
+// final name, and one plain name in it, whatever name the report is to get.
+constexpr const char kPrivateReportDirectory[] = ".quorvane-report";
+constexpr const char kPrivateReportFile[] = "report.xml";
 
 // Names, device IDs and bus addresses come from outside. Each reaches the tool as one
 // argument: quoted by the Windows command-line rules when it is empty or holds a blank, tab
@@ -16,6 +20,8 @@ std::string QuoteArgument(const std::string& arg, bool always = false);
 
 // nxflash.exe -d <file>
 std::string DiscoveryCommand(const std::string& report_file);
+// <private_dir>/report.xml, with the host's separator
+std::string PrivateReportPath(const std::string& private_dir);
 // nxflash.exe -u <file>
 std::string ApplyReportCommand(const std::string& report_file);
 // nxflash.exe -i "<device_id>" --info

@@ -73,6 +73,11 @@ class PackageRun {
   test::TempDir package_;
 };
 
+// Where -d has the tool write, in the private directory beside the report.
+std::string PrivateReport() {
+  return std::string(".quorvane-report") + platform::PathSeparator() + "report.xml";
+}
+
 struct Case {
   std::vector<std::string> args;
   std::string typed;
@@ -96,7 +101,7 @@ TEST(RunModes, EachModeAsksTheToolForWhatItNeedsAndEndsWithItsCode) {
       {{"-y", "-g"}, "", 2, then({kDiscover, Flash(0), Flash(2)})},
       {{"-n"}, "", 4, {kDiscover}},  // no post-run check after -n
       {{"-c"}, "", 0, then({kDiscover})},
-      {{"-d", "r.xml"}, "", 1, then({kDiscover, "nxflash.exe -d r.xml"})},
+      {{"-d", "r.xml"}, "", 1, then({kDiscover, "nxflash.exe -d " + PrivateReport()})},
       {{"-u", "absent.xml"}, "", 0, {}},
       {{"-ql"}, "", 1, then({kDiscover})},
       {{"-v", "v.xml"}, "", 0, then({kDiscover})},
@@ -154,7 +159,7 @@ TEST(RunModes, FailuresOfTheToolEndWithExitCodeZero) {
        "VerifyDependencies: No supported network adapters for firmware upgrade.\n"
        "Dependencies Failed -- Driver and firmware set are not allowed for update.\n"},
       {{"-d", "r.xml"},
-       [](test::FakeFlashTool* t) { t->missing_reports = {"r.xml"}; },
+       [](test::FakeFlashTool* t) { t->missing_reports = {PrivateReport()}; },
        "\nFailed to generate NIC discovery report to r.xml.\n"},
       {{"-u", "NICFWData.xml"},
        [](test::FakeFlashTool* t) { t->apply_exit = 4; },

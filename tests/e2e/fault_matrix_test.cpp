@@ -233,8 +233,9 @@ std::vector<Row> Rows() {
       // Report names aimed at the package's own files.
       R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0),
       R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0),
-      // An earlier report that cannot be moved aside stays, and no tool writes over it.
-      R("DiscoveryReportNowhereToMoveTheOldOne", {"-d", kUserReport}, 0)
+      // A failed tool leaves an earlier report as it was, and the names beside it alone.
+      R("DiscoveryReportFailsBesideTakenAsideNames", {"-d", kUserReport}, 0)
+          .Faults([](SimFaults& f) { f.user_report_exit = 9; })
           .With(Setup::kReportAside, "taken"),
       R("DiscoveryReportFailsBesideADanglingLink", {"-d", kUserReport}, 0)
           .Faults([](SimFaults& f) { f.user_report_exit = 9; })

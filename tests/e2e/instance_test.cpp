@@ -2,9 +2,12 @@
 // substitute flash tool.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/platform.h"
 #include "support/files.h"
 #include "support/package.h"
+#include "support/process.h"
 #include "support/sim.h"
 
 namespace {
@@ -17,6 +20,53 @@ const std::string kDiscovery = "nxflash.exe -d tempNicList.xml";
 using test::Contains;
 
 using OneRunTest = test::PackageTest;
+
+bool IsWindowsHost() {
+  return platform::PathSeparator() == '\\';
+}
+
+std::string MutexOwned() {
+  return "Error: the single-instance lock (mutex Global\\Quorvane-single-instance) is owned by "
+         "another process: another run of the utility, or a program that took the mutex.\n";
+}
+
+// A lock that another program holds is told as such, not as a tool that is running; the
+// run ends with 0 before its banner.
+TEST_F(OneRunTest, LockHeldByAnotherProgramIsToldAsSuch) {
+  platform::InstanceLock held;
+  ASSERT_TRUE(held.Take("Quorvane-single-instance"));
+  test::ProcessResult r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 0);
+  std::string expected = MutexOwned();
+  if (!IsWindowsHost()) {
+    const std::string self = std::filesystem::read_symlink("/proc/self").string();
+    expected =
+        "Error: the single-instance lock is held by another program (process " + self + ").\n";
+  }
+  std::string log = Log();
+  EXPECT_TRUE(Contains(log, expected)) << log;
+  EXPECT_FALSE(Contains(log, "Upgrade began")) << log;
+}
+
+// A name held by a program that does not hold it the utility's way, as another user's program
+// might: told as such, and the run ends with 0 before its banner.
+TEST_F(OneRunTest, LockNameHeldOtherwiseIsToldAsSuch) {
+  test::ForeignLockHolder held("Quorvane-single-instance");
+  ASSERT_TRUE(held.held());
+  test::ProcessResult r = Run({"-s", "-f"});
+  EXPECT_EQ(r.exit_code, 0);
+  std::string log = Log();
+  EXPECT_TRUE(Contains(
+      log, IsWindowsHost()
+               ? "Error: the single-instance lock (mutex Global\\Quorvane-single-instance) is "
+                 "held open by another program, which does not own it as the utility does.\n"
+               : "Error: the single-instance lock @Quorvane-single-instance is held by another "
+                 "program, which does not answer as the utility does.\n"))
+      << log;
+  EXPECT_FALSE(Contains(log, "Upgrade began")) << log;
+  EXPECT_TRUE(test::ReadCallLog(package_dir()).empty());
+  EXPECT_TRUE(test::ReadCallLog(package_dir()).empty());
+}
 
 // Two runs that both got past the check of the tool's lock file (no tool had made it yet)
 // used to flash the same port twice.
@@ -36,10 +86,11 @@ TEST_F(OneRunTest, SecondRunStopsWhileTheFirstIsUnderWay) {
   EXPECT_EQ(first.Wait(), 2);
   EXPECT_EQ(second.exit_code, 0);
   std::string log = Log();
-  EXPECT_TRUE(Contains(log,
-                       "Error: Either another RavAre tool is already running, or your last "
-                       "session did not close gracefully. Required to clear the settings!\n"))
+  EXPECT_TRUE(
+      Contains(log, IsWindowsHost() ? MutexOwned() : "Error: another run of the utility (process "))
       << log;
+  EXPECT_TRUE(Contains(log, " holds the single-instance lock.\n") || IsWindowsHost()) << log;
+  EXPECT_FALSE(Contains(log, "RavAre tool is already running")) << log;
   EXPECT_EQ(log.find("Upgrade began"), log.rfind("Upgrade began")) << log;  // one run only
   EXPECT_EQ(test::ReadCallLog(package_dir()),
             (Calls{kDiscovery, "nxflash.exe -i 4:0.0 -f -a", kDiscovery}));

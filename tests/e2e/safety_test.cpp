@@ -2,6 +2,9 @@
 // executable and the substitute tool.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <functional>
+
 #include "platform/platform.h"
 #include "support/package.h"
 #include "support/process.h"
@@ -130,6 +133,72 @@ TEST_F(SafetyTest, CatalogImageNamesStayInThePackage) {
                                   "it is taken as missing and never opened.\n"))
         << name << "\n"
         << log;
+  }
+}
+
+// The report's directory is held from before the discovery, and the report is put in place
+// by one rename in it: a link planted at its name, or a directory swapped for a link to the
+// package while the tool runs, never leads the report over a file of the package.
+TEST_F(SafetyTest, AReportCannotBeRedirectedAfterTheCheck) {
+  namespace fs = std::filesystem;
+  const std::string catalog_file = PackageFile("NICFWData.xml");
+  const std::string catalog = test::ReadText(catalog_file);
+  test::SimFaults slow;
+  slow.delay_ms = 1000;
+  auto run_while = [&](const std::string& report, const std::function<void()>& meanwhile) {
+    Ports({Port("NIC1", "4", "4.0.556")}, slow);
+    test::BackgroundProcess run({test::UtilityPath(), "-s", "-d", report}, package_dir());
+    for (int i = 0; i < 3000 && ToolCalls().empty(); ++i) platform::SleepMilliseconds(10);
+    EXPECT_FALSE(ToolCalls().empty()) << "the discovery never started";
+    meanwhile();
+    return run.Wait();
+  };
+
+  // A link to the catalog put at the report's name after the check is replaced, not followed.
+  const std::string planted = PackageFile("r.xml");
+  int code = run_while("r.xml", [&] { test::MakeSymbolicLink("NICFWData.xml", planted); });
+  EXPECT_EQ(test::ReadText(catalog_file), catalog);
+  if (platform::IsLink(planted) || test::Exists(planted)) {
+    EXPECT_EQ(code, 1);
+    EXPECT_FALSE(platform::IsLink(planted));
+    EXPECT_TRUE(Contains(test::ReadText(planted), "<zelt_rom_discovery"));
+  }
+
+  // The report's directory cannot be swapped while it is held (Windows); where it can be
+  // renamed (POSIX), what takes its name is never where the report goes.
+  const std::string sub = PackageFile("sub");
+  ASSERT_TRUE(platform::MakeDirectory(sub));
+  const std::string report = test::Join("sub", "NICFWData.xml");
+  bool swapped = false;
+  code = run_while(report, [&] {
+    std::error_code ec;
+    fs::rename(sub, sub + ".real", ec);
+    swapped = !ec;
+    if (swapped) {
+      EXPECT_TRUE(test::MakeSymbolicLink(package_dir(), sub));
+    }
+  });
+  EXPECT_EQ(test::ReadText(catalog_file), catalog);
+  EXPECT_FALSE(test::Exists(PackageFile(".quorvane-report")));
+  if (!swapped) {
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(Contains(test::ReadText(PackageFile(report)), "<zelt_rom_discovery"));
+  } else {
+    EXPECT_EQ(code, 0);  // the tool's path no longer reaches the private directory
+    EXPECT_FALSE(test::Exists(test::Join(sub + ".real", "NICFWData.xml")));
+    EXPECT_FALSE(test::Exists(test::Join(sub + ".real", ".quorvane-report")));
+  }
+
+  // A dangling link to a protected name is refused by its target's name, and never made.
+  const std::string dangling = PackageFile("d.xml");
+  if (test::MakeSymbolicLink("hwflagStatus.dat", dangling)) {
+    Ports({Port("NIC1", "4", "4.0.556")});
+    test::ProcessResult r = Run({"-d", "d.xml"});
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_TRUE(Contains(r.output, "Error: d.xml is a file of the package or of the utility"))
+        << r.output;
+    EXPECT_FALSE(test::Exists(PackageFile("hwflagStatus.dat")));
+    EXPECT_TRUE(ToolCalls().empty());
   }
 }
 

@@ -2,6 +2,8 @@
 // executable.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "platform/platform.h"
 #include "support/package.h"
 
@@ -42,6 +44,37 @@ TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
   EXPECT_TRUE(Contains(log, "USAGE: "));
   EXPECT_FALSE(Contains(log, "Upgrade completed"));
   EXPECT_FALSE(Contains(log, "Exiting with code"));
+}
+
+// A package folder, a -d name and a -v name outside the ANSI code page: the banner shows the
+// utility's true version, and both reports are written under their names.
+TEST_F(PackageTest, AnyFolderAndFileNameWorks) {
+  const std::string banner = Run({"-h"}).output;
+  const size_t from = banner.find(" (");
+  const std::string version = banner.substr(from, banner.find(")\n", from) + 2 - from);
+  ASSERT_NE(version.find(" ("), std::string::npos) << banner;
+  const std::string folder = PackageFile("\xD0\xBF\xD0\xB0\xD0\xBA\xD0\xB5\xD1\x82");  // пакет
+  ASSERT_TRUE(platform::MakeDirectory(folder));
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  for (const auto& entry : fs::directory_iterator(fs::u8path(package_dir()), ec)) {
+    if (!entry.is_directory())
+      fs::copy_file(entry.path(), fs::u8path(folder) / entry.path().filename(), ec);
+  }
+  const std::string utility =
+      test::Join(folder, fs::u8path(test::UtilityPath()).filename().u8string());
+  fs::copy_file(fs::u8path(test::UtilityPath()), fs::u8path(utility), ec);
+  fs::copy_file(fs::u8path(test::ToolPath()), fs::u8path(folder) / "nxflash.exe", ec);
+
+  test::ProcessResult r = test::RunProcess({utility, "-h"}, folder);
+  EXPECT_NE(r.output.find(version), std::string::npos) << r.output;
+  const std::string report = "\xD0\xBE\xD1\x82\xD1\x87\xD1\x91\xD1\x82.xml";  // отчёт.xml
+  r = test::RunProcess({utility, "-s", "-d", report}, folder);
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_TRUE(Contains(test::ReadText(test::Join(folder, report)), "<zelt_rom_discovery"));
+  const std::string version_only = "\xE7\x89\x88\xE6\x9C\xAC.xml";  // 版本.xml
+  r = test::RunProcess({utility, "-s", "-v", version_only}, folder);
+  EXPECT_TRUE(Contains(test::ReadText(test::Join(folder, version_only)), "<zelt_rom_discovery"));
 }
 
 // A file name longer than 259 characters is refused rather than cut.

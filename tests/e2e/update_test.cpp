@@ -187,7 +187,10 @@ TEST_F(UpdateTest, DiscoveryReportIsWrittenForTheUser) {
   EXPECT_TRUE(Contains(r.output, "\nSuccessfully generated NIC discovery report to report.xml.\n"));
   EXPECT_TRUE(Contains(test::ReadText(PackageFile("report.xml")), "<zelt_rom_discovery"));
   EXPECT_FALSE(test::Exists(PackageFile("report.xml.previous")));  // the old one is gone
-  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -d report.xml", kDiscovery}));
+  const std::string private_report =
+      std::string(".quorvane-report") + platform::PathSeparator() + "report.xml";
+  EXPECT_EQ(ToolCalls(), (Calls{kDiscovery, "nxflash.exe -d " + private_report, kDiscovery}));
+  EXPECT_FALSE(test::Exists(PackageFile(".quorvane-report")));  // the private directory goes
 }
 
 TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
@@ -217,23 +220,20 @@ TEST_F(UpdateTest, FailedReportKeepsTheOldReport) {
   }
 }
 
-// With every name it could be moved to taken, the old report stays and the tool does not run;
-// the error reaches standard error too, unless the run is silent.
-TEST_F(UpdateTest, AReportThatCannotBeMovedAsideIsKept) {
+// A new report replaces the old one whole by one rename: the names an old one was once moved
+// aside to are left alone, taken or not, and nothing is moved aside.
+TEST_F(UpdateTest, AReportReplacesTheOldOneWithoutMovingItAside) {
   Ports({kOlder});
   test::WriteBytes(PackageFile("report.xml"), "old");
   for (int n = 0; n < 100; ++n)
     test::WriteBytes(PackageFile("report.xml.previous" + (n ? std::to_string(n) : "")), "");
-  const std::string error =
-      "Error: The existing report report.xml cannot be moved aside; it is kept and no new "
-      "report is written.\n";
   test::ProcessResult r = Run({"-d", "report.xml"});
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_NE(r.output.find(error), r.output.rfind(error)) << r.output;  // console and stderr
-  EXPECT_TRUE(Contains(Log(), error));
-  EXPECT_FALSE(Contains(Run({"-d", "report.xml", "-s"}).output, error));
-  EXPECT_EQ(test::ReadText(PackageFile("report.xml")), "old");
-  for (const std::string& call : ToolCalls()) EXPECT_EQ(call, kDiscovery);
+  EXPECT_EQ(r.exit_code, 1) << r.output;
+  EXPECT_FALSE(Contains(r.output, "cannot be moved aside")) << r.output;
+  EXPECT_TRUE(Contains(test::ReadText(PackageFile("report.xml")), "<zelt_rom_discovery"));
+  for (int n = 0; n < 100; ++n)
+    EXPECT_EQ(test::ReadText(PackageFile("report.xml.previous" + (n ? std::to_string(n) : ""))),
+              "");
 }
 
 // The log line reaches standard error too, unless the run is silent.

@@ -1,6 +1,8 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
@@ -9,6 +11,7 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -186,6 +189,21 @@ PipeServer::~PipeServer() {}
 
 bool PipeServer::Opened() const {
   return false;
+}
+
+ForeignLockHolder::ForeignLockHolder(const std::string& name) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  name.copy(address.sun_path + 1, name.size());
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return;
+  handle_ = fd;
+  held_ = bind(fd, reinterpret_cast<const sockaddr*>(&address),
+               static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size())) == 0;
+}
+
+ForeignLockHolder::~ForeignLockHolder() {
+  if (handle_ >= 0) close(static_cast<int>(handle_));
 }
 
 }  // namespace test

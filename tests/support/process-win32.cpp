@@ -140,4 +140,15 @@ bool PipeServer::Opened() const {
   return error == ERROR_PIPE_CONNECTED || error == ERROR_NO_DATA;
 }
 
+ForeignLockHolder::ForeignLockHolder(const std::string& name) {
+  HANDLE mutex = CreateMutexA(nullptr, FALSE, ("Global\\" + name).c_str());
+  if (!mutex) return;
+  handle_ = reinterpret_cast<intptr_t>(mutex);
+  held_ = true;
+}
+
+ForeignLockHolder::~ForeignLockHolder() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
+}
+
 }  // namespace test

@@ -60,6 +60,21 @@ class PipeServer {
   void* handle_ = nullptr;
 };
 
+// Holds the utility's lock name as another program might, without holding it the utility's
+// way: on Linux the abstract socket name only bound, on Windows the mutex made but not owned.
+class ForeignLockHolder {
+ public:
+  explicit ForeignLockHolder(const std::string& name);
+  ~ForeignLockHolder();
+  ForeignLockHolder(const ForeignLockHolder&) = delete;
+  ForeignLockHolder& operator=(const ForeignLockHolder&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  long long handle_ = -1;  // the socket or the mutex handle
+  bool held_ = false;
+};
+
 // Sets a variable of this process's environment, which child processes inherit.
 void SetEnvironment(const std::string& name, const std::string& value);
 

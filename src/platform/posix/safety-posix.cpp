@@ -1,5 +1,6 @@
 // Process safety on POSIX: standard descriptors, signals, links and the instance lock.
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -9,6 +10,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstddef>
+#include <fstream>
 #include <vector>
 
 #include "platform/platform.h"
@@ -23,7 +25,63 @@ extern "C" void NoteInterrupt(int) {
   interrupted = 1;
 }
 
-#ifndef __linux__
+#ifdef __linux__
+// Connections to the lock that later runs make to learn who holds it; none is ever accepted,
+// so the queue is as long as the host allows.
+constexpr int kLockBacklog = SOMAXCONN;
+
+std::string UserName(uid_t uid) {
+  passwd entry;
+  passwd* found = nullptr;
+  char buffer[4096];
+  if (getpwuid_r(uid, &entry, buffer, sizeof buffer, &found) == 0 && found && found->pw_name)
+    return found->pw_name;
+  return std::to_string(uid);
+}
+
+std::string CommandName(const std::string& process) {
+  std::ifstream in("/proc/" + process + "/comm");
+  std::string name;
+  std::getline(in, name);
+  return name;
+}
+
+// True when the process runs this same program: its executable is ours, or, where another
+// user's process hides its executable, its command name is.
+bool RunsThisProgram(long long pid) {
+  std::string process = std::to_string(pid);
+  struct stat mine, theirs;
+  if (stat("/proc/self/exe", &mine) == 0 &&
+      stat(("/proc/" + process + "/exe").c_str(), &theirs) == 0)
+    return mine.st_dev == theirs.st_dev && mine.st_ino == theirs.st_ino;
+  std::string name = CommandName(process);
+  return !name.empty() && name == CommandName("self");
+}
+
+// Asks the holder of the name who it is: a run of the utility listens there, so the kernel
+// answers for it with the peer's credentials; a name that is only bound refuses.
+InstanceLock::Holder AskHolder(const sockaddr_un& address, socklen_t length) {
+  InstanceLock::Holder holder;
+  holder.name =
+      "@" + std::string(address.sun_path + 1, length - offsetof(sockaddr_un, sun_path) - 1);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+  if (fd < 0) return holder;
+  using Kind = InstanceLock::Holder::Kind;
+  ucred peer = {};
+  socklen_t size = sizeof peer;
+  if (connect(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
+    // Refused: bound, but not listening as the utility's lock does. A full queue answers,
+    // but who it is cannot be read now.
+    if (errno != EAGAIN) holder.kind = Kind::kOtherProgram;
+  } else if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0 && peer.pid > 0) {
+    holder.process = peer.pid;
+    holder.user = UserName(peer.uid);
+    holder.kind = RunsThisProgram(peer.pid) ? Kind::kUtilityRun : Kind::kOtherProgram;
+  }
+  close(fd);
+  return holder;
+}
+#else
 // Where no abstract socket names exist, a file at a fixed system path serves instead: no
 // user setting moves it, a link or a FIFO put in its place is refused, and opening never
 // waits.
@@ -93,6 +151,16 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
+std::string LinkTarget(const std::string& path) {
+  char target[4096];
+  ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
+  if (n <= 0) return "";
+  std::string name(target, static_cast<size_t>(n));
+  size_t slash = path.rfind('/');
+  if (name[0] == '/' || slash == std::string::npos) return name;
+  return path.substr(0, slash + 1) + name;
+}
+
 InstanceLock::~InstanceLock() {
   if (taken_) close(static_cast<int>(handle_));  // closing lets go of the lock
 }
@@ -113,8 +181,12 @@ Expected<void> InstanceLock::Take(const std::string& name) {
   if (bind(fd, reinterpret_cast<const sockaddr*>(&address), length) != 0) {
     int error = errno;
     close(fd);
-    return MakeError(error == EADDRINUSE ? Failure::kHeldElsewhere : Failure::kUnavailable);
+    if (error != EADDRINUSE) return MakeError(Failure::kUnavailable);
+    holder_ = AskHolder(address, length);
+    return MakeError(Failure::kHeldElsewhere);
   }
+  // Bound is held; listening only lets a later run learn who holds it.
+  listen(fd, kLockBacklog);
   handle_ = fd;
   taken_ = true;
   return {};
@@ -127,6 +199,7 @@ Expected<void> InstanceLock::Take(const std::string& name) {
     if (errno == EINTR) continue;
     int error = errno;
     close(fd);
+    holder_.name = "/var/run/" + name + ".lock";
     return MakeError(error == EWOULDBLOCK ? Failure::kHeldElsewhere : Failure::kUnavailable);
   }
   handle_ = fd;

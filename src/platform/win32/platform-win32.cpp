@@ -27,9 +27,9 @@ class VersionLibrary {
   VersionLibrary()
       : module_(LoadLibraryExW(L"version.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {
     if (!module_) return;
-    size_ = Function<DWORD(WINAPI*)(LPCSTR, LPDWORD)>("GetFileVersionInfoSizeA");
-    info_ = Function<BOOL(WINAPI*)(LPCSTR, DWORD, DWORD, LPVOID)>("GetFileVersionInfoA");
-    query_ = Function<BOOL(WINAPI*)(LPCVOID, LPCSTR, LPVOID*, PUINT)>("VerQueryValueA");
+    size_ = Function<DWORD(WINAPI*)(LPCWSTR, LPDWORD)>("GetFileVersionInfoSizeW");
+    info_ = Function<BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID)>("GetFileVersionInfoW");
+    query_ = Function<BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT)>("VerQueryValueW");
   }
   ~VersionLibrary() {
     if (module_) FreeLibrary(module_);
@@ -38,7 +38,7 @@ class VersionLibrary {
   VersionLibrary& operator=(const VersionLibrary&) = delete;
 
   // Reads the root block of a file's version information; an error when it has none.
-  Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) const {
+  Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::wstring& path) const {
     const Error none = MakeError(ERROR_RESOURCE_TYPE_NOT_FOUND);
     if (!size_ || !info_ || !query_) return none;
     DWORD handle = 0;
@@ -49,7 +49,7 @@ class VersionLibrary {
     if (!info_(path.c_str(), 0, size, data.get())) return none;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!query_(data.get(), "\\", reinterpret_cast<void**>(&info), &length) || !info) return none;
+    if (!query_(data.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info) return none;
     return *info;
   }
 
@@ -60,13 +60,33 @@ class VersionLibrary {
   }
 
   HMODULE module_;
-  DWORD(WINAPI* size_)(LPCSTR, LPDWORD) = nullptr;
-  BOOL(WINAPI* info_)(LPCSTR, DWORD, DWORD, LPVOID) = nullptr;
-  BOOL(WINAPI* query_)(LPCVOID, LPCSTR, LPVOID*, PUINT) = nullptr;
+  DWORD(WINAPI* size_)(LPCWSTR, LPDWORD) = nullptr;
+  BOOL(WINAPI* info_)(LPCWSTR, DWORD, DWORD, LPVOID) = nullptr;
+  BOOL(WINAPI* query_)(LPCVOID, LPCWSTR, LPVOID*, PUINT) = nullptr;
 };
 
+// A path of the narrow API in its wide form, as the narrow calls themselves convert it.
+std::wstring WidePath(const std::string& path) {
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
 Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
-  return VersionLibrary().FixedFileInfo(path);
+  return VersionLibrary().FixedFileInfo(WidePath(path));
+}
+
+// The running executable's own path in the wide form, which no code page can spoil; "" when
+// it does not fit.
+std::wstring OwnPathWide() {
+  std::wstring buffer(32768, L'\0');
+  DWORD n = GetModuleFileNameW(nullptr, &buffer[0], static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size()) return std::wstring();
+  buffer.resize(n);
+  return buffer;
 }
 
 // Waits for the child to end; with a tick, in steps that end on each whole second.
@@ -253,14 +273,20 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
 }
 
 std::string OwnExecutablePath() {
-  char buffer[kMaxPath];
-  DWORD n = GetModuleFileNameA(nullptr, buffer, kMaxPath);
-  if (n == 0 || n >= kMaxPath) return "";
-  return std::string(buffer, n);
+  std::wstring wide = OwnPathWide();
+  if (wide.empty() || wide.size() >= kMaxPath) return "";
+  // In the active code page, as every narrow call of the utility reads its names.
+  int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
+                              nullptr, nullptr);
+  if (n <= 0) return "";
+  std::string path(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &path[0], n, nullptr,
+                      nullptr);
+  return path;
 }
 
 std::string OwnFileVersion() {
-  Expected<VS_FIXEDFILEINFO> fixed = FixedFileInfo(OwnExecutablePath());
+  Expected<VS_FIXEDFILEINFO> fixed = VersionLibrary().FixedFileInfo(OwnPathWide());
   if (!fixed) return "0.0.0.0";
   const VS_FIXEDFILEINFO& info = *fixed;
   char text[256];
