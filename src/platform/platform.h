@@ -162,6 +162,20 @@ void SizeConsole(int columns, int rows);
 
 // "Wed Jun 30 21:49:08 1993\n" for the current local time.
 std::string LocalTimeText();
+// The current time in UTC, ISO-8601 with milliseconds: "2026-12-09T06:50:02.123Z".
+std::string UtcTimeText();
+// Milliseconds of a clock that never goes back, for durations.
+uint64_t SteadyMilliseconds();
+// The machine's name, the user running the utility and its process id; "" when unknown.
+std::string HostName();
+std::string UserName();
+uint32_t ProcessId();
+
+// How a run's event is filed in the host's system log.
+enum class EventLevel { kInformation, kWarning, kError };
+// Windows: one Application event log entry from the source "Quorvane"; POSIX: one syslog
+// line. False when the host's log did not take it.
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text);
 
 // ---- Process safety ----
 

@@ -8,6 +8,8 @@ constexpr const char kFlashToolName[] = "nxflash.exe";
 constexpr const char kFlashToolX86Name[] = "nxflash_x86.exe";
 constexpr const char kDiscoveryReportFile[] = "tempNicList.xml";
 constexpr const char kHardwareFlagsCaptureFile[] = "hwflagStatus.dat";
+// In the temporary directory: what a call without a capture file of its own printed.
+constexpr const char kToolOutputFile[] = "nxflash-output.tmp";
 
 // Names, device IDs and bus addresses come from outside. Each reaches the tool as one
 // argument: quoted by the Windows command-line rules when it is empty or holds a blank, tab

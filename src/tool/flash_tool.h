@@ -2,6 +2,7 @@
 // tests put a fake behind the same interface.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -10,12 +11,16 @@
 // The exit code reported when the tool could not be started, its capture file created or its
 // end read.
 constexpr uint32_t kToolNotStarted = 98;
+// How much of a failed call's output is kept: its last bytes.
+constexpr size_t kOutputTail = 4096;
 
 // One run of the tool that started and ended: the command line it was given and its exit
 // code, whatever that says.
 struct ToolRun {
   std::string command;
   uint32_t exit_code = 0;
+  uint64_t duration_ms = 0;
+  std::string output;  // the end of what it printed, where that was captured
 };
 // A run, or the error of a tool that could not be started (nor its capture file created, nor
 // its end read): code kToolNotStarted, text the command line.
@@ -30,6 +35,10 @@ inline uint32_t ExitCodeOf(const ToolResult& result) {
 }
 inline const std::string& CommandOf(const ToolResult& result) {
   return result ? result->command : result.error().text;
+}
+// The run, or for a tool that did not start its command line with kToolNotStarted.
+inline ToolRun ToolRunOf(const ToolResult& result) {
+  return result ? *result : ToolRun{CommandOf(result), ExitCodeOf(result), 0, std::string()};
 }
 
 class FlashTool {

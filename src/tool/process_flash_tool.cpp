@@ -1,5 +1,7 @@
 #include "tool/process_flash_tool.h"
 
+#include <cstdio>
+
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "tool/command_lines.h"
@@ -11,16 +13,52 @@ struct ProgressTick {
   void operator()(unsigned seconds) const { ui->ShowProgress(FormatProgress(activity, seconds)); }
 };
 
+namespace {
+
+// The end of a capture: at most kOutputTail bytes, read before the file goes.
+std::string ReadTail(const std::string& path) {
+  std::string tail;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return tail;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    long from = size > static_cast<long>(kOutputTail) ? size - static_cast<long>(kOutputTail) : 0;
+    if (size > 0 && std::fseek(file, from, SEEK_SET) == 0) {
+      tail.resize(static_cast<size_t>(size - from));
+      tail.resize(std::fread(&tail[0], 1, tail.size(), file));
+    }
+  }
+  std::fclose(file);
+  return tail;
+}
+
+// Where a call without a capture file of its own leaves its output for the record: the
+// temporary directory, as the tool's lock file; "" where there is none.
+std::string OutputCapturePath() {
+  std::string temp = platform::TempDirectory();
+  return temp.empty() ? temp : temp + kToolOutputFile;
+}
+
+}  // namespace
+
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
                               const std::string& output_file, const std::string& activity,
                               const platform::FileIds& protected_files) {
   ui.Write(msg::kLine, command_line.c_str());
   platform::WaitTick tick;
   if (ui.ShowsProgress() && !activity.empty()) tick = ProgressTick{&ui, activity};
-  Expected<uint32_t> ran =
-      platform::RunCommandLine(command_line, output_file, tick, protected_files);
+  // The tool never shares the utility's standard handles: what it prints goes to a capture.
+  const std::string capture = output_file.empty() ? OutputCapturePath() : output_file;
+  const uint64_t began = platform::SteadyMilliseconds();
+  Expected<uint32_t> ran = platform::RunCommandLine(command_line, capture, tick, protected_files);
+  const uint64_t took = platform::SteadyMilliseconds() - began;
   ui.EndProgress();
-  if (ran) return ToolRun{command_line, *ran};
+  std::string tail;
+  if (capture != output_file) {
+    if (ran && *ran != 0) tail = ReadTail(capture);
+    Ignore(platform::RemoveFile(capture), "the next call empties it");
+  }
+  if (ran) return ToolRun{command_line, *ran, took, std::move(tail)};
   const Error& why = ran.error();
   if (why.Is(platform::RunStatus::CaptureIsLink)) {
     ui.Write(msg::kRefusedLink, output_file.c_str());

@@ -52,11 +52,12 @@ Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
   return {ui_.Ask(question, defaults), {}};
 }
 
-Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a) {
+Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* call) {
   WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
   ToolResult flash = tool_.Flash(a.bdf);
+  if (call) *call = ToolRunOf(flash);
   if (Succeeded(flash)) {
     ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);

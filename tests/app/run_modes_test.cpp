@@ -124,7 +124,7 @@ TEST(RunModes, EveryUpdaterMustChooseAPort) {
     port.available_version = FirmwareVersion(4, 0, 600);
     port.flags = AdapterRecord::kSupported;
   }
-  RunContext run{capture.ui(), tool, options, {}, ports, {}};
+  RunContext run{capture.ui(), tool, options, {}, ports, {}, {}};
   UpdaterList updaters = CreateUpdaterList(run.ui, tool, options.update);
   updaters.push_back(std::make_unique<VAroruFirmware>(run.ui, tool, options.update));
 

@@ -9,7 +9,7 @@ namespace test {
 
 ToolResult FakeFlashTool::Ran(const std::string& command, uint32_t exit_code) {
   calls.push_back(command);
-  return ToolRun{command, exit_code};
+  return ToolRun{command, exit_code, 0, exit_code ? "output of " + command : std::string()};
 }
 
 ToolResult FakeFlashTool::Discover(const std::string& report_file) {

@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "platform/pe_version.h"
 #include "platform/platform.h"
@@ -362,6 +365,53 @@ std::string LocalTimeText() {
   char text[64];
   std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local);
   return text;
+}
+
+std::string UtcTimeText() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm utc;
+  gmtime_r(&now.tv_sec, &utc);
+  char text[40];
+  size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(now.tv_nsec / 1000000));
+  return text;
+}
+
+uint64_t SteadyMilliseconds() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
+}
+
+std::string UserName() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_name;
+  return std::to_string(geteuid());
+}
+
+uint32_t ProcessId() {
+  return static_cast<uint32_t>(getpid());
+}
+
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text) {
+  int priority = level == EventLevel::kError     ? LOG_ERR
+                 : level == EventLevel::kWarning ? LOG_WARNING
+                                                 : LOG_INFO;
+  openlog("Quorvane", LOG_PID, LOG_USER);
+  // The text is data, never the format.
+  syslog(priority, "%u %s", static_cast<unsigned>(event_id), text.c_str());
+  closelog();
+  return true;
 }
 
 }  // namespace platform

@@ -69,6 +69,39 @@ Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
   return VersionLibrary().FixedFileInfo(path);
 }
 
+// The user and event-log functions, taken from the system directory's advapi32.dll at run
+// time for the same reason as version.dll's.
+class AdvapiLibrary {
+ public:
+  AdvapiLibrary()
+      : module_(LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+  ~AdvapiLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  AdvapiLibrary(const AdvapiLibrary&) = delete;
+  AdvapiLibrary& operator=(const AdvapiLibrary&) = delete;
+
+  template <typename F>
+  F Function(const char* name) const {
+    if (!module_) return nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// UTF-8 text as the wide text the event log takes; bytes that are no UTF-8 come out as U+FFFD.
+std::wstring WideText(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (size <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+  return wide;
+}
+
 // Waits for the child to end; with a tick, in steps that end on each whole second.
 void WaitForChild(HANDLE process, const WaitTick& tick) {
   if (!tick) {
@@ -383,6 +416,59 @@ std::string LocalTimeText() {
   char text[64] = {};
   if (_localtime64_s(&local, &now) != 0 || asctime_s(text, sizeof text, &local) != 0) return "\n";
   return text;
+}
+
+std::string UtcTimeText() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  return text;
+}
+
+uint64_t SteadyMilliseconds() {
+  return GetTickCount64();
+}
+
+std::string HostName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+std::string UserName() {
+  char name[257] = {};
+  DWORD size = sizeof name;
+  AdvapiLibrary advapi;
+  auto get_user = advapi.Function<BOOL(WINAPI*)(LPSTR, LPDWORD)>("GetUserNameA");
+  if (get_user && get_user(name, &size)) return name;
+  return "";
+}
+
+uint32_t ProcessId() {
+  return GetCurrentProcessId();
+}
+
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text) {
+  AdvapiLibrary advapi;
+  auto register_source = advapi.Function<HANDLE(WINAPI*)(LPCWSTR, LPCWSTR)>("RegisterEventSourceW");
+  auto report =
+      advapi
+          .Function<BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID)>(
+              "ReportEventW");
+  auto deregister = advapi.Function<BOOL(WINAPI*)(HANDLE)>("DeregisterEventSource");
+  if (!register_source || !report || !deregister) return false;
+  HANDLE source = register_source(nullptr, L"Quorvane");
+  if (!source) return false;
+  std::wstring wide = WideText(text);
+  LPCWSTR strings[] = {wide.c_str()};
+  WORD type = level == EventLevel::kError     ? EVENTLOG_ERROR_TYPE
+              : level == EventLevel::kWarning ? EVENTLOG_WARNING_TYPE
+                                              : EVENTLOG_INFORMATION_TYPE;
+  BOOL reported = report(source, type, 0, event_id, nullptr, 1, 0, strings, nullptr);
+  deregister(source);
+  return reported != 0;
 }
 
 }  // namespace platform
