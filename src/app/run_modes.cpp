@@ -179,6 +179,17 @@ void RecordDecision(RunContext& run, size_t port, Answer answer, bool flash) {
   if (!run.options.update.report_only) record.answer = AnswerWord(answer);
 }
 
+// A quit at a port flashes none: the others' entries say so.
+void RecordQuit(RunContext& run, size_t at) {
+  for (size_t port = 0; port < run.inventory.size() && port < run.record.ports.size(); ++port) {
+    PortRecord& record = run.record.ports[port];
+    if (port == at) continue;
+    if (port < at && record.decision != "flash") continue;
+    if (port < at) record.decision = "skip";
+    record.cause = "quit";
+  }
+}
+
 }  // namespace
 
 SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
@@ -210,8 +221,7 @@ SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
       }
       if (answer == Answer::kNextAdapter) break;
       if (answer == Answer::kQuit) {
-        for (size_t later = port + 1; later < run.inventory.size(); ++later)
-          if (later < run.record.ports.size()) run.record.ports[later].cause = "quit";
+        RecordQuit(run, port);
         run.ui.Print(msg::kCancelledByUser);
         result.plan.clear();
         result.quit = true;
