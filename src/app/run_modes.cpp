@@ -6,6 +6,7 @@
 #include "inventory/installed_firmware.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "tool/command_lines.h"
 
 namespace {
 
@@ -321,7 +322,7 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   }
   const std::string& kept = *aside;
   // A tool that ends well but leaves no report has failed all the same.
-  ToolResult call = run.tool.Discover(report);
+  ToolResult call = run.tool.Run(DiscoveryCommand(report));
   bool written = Succeeded(call) && platform::FileExists(report);
   // The old report goes only once a new one is written; what a failed tool left gives way.
   if (!kept.empty()) {
@@ -356,7 +357,7 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
     return ExitCode::kFailed;
   }
   Ignore(LoadFirmwareCatalog(&run.catalog, run.ui), "logged; the tool reads the report alone");
-  ToolResult call = run.tool.ApplyReport(report);
+  ToolResult call = run.tool.Run(ApplyReportCommand(report));
   if (!Succeeded(call)) {
     run.ui.Print(msg::kApplyFailed, report.c_str());
     run.record.failed_call = RecordOfCall(ToolRunOf(call));

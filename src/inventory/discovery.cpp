@@ -229,7 +229,7 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
 
   Discovery discovery;
   TemporaryFileGuard report_file(kDiscoveryReportFile);
-  ToolResult run = tool.Discover(kDiscoveryReportFile);
+  ToolResult run = tool.Run(DiscoveryCommand(kDiscoveryReportFile));
   discovery.exit_code = static_cast<int32_t>(ExitCodeOf(run));
   discovery.call = ToolRunOf(run);
   discovery.end = !run              ? DiscoveryEnd::kToolNotRun

@@ -25,7 +25,7 @@ HardwareFlagsState ClassifyLine(const std::string& line) {
 
 PortFlagsCheck::Action ResetHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
                                           UserInterface& ui) {
-  ToolResult reset = tool.ResetHardwareFlags(adapter.bdf);
+  ToolResult reset = tool.Run(HardwareFlagsResetCommand(adapter.bdf));
   if (Succeeded(reset)) {
     ui.Write(msg::kFlagsResetSucceeded, adapter.device_id.c_str());
     return PortFlagsCheck::Action::kReset;
@@ -91,7 +91,7 @@ HardwareFlagsState ReadHardwareFlagsCapture(const std::string& path, UserInterfa
 HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
                                       UserInterface& ui) {
   TemporaryFileGuard capture(kHardwareFlagsCaptureFile);
-  ToolResult query = tool.QueryHardwareFlags(adapter.device_id, kHardwareFlagsCaptureFile);
+  ToolResult query = tool.Run(HardwareFlagsQueryCommand(adapter.device_id));
   // After a failed run the capture stays until the next query empties it.
   if (!Succeeded(query) || !platform::FileExists(kHardwareFlagsCaptureFile))
     return HardwareFlagsState::kUnknown;

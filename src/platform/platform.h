@@ -86,7 +86,9 @@ enum class OpenStatus {
   kProtected,   // the file is one of the refused ones; it is left as it was
   kFailed,
 };
-enum class WriteMode { kAppend, kReplace };
+// kCreateNew makes a file that was not there and fails when the name is taken; a file so made
+// is no other file, so no refused identity applies to it.
+enum class WriteMode { kAppend, kReplace, kCreateNew };
 
 // Opens a file for writing through one handle, creating it when missing and never following
 // a link at its name (a dangling link's target is never created). The file is judged on the
@@ -144,10 +146,14 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // the utility never reaches it: a flash always runs to its end. A tick, when given, is called
 // while the child runs.
 // A capture file that is one of the refused files is left untouched and nothing runs.
-// The value is the child's exit code; the error's code is a RunStatus.
+// The value is the child's exit code; the error's code is a RunStatus. A POSIX host runs
+// argv as given, when there is one, rather than the command line's words; Windows starts the
+// command line. capture_mode kCreateNew makes a fresh capture file.
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
                                   const WaitTick& tick = nullptr,
-                                  const FileIds& refused = FileIds());
+                                  const FileIds& refused = FileIds(),
+                                  const std::vector<std::string>* argv = nullptr,
+                                  WriteMode capture_mode = WriteMode::kReplace);
 
 void SleepMilliseconds(unsigned ms);
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "base/expected.h"
+#include "tool/command_lines.h"
 
 // The exit code reported when the tool could not be started, its capture file created or its
 // end read.
@@ -45,15 +46,6 @@ class FlashTool {
  public:
   virtual ~FlashTool() = default;
 
-  // Writes a discovery report of every port to report_file.
-  virtual ToolResult Discover(const std::string& report_file) = 0;
-  // Prints the port's hardware-flags setting into capture_file.
-  virtual ToolResult QueryHardwareFlags(const std::string& device_id,
-                                        const std::string& capture_file) = 0;
-  // Disables the port's hardware flags.
-  virtual ToolResult ResetHardwareFlags(const std::string& bdf) = 0;
-  // Flashes the package firmware onto the port.
-  virtual ToolResult Flash(const std::string& bdf) = 0;
-  // Flashes the ports a discovery report lists.
-  virtual ToolResult ApplyReport(const std::string& report_file) = 0;
+  // Runs one call of the tool and waits for its end.
+  virtual ToolResult Run(const ToolCommand& command) = 0;
 };

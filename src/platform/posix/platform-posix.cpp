@@ -131,10 +131,12 @@ Expected<int> OpenWritable(const std::string& path, WriteMode mode, const FileId
                            FileFactsReader read_facts) {
   int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (mode == WriteMode::kAppend) flags |= O_APPEND;
+  if (mode == WriteMode::kCreateNew) flags |= O_EXCL;
   int fd = open(path.c_str(), flags, 0666);
   if (fd < 0) return MakeError(errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed);
-  Expected<void> judged =
-      JudgeOpenedFile(fd, refused, read_facts ? read_facts : ReadDescriptorFacts);
+  const bool made = mode == WriteMode::kCreateNew;
+  Expected<void> judged = JudgeOpenedFile(fd, made ? FileIds() : refused,
+                                          read_facts ? read_facts : ReadDescriptorFacts);
   // Only a file that may be written loses O_NONBLOCK and, for kReplace, its contents;
   // EINVAL from ftruncate: a device, which has nothing to empty.
   if (judged && (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
@@ -288,14 +290,16 @@ Expected<std::vector<std::string>> RunningProcessNames() {
 }
 
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused) {
+                                  const WaitTick& tick, const FileIds& refused,
+                                  const std::vector<std::string>* given, WriteMode capture_mode) {
   int output = -1;
   if (!capture_file.empty()) {
-    Expected<int> opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr);
+    Expected<int> opened = OpenWritable(capture_file, capture_mode, refused, nullptr);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
   }
-  std::vector<std::string> args = SplitWindowsCommandLine(command_line);
+  std::vector<std::string> args =
+      given && !given->empty() ? *given : SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);
   if (program.empty()) {
     if (output >= 0) close(output);

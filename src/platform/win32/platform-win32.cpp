@@ -145,12 +145,14 @@ Expected<HANDLE> OpenWritable(const std::string& path, WriteMode mode, const Fil
   // Appending data only: every write lands at the end, whoever else writes.
   DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE |
                  (mode == WriteMode::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE);
-  HANDLE opened =
-      CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const bool made = mode == WriteMode::kCreateNew;
+  HANDLE opened = CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr,
+                              made ? CREATE_NEW : OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return MakeError(OpenStatus::kFailed);
-  Expected<void> judged = JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), refused,
-                                          read_facts ? read_facts : ReadHandleFacts);
+  Expected<void> judged =
+      JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), made ? FileIds() : refused,
+                      read_facts ? read_facts : ReadHandleFacts);
   if (judged && mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
     judged = MakeError(OpenStatus::kFailed);
   }
@@ -328,7 +330,8 @@ Expected<std::vector<std::string>> RunningProcessNames() {
 }
 
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused) {
+                                  const WaitTick& tick, const FileIds& refused,
+                                  const std::vector<std::string>*, WriteMode capture_mode) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -337,7 +340,7 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
     Expected<HANDLE> opened =
-        OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true, FILE_SHARE_READ);
+        OpenWritable(capture_file, capture_mode, refused, nullptr, true, FILE_SHARE_READ);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
     startup.hStdOutput = output;
