@@ -260,7 +260,7 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommand
   ShowBanner(ui);
   LogCommandLine(ui, parsed.echo);
   LogTimestamp(ui, msg::kUpgradeBegan);
-  const std::string usage = FormatText(msg::kUsagePrefix, parsed.echo.front().c_str());
+  const std::string usage = UsageLine(parsed.echo.front());
   if (!parsed.accepted) {
     ShowUsage(ui, parsed.echo.front());
     told.Conclude(Outcome::kUsage, "", usage);

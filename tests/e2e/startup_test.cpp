@@ -61,7 +61,13 @@ TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
   EXPECT_TRUE(Contains(log, "USAGE: "));
   EXPECT_FALSE(Contains(log, "Upgrade completed"));
   EXPECT_FALSE(Contains(log, "Exiting with code"));
-  EXPECT_EQ(LastRecord()["outcome"], "usage");
+  nlohmann::json record = LastRecord();
+  EXPECT_EQ(record["outcome"], "usage");
+  // The usage text's first line: the program's name without its folder, then the options.
+  const std::string usage = record.value("message", "");
+  EXPECT_EQ(usage.rfind("USAGE: ", 0), 0u) << usage;
+  EXPECT_TRUE(Contains(usage, "uorvane [-c] [-d <filename>]")) << usage;
+  EXPECT_EQ(usage.find_first_of("/\\"), std::string::npos) << usage;
 }
 
 // A file name longer than 259 characters is refused rather than cut.
