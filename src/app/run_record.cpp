@@ -2,7 +2,6 @@
 
 #include <nlohmann/json.hpp>
 
-#include <cstdio>
 #include <utility>
 
 #include "messages/messages.h"
@@ -171,7 +170,7 @@ std::string RunRecordLine(const RunRecord& r) {
                  {"ports", std::move(ports)}};
   if (r.failed_call) record["failed_call"] = CallJson(*r.failed_call);
   // Adapter data and tool output are not always UTF-8: such bytes become U+FFFD.
-  return record.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
+  return record.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
 std::string RunRecordPath(const std::string& log_path) {
@@ -180,25 +179,13 @@ std::string RunRecordPath(const std::string& log_path) {
 
 Expected<void> AppendRunRecord(const std::string& path, const std::string& line,
                                const platform::FileIds& refused) {
-  Expected<std::FILE*> opened =
-      platform::OpenForWriting(path, platform::WriteMode::kAppend, refused);
-  if (!opened) return opened.error();
-  std::FILE* file = *opened;
-  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : 0;
-  if (size > 0 && static_cast<uint64_t>(size) > kRunRecordFileLimit) {
-    std::fclose(file);
+  if (platform::FileSize(path) > kRunRecordFileLimit) {
     const std::string old = path.substr(0, path.find_last_of("/\\") + 1) + kOldRunRecordFileName;
     Ignore(platform::RemoveFile(old), "usually there is none; then the rename tells");
     Expected<void> kept = platform::RenameFile(path, old);
     if (!kept) return kept.error();
-    opened = platform::OpenForWriting(path, platform::WriteMode::kAppend, refused);
-    if (!opened) return opened.error();
-    file = *opened;
   }
-  bool written = std::fwrite(line.data(), 1, line.size(), file) == line.size();
-  written = std::fclose(file) == 0 && written;
-  if (!written) return MakeError(platform::OpenStatus::kFailed);
-  return {};
+  return platform::AppendLine(path, line, refused);
 }
 
 RunEvent EventOf(const RunRecord& record) {

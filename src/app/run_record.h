@@ -97,12 +97,12 @@ struct RunRecord {
 
 // A record of this process with its start time, words and mode filled in.
 RunRecord BeginRunRecord(const std::vector<std::string>& arguments, const std::string& mode);
-// The record as one JSON line, ending with its line break.
+// The record as one JSON line, without its line end.
 std::string RunRecordLine(const RunRecord& record);
 // The record file beside the log.
 std::string RunRecordPath(const std::string& log_path);
-// Appends the line with one write, never through a link nor onto a refused file; a file past
-// the limit is first kept under the old name.
+// Appends the line and its line end with one write, never through a link nor onto a refused
+// file; a file past the limit is first kept under the old name.
 Expected<void> AppendRunRecord(const std::string& path, const std::string& line,
                                const platform::FileIds& refused);
 

@@ -34,6 +34,8 @@ Expected<void> RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// The file's size in bytes; 0 when it cannot be read.
+uint64_t FileSize(const std::string& path);
 // Gives a file another name in the same directory; an error (the host's error number) when
 // it could not, as when the new name is taken.
 Expected<void> RenameFile(const std::string& from, const std::string& to);
@@ -97,6 +99,10 @@ enum class WriteMode { kAppend, kReplace, kCreateNew };
 // caller's to close; the error's code is an OpenStatus.
 Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
                                     FileFactsReader read_facts = nullptr);
+
+// Appends text and the host's line end (CR LF on Windows) to a file in one write, through an
+// open judged as OpenForWriting's; the error's code is an OpenStatus.
+Expected<void> AppendLine(const std::string& path, const std::string& text, const FileIds& refused);
 
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();

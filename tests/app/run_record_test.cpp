@@ -31,7 +31,7 @@ TEST(RunRecord, LineHoldsTheSchemaWithEveryFieldFilled) {
   record.takes_effect = "after reboot";
 
   std::string line = RunRecordLine(record);
-  ASSERT_EQ(line.find('\n'), line.size() - 1);
+  ASSERT_EQ(line.find('\n'), std::string::npos);
   nlohmann::json parsed = nlohmann::json::parse(line);
   EXPECT_EQ(test::SchemaFindings(parsed, test::RunRecordSchema()), "") << line;
   EXPECT_EQ(parsed["reason"], "partly-failed");
@@ -47,8 +47,8 @@ TEST(RunRecord, AFileOverItsLimitIsKeptUnderTheOldName) {
   const std::string old = dir.File(kOldRunRecordFileName);
   test::WriteBytes(old, "older\n");
   test::WriteBytes(path, std::string(kRunRecordFileLimit, 'x') + "\n");
-  ASSERT_TRUE(AppendRunRecord(path, "{}\n", {}));
-  ASSERT_TRUE(AppendRunRecord(path, "{\"a\":1}\n", {}));
+  ASSERT_TRUE(AppendRunRecord(path, "{}", {}));
+  ASSERT_TRUE(AppendRunRecord(path, "{\"a\":1}", {}));
   EXPECT_EQ(test::ReadText(path), "{}\n{\"a\":1}\n");  // CR LF on Windows, as the log
   EXPECT_EQ(test::ReadBytes(old).size(), kRunRecordFileLimit + 1);
 }

@@ -243,6 +243,18 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
+Expected<void> AppendLine(const std::string& path, const std::string& text,
+                          const FileIds& refused) {
+  Expected<int> fd = OpenWritable(path, WriteMode::kAppend, refused, nullptr);
+  if (!fd) return fd.error();
+  const std::string line = text + '\n';
+  ssize_t written = write(*fd, line.data(), line.size());
+  bool closed = close(*fd) == 0;
+  if (written != static_cast<ssize_t>(line.size()) || !closed)
+    return MakeError(OpenStatus::kFailed);
+  return {};
+}
+
 std::string OwnExecutablePath() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);

@@ -275,6 +275,19 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
+Expected<void> AppendLine(const std::string& path, const std::string& text,
+                          const FileIds& refused) {
+  Expected<HANDLE> handle = OpenWritable(path, WriteMode::kAppend, refused, nullptr, false,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!handle) return handle.error();
+  const std::string line = text + "\r\n";
+  DWORD written = 0;
+  BOOL wrote = WriteFile(*handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  BOOL closed = CloseHandle(*handle);
+  if (!wrote || !closed || written != line.size()) return MakeError(OpenStatus::kFailed);
+  return {};
+}
+
 std::string OwnExecutablePath() {
   char buffer[kMaxPath];
   DWORD n = GetModuleFileNameA(nullptr, buffer, kMaxPath);
