@@ -2,6 +2,8 @@
 // executable.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "platform/platform.h"
 #include "support/package.h"
 
@@ -21,6 +23,23 @@ TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
   std::string log = Log();
   EXPECT_TRUE(Contains(log, "Supporting file NICFWData.xml is missing. Cannot proceed.\n"));
   EXPECT_FALSE(Contains(log, kDashes));
+  nlohmann::json record = LastRecord();
+  EXPECT_EQ(record["outcome"], "catalog-missing");
+  EXPECT_EQ(record["message"], "Supporting file NICFWData.xml is missing. Cannot proceed.");
+  EXPECT_EQ(record["arguments"], nlohmann::json::array({"-h"}));
+}
+
+// Each run files one event in the host's log; Wine traces the call.
+TEST_F(PackageTest, EachRunFilesOneEvent) {
+  if (platform::PathSeparator() != '\\') GTEST_SKIP() << "syslog leaves no trace to read here";
+  const char* was = std::getenv("WINEDEBUG");
+  const std::string saved = was ? was : "";
+  test::SetEnvironment("WINEDEBUG", "+eventlog");
+  test::ProcessResult r = Run({"-c"});
+  test::SetEnvironment("WINEDEBUG", saved);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_TRUE(Contains(r.output, "ReportEventW")) << r.output;
+  EXPECT_TRUE(Contains(r.output, "Quorvane run ended: shown, exit code 0.")) << r.output;
 }
 
 TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
@@ -42,6 +61,13 @@ TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
   EXPECT_TRUE(Contains(log, "USAGE: "));
   EXPECT_FALSE(Contains(log, "Upgrade completed"));
   EXPECT_FALSE(Contains(log, "Exiting with code"));
+  nlohmann::json record = LastRecord();
+  EXPECT_EQ(record["outcome"], "usage");
+  // The usage text's first line: the program's name without its folder, then the options.
+  const std::string usage = record.value("message", "");
+  EXPECT_EQ(usage.rfind("USAGE: ", 0), 0u) << usage;
+  EXPECT_TRUE(Contains(usage, "uorvane [-c] [-d <filename>]")) << usage;
+  EXPECT_EQ(usage.find_first_of("/\\"), std::string::npos) << usage;
 }
 
 // A file name longer than 259 characters is refused rather than cut.
