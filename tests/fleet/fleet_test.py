@@ -209,7 +209,7 @@ class Fleet:
             "vars": {"ansible_connection": "local",
                      "ansible_python_interpreter": sys.executable,
                      "quorvane_report_dir": self.reports,
-                     "quorvane_update_poll": 1, "quorvane_lock_delay": 1},
+                     "quorvane_update_poll": 1},
             "hosts": hosts}}
         os.makedirs(os.path.join(self.dir, "home"))
         with open(self.inventory, "w", encoding="utf-8") as f:
