@@ -371,7 +371,8 @@ class RolloutTest(unittest.TestCase):
         # for the updates of host03 and host04 that the interrupt left running.
         self.assertEqual({h for h, r in update.items() if r == "changed"},
                          {"host06", "host07", "host08"}, output)
-        self.assertEqual({h for h, r in update.items() if r == "ok"}, {"host03", "host04", "host05"})
+        self.assertEqual({h for h, r in update.items() if r == "ok"},
+                         {"host03", "host04", "host05"})
         same_rows(self, self.first_report, EXPECTED_REPORT)
 
     def test_report_as_markdown_and_json(self):
@@ -523,8 +524,9 @@ class RecordTest(unittest.TestCase):
 
     @staticmethod
     def port(mac, outcome, cause="answered", before="4.0.700", after="4.0.600"):
-        return {"mac": mac, "bdf": "4:0.0", "installed_before": before, "package_version": "4.0.600",
-                "version_after": after, "outcome": outcome, "cause": cause}
+        return {"mac": mac, "bdf": "4:0.0", "installed_before": before,
+                "package_version": "4.0.600", "version_after": after, "outcome": outcome,
+                "cause": cause}
 
     def test_a_port_keeps_what_the_rollout_did_first(self):
         f = filters()
