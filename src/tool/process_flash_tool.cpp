@@ -65,13 +65,17 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
   const uint64_t began = platform::SteadyMilliseconds();
   Expected<uint32_t> ran =
       platform::RunCommandLine(command_line, capture, tick, protected_files, argv, mode);
-  // Without a capture of its own the call runs as it always did, its output thrown away.
-  if (!ran && capture != output_file && IsCaptureError(ran.error()))
+  bool fresh = capture != output_file;
+  // Without a capture of its own the call runs as it always did, its output thrown away, and
+  // whatever holds the capture's name is left alone.
+  if (!ran && fresh && IsCaptureError(ran.error())) {
+    fresh = false;
     ran = platform::RunCommandLine(command_line, "", tick, protected_files, argv);
+  }
   const uint64_t took = platform::SteadyMilliseconds() - began;
   ui.EndProgress();
   std::string tail;
-  if (capture != output_file) {
+  if (fresh) {
     if (ran && *ran != 0) tail = ReadTail(capture);
     Ignore(platform::RemoveFile(capture), "the next call makes a fresh one");
   }

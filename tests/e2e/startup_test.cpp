@@ -2,8 +2,6 @@
 // executable.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-
 #include "platform/platform.h"
 #include "support/package.h"
 
@@ -27,19 +25,6 @@ TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
   EXPECT_EQ(record["outcome"], "catalog-missing");
   EXPECT_EQ(record["message"], "Supporting file NICFWData.xml is missing. Cannot proceed.");
   EXPECT_EQ(record["arguments"], nlohmann::json::array({"-h"}));
-}
-
-// Each run files one event in the host's log; Wine traces the call.
-TEST_F(PackageTest, EachRunFilesOneEvent) {
-  if (platform::PathSeparator() != '\\') GTEST_SKIP() << "syslog leaves no trace to read here";
-  const char* was = std::getenv("WINEDEBUG");
-  const std::string saved = was ? was : "";
-  test::SetEnvironment("WINEDEBUG", "+eventlog");
-  test::ProcessResult r = Run({"-c"});
-  test::SetEnvironment("WINEDEBUG", saved);
-  EXPECT_EQ(r.exit_code, 0);
-  EXPECT_TRUE(Contains(r.output, "ReportEventW")) << r.output;
-  EXPECT_TRUE(Contains(r.output, "Quorvane run ended: shown, exit code 0.")) << r.output;
 }
 
 TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {

@@ -79,6 +79,15 @@ TEST_F(ToolRunnerTest, AFailedCallKeepsTheEndOfItsOutputOnly) {
   EXPECT_EQ(passed->output, "");
   EXPECT_EQ(test::ReadBytes(kept), "kept");
   EXPECT_FALSE(test::Exists(planted));
+
+  // Where no capture can be made the call runs all the same, its output thrown away.
+  ASSERT_TRUE(platform::MakeDirectory(planted));
+  ToolResult uncaptured = RunExternalCommand(capture_.ui(), kChild + " out:first exit:4", "");
+  EXPECT_TRUE(test::RemoveDirectory(planted));
+  ASSERT_TRUE(uncaptured);
+  EXPECT_EQ(uncaptured->exit_code, 4u);
+  EXPECT_EQ(uncaptured->output, "");
+  EXPECT_FALSE(test::Contains(capture_.Log(), "Failed to create file"));
 }
 
 }  // namespace
