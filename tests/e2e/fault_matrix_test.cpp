@@ -70,12 +70,14 @@ struct Row {
   std::string text;
   std::string skip;             // why the row does not run yet
   std::string outcome, reason;  // the run record's words; reason "" is the outcome word
+  std::string flags;            // the record's finding/action of the first port, when given
 
   Row& Ports(std::vector<SimPort> p) { return ports = std::move(p), *this; }
   Row& Faults(const std::function<void(SimFaults&)>& change) { return change(faults), *this; }
   Row& Input(std::string typed) { return input = std::move(typed), *this; }
   Row& With(Setup s, std::string t = "") { return setup = s, text = std::move(t), *this; }
   Row& Skip(std::string why) { return skip = std::move(why), *this; }
+  Row& Flags(std::string finding_action) { return flags = std::move(finding_action), *this; }
   Row& Is(std::string word, std::string why = "") {
     return outcome = std::move(word), reason = std::move(why), *this;
   }
@@ -167,12 +169,14 @@ std::vector<Row> Rows() {
           .Is("apply-failed", "tool-exit-code")
           .Ports({failing(7), kOlder2})
           .With(Setup::kReportForOption),
-      R("InfoQueryFails", {"-c"}, 0).Is("shown").Ports({flagged([](SimPort& p) {
-        p.info_exit = 5;
-      })}),
-      R("FlagsResetFails", {"-c"}, 0).Is("shown").Ports({flagged([](SimPort& p) {
-        p.hwflags_reset_exit = 5;
-      })}),
+      R("InfoQueryFails", {"-c"}, 0)
+          .Flags("unknown/none")
+          .Is("shown")
+          .Ports({flagged([](SimPort& p) { p.info_exit = 5; })}),
+      R("FlagsResetFails", {"-c"}, 0)
+          .Flags("enabled/reset-failed")
+          .Is("shown")
+          .Ports({flagged([](SimPort& p) { p.hwflags_reset_exit = 5; })}),
       // The discovery report.
       R("ReportMissing", {"-s"}, 0).Is("discovery-failed", "no-report").Faults([](SimFaults& f) {
         f.report_missing = true;
@@ -306,6 +310,7 @@ std::vector<Row> Rows() {
           .Is("usage", "protected-report-file")
           .With(Setup::kReportLinked, "p3fw_4_0_600.bin"),
       R("FlagsCaptureLinkedToCatalog", {"-c"}, 0)
+          .Flags("unknown/none")
           .Is("shown")
           .Ports({flagged([](SimPort&) {})})
           .With(Setup::kCaptureLinked, "NICFWData.xml"),
@@ -476,7 +481,18 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
       flashed.push_back(port["tool"]["command"]);
       bool failed = port["tool"]["exit_code"] != 0;
       EXPECT_EQ(port["outcome"], failed ? "failed" : "updated") << port.dump();
+      // The discovery after the run saw what the flash did (a given report stays as it was).
+      if (row.setup != Setup::kReportGiven) {
+        EXPECT_EQ(port["version_after"],
+                  failed ? port["installed_before"] : port["package_version"])
+            << port.dump();
+      }
       EXPECT_EQ(port["tool"]["output"].is_null(), !failed) << port.dump();
+    }
+    if (!row.flags.empty()) {
+      ASSERT_FALSE(record["ports"].empty());
+      const nlohmann::json& flags = record["ports"][0]["hardware_flags"];
+      EXPECT_EQ(flags.value("finding", "") + "/" + flags.value("action", ""), row.flags);
     }
     // -u flashes what its report lists, none of the record's ports; a first run flashes its own.
     if (!first_run && (row.args.empty() || row.args[0] != "-u")) {
