@@ -96,23 +96,42 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv) {
   return parsed;
 }
 
-void ShowUsage(UserInterface& ui, const std::string& program_path) {
+namespace {
+
+// The program's name as the usage text shows it: no directory; the name's last dot starts the
+// extension, which is not shown either.
+std::string UsageName(const std::string& program_path) {
   size_t base = 0;
   for (size_t i = 0; i < program_path.size(); ++i) {
     if (platform::IsPathSeparator(program_path[i])) base = i + 1;
   }
-  // The name's last dot starts the extension, which is not shown.
   std::string name = program_path.substr(base);
   size_t last_dot = name.rfind('.');
   if (last_dot != std::string::npos) name.erase(last_dot);
-  std::string list;
-  std::string lines;
+  return name;
+}
+
+// Every option with a usage line, in brackets; their lines.
+void ListOptions(std::string* list, std::string* lines) {
   for (const OptionRow& row : OptionTable()) {
     if (!row.usage_line) continue;
-    if (!list.empty()) list += ' ';
-    list += "[" + WordsOf(row.words).front() + (row.takes_file_name ? " <filename>]" : "]");
-    lines += row.usage_line;
+    if (!list->empty()) *list += ' ';
+    *list += "[" + WordsOf(row.words).front() + (row.takes_file_name ? " <filename>]" : "]");
+    *lines += row.usage_line;
   }
-  ui.Print(msg::kUsagePrefix, name.c_str());
+}
+
+}  // namespace
+
+std::string UsageLine(const std::string& program_path) {
+  std::string list, lines;
+  ListOptions(&list, &lines);
+  return FormatText(msg::kUsagePrefix, UsageName(program_path).c_str()) + list;
+}
+
+void ShowUsage(UserInterface& ui, const std::string& program_path) {
+  std::string list, lines;
+  ListOptions(&list, &lines);
+  ui.Print(msg::kUsagePrefix, UsageName(program_path).c_str());
   ui.Print(msg::kText, (list + "\n" + msg::kUsageNoOptions + lines).c_str());
 }

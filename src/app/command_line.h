@@ -23,3 +23,5 @@ ParsedCommandLine ParseCommandLine(int argc, const char* const* argv);
 
 // Writes the usage text with the program's base name.
 void ShowUsage(UserInterface& ui, const std::string& program_path);
+// The usage text's first line, as the run record tells it.
+std::string UsageLine(const std::string& program_path);

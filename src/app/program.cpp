@@ -1,5 +1,6 @@
 #include "app/program.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <string>
@@ -30,16 +31,77 @@ ExitCode RunModeGuarded(RunContext& run) {
   } catch (...) {
     run.ui.Print(msg::kUnexpectedError);
   }
+  run.record.Conclude(Outcome::kUnexpectedError, "exception", msg::kUnexpectedError);
   return ExitCode::kFailed;
 }
 
-Expected<void> CheckSupportingFile(UserInterface& ui) {
+Expected<void> CheckSupportingFile(UserInterface& ui, RunRecord& record) {
   if (!platform::FileExists(kSupportingFileName)) {
     ui.Print(msg::kSupportingFileMissing, kSupportingFileName);
+    record.Conclude(Outcome::kCatalogMissing, "",
+                    FormatText(msg::kSupportingFileMissing, kSupportingFileName));
     return MakeError(ExitCode::kFailed);
   }
-  if (!VerifyInstance(ui, platform::RunningProcessNames)) return MakeError(ExitCode::kFailed);
+  InstanceVerdict verdict = VerifyInstance(ui, platform::RunningProcessNames);
+  if (!verdict) {
+    bool running = std::string(verdict.reason) == "tool-running";
+    record.Conclude(Outcome::kAnotherRun, verdict.reason,
+                    running ? msg::kToolAlreadyRunning : msg::kLockNotCleared);
+    return MakeError(ExitCode::kFailed);
+  }
   return {};
+}
+
+// Where the record and the checks after the run lists a port: the first listing of its bus
+// address and device ID.
+PortRecord* FindPort(RunRecord& record, const AdapterRecord& port) {
+  for (PortRecord& listed : record.ports) {
+    if (listed.cause != "duplicate" && listed.bdf == port.bdf && listed.device_id == port.device_id)
+      return &listed;
+  }
+  return nullptr;
+}
+
+const char* FindingWord(HardwareFlagsState state) {
+  switch (state) {
+    case HardwareFlagsState::kActive:
+      return "enabled";
+    case HardwareFlagsState::kDisabled:
+      return "disabled";
+    case HardwareFlagsState::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+const char* ActionWord(PortFlagsCheck::Action action) {
+  switch (action) {
+    case PortFlagsCheck::Action::kReset:
+      return "reset";
+    case PortFlagsCheck::Action::kResetFailed:
+      return "reset-failed";
+    case PortFlagsCheck::Action::kNone:
+      break;
+  }
+  return "none";
+}
+
+const char* ModeWord(RunMode mode) {
+  switch (mode) {
+    case RunMode::kShowInstalled:
+      return "show-installed";
+    case RunMode::kWriteReport:
+      return "write-report";
+    case RunMode::kApplyReport:
+      return "apply-report";
+    case RunMode::kVersionOnlyCheck:
+      return "version-only-check";
+    case RunMode::kDependencyCheck:
+      return "dependency-check";
+    case RunMode::kUpdate:
+      break;
+  }
+  return "update";
 }
 
 void ShowBanner(UserInterface& ui) {
@@ -115,6 +177,13 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
     Expected<platform::FileId> id = lock->Identity();
     if (id) files.ids.push_back(*id);
   }
+  // The run records are guarded by name only: their identity would refuse the record's own write.
+  if (!log_path.empty()) {
+    std::string record = RunRecordPath(log_path);
+    files.names.push_back(record);
+    files.names.push_back(record.substr(0, record.size() - std::string(kRunRecordFileName).size()) +
+                          kOldRunRecordFileName);
+  }
   return files;
 }
 
@@ -132,7 +201,10 @@ bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files)
 }
 
 Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
-                                 platform::InstanceLock* instance, const Options& options) {
+                                 platform::InstanceLock* instance, const Options& options,
+                                 RunRecord* record) {
+  RunRecord unused;
+  RunRecord& told = record ? *record : unused;
   try {
     platform::SetConsoleWindowTitle(msg::kProgramTitle);
     UiSettings settings;
@@ -147,17 +219,33 @@ Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
     settings.protected_files = CollectProtectedFiles("", nullptr).ids;
     settings.progress = platform::StdoutIsConsole();
     *ui = std::make_unique<UserInterface>(std::move(settings));
-    if (!TakeInstanceLock(instance, **ui)) return MakeError(ExitCode::kFailed);
-    return CheckSupportingFile(**ui);
+    Expected<void> locked = TakeInstanceLock(instance, **ui);
+    if (!locked) {
+      if (locked.error().Is(platform::InstanceLock::Failure::kHeldElsewhere)) {
+        told.Conclude(Outcome::kAnotherRun, "instance-lock", msg::kToolAlreadyRunning);
+      } else {
+        told.Conclude(Outcome::kLockUnavailable, "", msg::kInstanceLockUnavailable);
+      }
+      return MakeError(ExitCode::kFailed);
+    }
+    return CheckSupportingFile(**ui, told);
   } catch (...) {
     if (*ui) (*ui)->Print(msg::kInitializationError);
+    told.Conclude(Outcome::kStartUpError, "exception", msg::kInitializationError);
     return MakeError(ExitCode::kFailed);
   }
 }
 
 void CheckHardwareFlags(RunContext& run) {
   VersionOnlyReportWriter writer(run);
-  RunHardwareFlagsCheck(run.tool, &run.catalog, run.ui, writer.ForMode());
+  for (PortFlagsCheck& check :
+       RunHardwareFlagsCheck(run.tool, &run.catalog, run.ui, writer.ForMode())) {
+    PortRecord* port = FindPort(run.record, check.port);
+    if (!port) continue;
+    port->version_after = check.port.installed_version.Format();
+    if (check.examined)
+      port->hardware_flags = FlagsRecord{FindingWord(check.state), ActionWord(check.action)};
+  }
 }
 
 void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
@@ -179,14 +267,18 @@ void PostRunHardwareFlagsCheck(RunContext& run, void (*check)(RunContext&)) {
 }
 
 ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommandLine& parsed,
-                         const ProtectedFiles* protected_files) {
+                         const ProtectedFiles* protected_files, RunRecord* record) {
   const Options& options = parsed.options;
+  RunRecord unused;
+  RunRecord& told = record ? *record : unused;
   ui.EndStartUp();
   ShowBanner(ui);
   LogCommandLine(ui, parsed.echo);
   LogTimestamp(ui, msg::kUpgradeBegan);
+  const std::string usage = UsageLine(parsed.echo.front());
   if (!parsed.accepted) {
     ShowUsage(ui, parsed.echo.front());
+    told.Conclude(Outcome::kUsage, "", usage);
     return ExitCode::kFailed;
   }
   const ProtectedFiles guarded =
@@ -202,20 +294,42 @@ ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommand
       ShowUsage(ui, parsed.echo.front());
       if (form) {
         ui.Print(msg::kDeviceOrStreamReportFile, name);
+        told.Conclude(Outcome::kUsage, "device-or-stream-name",
+                      FormatText(msg::kDeviceOrStreamReportFile, name));
       } else {
         ui.Print(msg::kProtectedReportFile, name);
+        told.Conclude(Outcome::kUsage, "protected-report-file",
+                      FormatText(msg::kProtectedReportFile, name));
       }
       return ExitCode::kFailed;
     }
   }
 
-  RunContext run{ui, tool, options, {}, {}, guarded.ids};
+  RunContext run{ui, tool, options, {}, {}, guarded.ids, std::move(told)};
   ExitCode exit_code = RunModeGuarded(run);
   LogTimestamp(ui, msg::kUpgradeCompleted);
   PostRunHardwareFlagsCheck(run);
+  told = std::move(run.record);
   if (platform::InterruptRequested()) ui.Write(msg::kRunInterrupted);
   ui.Write(msg::kExiting, static_cast<int>(exit_code));
   return exit_code;
+}
+
+void FileRunEvent(const RunRecord& record, EventSink sink) {
+  RunEvent event = EventOf(record);
+  // The host's log is a courtesy: a refused event changes nothing of the run.
+  if (sink) sink(event.level, event.id, event.text);
+}
+
+void FinishRun(RunRecord& record, int exit_code, UserInterface* ui,
+               const platform::FileIds& refused, EventSink sink) {
+  record.exit_code = exit_code;
+  record.end = platform::UtcTimeText();
+  std::string path = RunRecordPath(ui ? ui->log_path() : PrepareLogFile());
+  if (!AppendRunRecord(path, RunRecordLine(record), refused) && ui) {
+    ui->Error(msg::kRunRecordNotWritten, path.c_str());
+  }
+  FileRunEvent(record, sink);
 }
 
 int RunProgram(int argc, char** argv) {
@@ -223,12 +337,21 @@ int RunProgram(int argc, char** argv) {
   platform::GuardStandardStreams();
   platform::CatchInterrupts();
   const ParsedCommandLine parsed = ParseCommandLine(argc, argv);
+  RunRecord record = BeginRunRecord(std::vector<std::string>(argv + std::min(argc, 1), argv + argc),
+                                    parsed.accepted ? ModeWord(parsed.options.mode) : "update");
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  Expected<void> started = InitializeProgram(&ui, &instance, parsed.options);
-  if (!started) return started.error().code;
+  Expected<void> started = InitializeProgram(&ui, &instance, parsed.options, &record);
+  if (!started) {
+    FinishRun(record, started.error().code, ui.get(),
+              CollectProtectedFiles(ui ? ui->log_path() : "", &instance).ids,
+              platform::ReportRunEvent);
+    return started.error().code;
+  }
   // Now that the lock is held, it is one of the files nothing may be written over.
   ProtectedFiles guarded = CollectProtectedFiles(ui->log_path(), &instance);
   ProcessFlashTool tool(*ui, guarded.ids);
-  return static_cast<int>(RunAfterStartUp(*ui, tool, parsed, &guarded));
+  int exit_code = static_cast<int>(RunAfterStartUp(*ui, tool, parsed, &guarded, &record));
+  FinishRun(record, exit_code, ui.get(), guarded.ids, platform::ReportRunEvent);
+  return exit_code;
 }

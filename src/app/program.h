@@ -10,6 +10,7 @@
 #include "app/command_line.h"
 #include "app/exit_code.h"
 #include "app/run_context.h"
+#include "app/run_record.h"
 #include "platform/platform.h"
 #include "tool/flash_tool.h"
 #include "ui/user_interface.h"
@@ -21,8 +22,10 @@ int RunProgram(int argc, char** argv);
 // package and the single-instance rule. An error, whose code is the run's exit code (0), when
 // the run must end; ui is made all the same, so that the lines of a refusal reach the log.
 // Failures that end the run are also told on standard error, unless -s was given.
+// record, when given, is told why a refused run ended.
 Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
-                                 platform::InstanceLock* instance, const Options& options);
+                                 platform::InstanceLock* instance, const Options& options,
+                                 RunRecord* record = nullptr);
 // The files that no report name and no file the utility writes may be: the catalog, both
 // flash tools (in the current directory and beside the utility), the utility, every firmware
 // image the catalog names by a plain file name (the entry itself, a link not followed), the
@@ -42,8 +45,16 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
 // closing lines. ui was made with the line's modes. The tool is the real one in a run and a
 // fake in tests; without protected_files they are collected here, without the utility's own
 // lock.
+// record, when given, receives what the run's record says.
 ExitCode RunAfterStartUp(UserInterface& ui, FlashTool& tool, const ParsedCommandLine& parsed,
-                         const ProtectedFiles* protected_files = nullptr);
+                         const ProtectedFiles* protected_files = nullptr,
+                         RunRecord* record = nullptr);
+// Closes the record with the exit code and the time, appends it beside the log (a failure is
+// one line on standard error unless -s, and nothing else) and files the run's event.
+void FinishRun(RunRecord& record, int exit_code, UserInterface* ui,
+               const platform::FileIds& refused, EventSink sink);
+// Files the record's event through the sink.
+void FileRunEvent(const RunRecord& record, EventSink sink);
 
 std::string PrepareLogFile();
 // True when a -d or -v file name stands for one of the protected files.

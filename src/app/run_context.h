@@ -2,6 +2,7 @@
 #pragma once
 
 #include "app/options.h"
+#include "app/run_record.h"
 #include "inventory/adapter_inventory.h"
 #include "inventory/catalog.h"
 #include "platform/platform.h"
@@ -15,4 +16,5 @@ struct RunContext {
   FirmwareCatalog catalog;
   AdapterInventory inventory;         // the ports of the latest discovery
   platform::FileIds protected_files;  // what the -v report may never be
+  RunRecord record;                   // what the run's record will say
 };

@@ -11,20 +11,106 @@
 namespace {
 
 // Every mode's discovery: the ports found become the run's inventory, and only they tell
-// the modes what the discovery gave (a failed one finds none).
+// the modes what the discovery gave (a failed one finds none). The record lists them, then
+// the duplicate listings dropped.
 void Discover(RunContext& run) {
   VersionOnlyReportWriter writer(run);
-  run.inventory = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode()).ports;
+  Discovery discovery = DiscoverAdapters(run.tool, &run.catalog, run.ui, writer.ForMode());
+  RunRecord& record = run.record;
+  record.ports.clear();
+  for (const AdapterRecord& port : discovery.ports) record.ports.push_back(RecordOfPort(port));
+  for (const AdapterRecord& port : discovery.duplicates) {
+    record.ports.push_back(RecordOfPort(port));
+    record.ports.back().decision = "skip";
+    record.ports.back().cause = "duplicate";
+  }
+  if (discovery.report_read) record.takes_effect = discovery.summary.takes_effect;
+  if (discovery.end != DiscoveryEnd::kFound) ConcludeDiscovery(record, discovery);
+  run.inventory = std::move(discovery.ports);
+}
+
+// A port's outcome from its flash: what a successful flash did depends on the versions.
+const char* FlashOutcome(const AdapterRecord& port, bool flashed) {
+  if (!flashed) return "failed";
+  if (port.installed_version < port.available_version) return "updated";
+  return port.installed_version == port.available_version ? "re-flashed" : "downgraded";
+}
+
+const char* AnswerWord(Answer answer) {
+  switch (answer) {
+    case Answer::kYes:
+      return "y";
+    case Answer::kNo:
+      return "n";
+    case Answer::kQuit:
+      return "q";
+    case Answer::kNextAdapter:
+      break;
+  }
+  return "c";
 }
 
 // After an interrupt the running tool call has finished; the run starts no other.
 bool EndsAfterInterrupt(RunContext& run) {
   if (!platform::InterruptRequested()) return false;
   run.ui.Print(msg::kInterruptedAfterDiscovery);
+  run.record.Conclude(Outcome::kInterrupted, "after-discovery", msg::kInterruptedAfterDiscovery);
   return true;
 }
 
 }  // namespace
+
+void ConcludeDiscovery(RunRecord& record, const Discovery& discovery) {
+  std::string line = FormatText(msg::kDiscoveryFailed, discovery.exit_code);
+  if (discovery.call.exit_code != 0) record.failed_call = RecordOfCall(discovery.call);
+  switch (discovery.end) {
+    case DiscoveryEnd::kFound:
+      return;
+    case DiscoveryEnd::kToolNotRun:
+      return record.Conclude(Outcome::kToolMissing, "", line);
+    case DiscoveryEnd::kToolFailed:
+      return record.Conclude(Outcome::kDiscoveryFailed, "tool-exit-code", line);
+    case DiscoveryEnd::kNoReport:
+      return record.Conclude(Outcome::kDiscoveryFailed, "no-report", line);
+    case DiscoveryEnd::kReportUnreadable:
+      return record.Conclude(Outcome::kDiscoveryFailed, "report-unreadable", line);
+    case DiscoveryEnd::kReportRefused:
+      return record.Conclude(Outcome::kReportRefused, discovery.refusal, line);
+    case DiscoveryEnd::kNoAdapter:
+      return record.Conclude(Outcome::kNoAdapter, "", msg::kNoSupportedAdapters);
+  }
+}
+
+const char* CauseOf(const Options& options, const AdapterRecord& port) {
+  const UpdatePolicy& policy = options.update;
+  if (policy.report_only) return "report-only";
+  if (!options.answers.silent && !options.answers.assume_default) return "answered";
+  // Unasked, equal or newer firmware takes the question's default "n" unless a policy offers it.
+  bool same = port.installed_version == port.available_version;
+  bool newer = !same && !(port.installed_version < port.available_version);
+  if (same && !policy.rewrite && !policy.force) return "equal";
+  if (newer && !policy.downgrade && !policy.force) return "newer";
+  return "policy";
+}
+
+void ConcludeUpdate(RunRecord& record, const UpdateOutcome& outcome,
+                    const VersionFindings& findings, bool report_only) {
+  if (outcome.failed) {
+    if (outcome.interrupted)
+      return record.Conclude(Outcome::kInterrupted, "before-flash", msg::kInterruptedBeforeFlash);
+    return record.Conclude(outcome.done ? Outcome::kPartlyFailed : Outcome::kFailed, "",
+                           msg::kCompletedWithErrors);
+  }
+  if (report_only) {
+    if (findings.recommended)
+      return record.Conclude(Outcome::kRecommended, "", msg::kUpdateRecommended);
+    return record.Conclude(
+        findings.installed_newer ? Outcome::kInstalledNewer : Outcome::kNotRecommended, "",
+        msg::kUpdateNotRecommended);
+  }
+  if (outcome.done) return record.Conclude(Outcome::kUpdated, "", msg::kUpdateComplete);
+  record.Conclude(Outcome::kNothingSelected, "", msg::kNothingSelected);
+}
 
 void VersionOnlyReportWriter::ReportRead(const VersionSummary& summary) {
   Ignore(WriteVersionOnlyReport(run_.options.report_file, summary, run_.ui, run_.protected_files),
@@ -57,10 +143,37 @@ bool CheckUpdateDependencies(RunContext& run) {
   if (EndsAfterInterrupt(run)) return false;
   if (!VerifyDependencies(run.inventory, run.ui)) {
     run.ui.Write(msg::kDependenciesFailed);
+    // An empty inventory was concluded by its discovery.
+    if (!run.inventory.empty())
+      run.record.Conclude(Outcome::kDriverRefused, "", msg::kDependenciesFailed);
     return false;
   }
   return !EndsAfterInterrupt(run);
 }
+
+namespace {
+
+// What the questions decided about each port, for the record.
+void RecordDecision(RunContext& run, size_t port, Answer answer, bool flash) {
+  if (port >= run.record.ports.size()) return;
+  PortRecord& record = run.record.ports[port];
+  record.decision = flash ? "flash" : "skip";
+  record.cause = CauseOf(run.options, run.inventory[port]);
+  if (!run.options.update.report_only) record.answer = AnswerWord(answer);
+}
+
+// A quit at a port flashes none: the others' entries say so.
+void RecordQuit(RunContext& run, size_t at) {
+  for (size_t port = 0; port < run.inventory.size() && port < run.record.ports.size(); ++port) {
+    PortRecord& record = run.record.ports[port];
+    if (port == at) continue;
+    if (port < at && record.decision != "flash") continue;
+    if (port < at) record.decision = "skip";
+    record.cause = "quit";
+  }
+}
+
+}  // namespace
 
 SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
   SelectionResult result;
@@ -75,6 +188,7 @@ SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
       if (every_yes) {
         PortSelection selection = updater->SelectAdapter(adapter);
         answer = selection.answer;
+        RecordDecision(run, port, answer, selection.flash && answer == Answer::kYes);
         result.findings |= selection.found;
         every_yes = answer == Answer::kYes;
         if (selection.flash) steps.push_back({port, updater.get()});
@@ -83,9 +197,14 @@ SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
       if (platform::InterruptRequested()) {
         run.ui.Print(msg::kInterruptedAtQuestion);
         answer = Answer::kQuit;
+        RecordDecision(run, port, answer, false);
+        run.record.Conclude(Outcome::kInterrupted, "at-question", msg::kInterruptedAtQuestion);
+      } else if (answer == Answer::kQuit) {
+        run.record.Conclude(Outcome::kCancelled, "", msg::kCancelledByUser);
       }
       if (answer == Answer::kNextAdapter) break;
       if (answer == Answer::kQuit) {
+        RecordQuit(run, port);
         run.ui.Print(msg::kCancelledByUser);
         result.plan.clear();
         result.quit = true;
@@ -110,13 +229,22 @@ UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan) {
       if (leave_port) {
         if (!interrupted) run.ui.Print(msg::kInterruptedBeforeFlash);
         interrupted = true;
+        outcome.interrupted = true;
         run.ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
         outcome.failed = true;
       }
     }
     if (leave_port) continue;
-    Expected<void> flashed = step.updater->UpgradeAdapter(adapter);
+    ToolRun call;
+    Expected<void> flashed = step.updater->UpgradeAdapter(adapter, &call);
     (flashed ? outcome.done : outcome.failed) = true;
+    if (step.port < run.record.ports.size()) {
+      PortRecord& port = run.record.ports[step.port];
+      port.tool = RecordOfCall(call);
+      // A port one updater failed stays failed, whatever the next one did.
+      if (port.outcome == "not-attempted" || !flashed)
+        port.outcome = FlashOutcome(adapter, flashed.ok());
+    }
   }
   return outcome;
 }
@@ -150,6 +278,7 @@ ExitCode RunDefaultUpdate(RunContext& run) {
   SelectionResult selection = SelectionPhase(run, updaters);
   if (selection.quit) return ExitCode::kNothingSelected;
   UpdateOutcome outcome = ApplyPhase(run, selection.plan);
+  ConcludeUpdate(run.record, outcome, selection.findings, run.options.update.report_only);
   return ReportOutcome(outcome, selection.findings, run.options.update.report_only, run.ui);
 }
 
@@ -158,6 +287,7 @@ ExitCode ShowInstalledFirmware(RunContext& run) {
   if (run.inventory.empty()) return ExitCode::kNoAdapters;
   // Adapter data may hold a '%': the table is printed as text, never as a format.
   run.ui.Print(msg::kText, InstalledFirmwareTable(run.inventory).c_str());
+  run.record.Conclude(Outcome::kShown, "", "");
   return ExitCode::kShown;
 }
 
@@ -171,14 +301,20 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   Expected<std::string> place =
       held ? dir.MakePrivate(kPrivateReportDirectory) : Expected<std::string>(held.error());
   // A tool that ends well but leaves no report has failed all the same.
-  bool written = place && Succeeded(run.tool.Discover(PrivateReportPath(*place))) &&
-                 dir.MoveIn(kPrivateReportFile).ok();
+  ToolResult call = place ? run.tool.Run(DiscoveryCommand(PrivateReportPath(*place)))
+                          : ToolResult(MakeError(kToolNotStarted, std::string()));
+  bool written = place && Succeeded(call) && dir.MoveIn(kPrivateReportFile).ok();
   dir.RemovePrivate();
   if (!written) {
     run.ui.Print(msg::kReportFailed, report.c_str());
+    if (place && !Succeeded(call)) run.record.failed_call = RecordOfCall(ToolRunOf(call));
+    const char* why = !place ? "no-directory" : Succeeded(call) ? "no-report" : "tool-exit-code";
+    run.record.Conclude(Outcome::kReportFailed, why,
+                        FormatText(msg::kReportFailed, report.c_str()));
     return ExitCode::kFailed;
   }
   run.ui.Print(msg::kReportWritten, report.c_str());
+  run.record.Conclude(Outcome::kReportWritten, "", FormatText(msg::kReportWritten, report.c_str()));
   return ExitCode::kReportWritten;
 }
 
@@ -187,15 +323,22 @@ ExitCode ApplyDiscoveryReport(RunContext& run) {
   if (!platform::FileExists(report)) {
     run.ui.Write(msg::kApplyFileMissing, report.c_str());
     run.ui.Error(msg::kApplyFileMissing, report.c_str());
+    run.record.Conclude(Outcome::kApplyFileMissing, "",
+                        FormatText(msg::kApplyFileMissing, report.c_str()));
     return ExitCode::kFailed;
   }
   Ignore(LoadFirmwareCatalog(&run.catalog, run.ui), "logged; the tool reads the report alone");
-  if (!Succeeded(run.tool.ApplyReport(report))) {
+  ToolResult call = run.tool.Run(ApplyReportCommand(report));
+  if (!Succeeded(call)) {
     run.ui.Print(msg::kApplyFailed, report.c_str());
+    run.record.failed_call = RecordOfCall(ToolRunOf(call));
+    run.record.Conclude(Outcome::kApplyFailed, call ? "tool-exit-code" : "tool-missing",
+                        FormatText(msg::kApplyFailed, report.c_str()));
     return ExitCode::kFailed;
   }
   UpdateOutcome outcome;
   outcome.done = true;
+  run.record.Conclude(Outcome::kApplied, "", msg::kUpdateComplete);
   return ReportOutcome(outcome, {}, run.options.update.report_only, run.ui);
 }
 
@@ -208,14 +351,22 @@ ExitCode CheckVersionOnlyReport(RunContext& run) {
   const std::string& name = run.options.report_file;
   if (platform::FileExists(name)) {
     run.ui.Print(msg::kVersionOnlyFileCreated, name.c_str());
+    run.record.Conclude(Outcome::kVersionFileFound, "",
+                        FormatText(msg::kVersionOnlyFileCreated, name.c_str()));
     return ExitCode::kVersionFileFound;
   }
   run.ui.Print(msg::kVersionOnlyFileMissing, name.c_str());
+  run.record.Conclude(Outcome::kVersionFileMissing, "",
+                      FormatText(msg::kVersionOnlyFileMissing, name.c_str()));
   return ExitCode::kVersionFileMissing;
 }
 
 ExitCode RunDependencyCheck(RunContext& run) {
   Discover(run);
-  return VerifyDependencies(run.inventory, run.ui) ? ExitCode::kDriverAllowed
-                                                   : ExitCode::kDriverRefused;
+  if (VerifyDependencies(run.inventory, run.ui)) {
+    run.record.Conclude(Outcome::kDriverAllowed, "", "");
+    return ExitCode::kDriverAllowed;
+  }
+  if (!run.inventory.empty()) run.record.Conclude(Outcome::kDriverRefused, "", "");
+  return ExitCode::kDriverRefused;
 }

@@ -48,6 +48,13 @@ struct SelectionResult {
 SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters);
 // Carries out the plan.
 UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan);
+// The record's outcome for a discovery that found no supported port.
+void ConcludeDiscovery(RunRecord& record, const Discovery& discovery);
+// Why a port was decided as it was: answered, policy, equal, newer or report-only.
+const char* CauseOf(const Options& options, const AdapterRecord& port);
+// The record's outcome of the default mode, as ReportOutcome tells it.
+void ConcludeUpdate(RunRecord& record, const UpdateOutcome& outcome,
+                    const VersionFindings& findings, bool report_only);
 // Turns the outcome into the closing message and the exit code.
 ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
                        bool report_only, UserInterface& ui);

@@ -50,35 +50,35 @@ std::string LockFilePath() {
   return temp + platform::PathSeparator() + kLockFileName;
 }
 
-bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
+InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
   ui.Write(msg::kCheckingInstance);
   std::string lock = LockFilePath();
   if (lock.empty()) {
     ui.Write(msg::kNoTempDirectory);
-    return true;
+    return {};
   }
-  if (!platform::FileExists(lock)) return true;
+  if (!platform::FileExists(lock)) return {};
 
   Expected<std::vector<std::string>> names = running_processes();
   if (!names) {
     ui.Write(msg::kNoProcessList);
-    return true;
+    return {};
   }
   for (const std::string& name : *names) {
     if (IsToolProcess(name)) {
       ui.Write(msg::kToolAlreadyRunning);
       ui.Error(msg::kToolAlreadyRunning);
-      return false;
+      return {false, "tool-running"};
     }
   }
-  if (!platform::FileExists(lock)) return true;
+  if (!platform::FileExists(lock)) return {};
   if (platform::RemoveFile(lock).ok()) {
     ui.Write(msg::kLockCleared);
-    return true;
+    return {};
   }
   ui.Write(msg::kLockNotCleared);
   ui.Error(msg::kLockNotCleared);
-  return false;
+  return {false, "lock-file-stuck"};
 }
 
 Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,

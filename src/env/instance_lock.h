@@ -17,8 +17,14 @@ std::string LockFilePath();
 // The base names of the running processes; an error when they cannot be listed.
 using ProcessLister = std::function<Expected<std::vector<std::string>>()>;
 
-// True when the program may go on. The product passes platform::RunningProcessNames.
-bool VerifyInstance(UserInterface& ui, const ProcessLister& running_processes);
+// Whether the program may go on, and when not, why: "tool-running" or "lock-file-stuck".
+struct InstanceVerdict {
+  bool go_on = true;
+  const char* reason = "";
+  explicit operator bool() const { return go_on; }
+};
+// The product passes platform::RunningProcessNames.
+InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_processes);
 
 // The utility's own lock: never the tool's lock file, whose meaning belongs to the tool.
 constexpr const char kInstanceLockName[] = "Quorvane-single-instance";

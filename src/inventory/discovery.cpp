@@ -92,6 +92,7 @@ Walk ReadFirmwareItem(Reader& reader, const XmlNode& item, AdapterRecord* record
       std::string type = ValueOf(child);
       if (!platform::EqualsIgnoringCase(type, "rom")) {
         reader.ui.Write(msg::kUnexpectedFirmwareType, type.c_str());
+        reader.report.refusal = "firmware-type";
         return Walk::kStop;
       }
     } else if (NameIs(child, "active_version")) {
@@ -152,6 +153,8 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   // A port listed twice would be flashed twice: the first listing stands.
   if (!reader.kept_ports.insert(std::move(key)).second) {
     reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
+    record.available_version = entry->version;
+    reader.report.duplicates.push_back(std::move(record));
     return Walk::kGoOn;
   }
   reader.report.found_supported = true;
@@ -179,12 +182,16 @@ int FindRefusingType(const XmlNode& root) {
 // Logs why the report is refused and drops whatever was read of it.
 DiscoveryReport Refuse(Reader& reader, const XmlNode& type_element, const std::string& path) {
   std::string type = ValueOf(type_element);
+  DiscoveryReport refused;
+  refused.loaded = true;
   if (type == "VARORU_NIC") {
     reader.ui.Write(msg::kOtherFamilyReport);
+    refused.refusal = "other-family";
   } else {
     reader.ui.Write(msg::kUnexpectedReportType, type.c_str(), path.c_str(), kExpectedReportType);
+    refused.refusal = "report-type";
   }
-  return DiscoveryReport{};
+  return refused;
 }
 
 }  // namespace
@@ -198,6 +205,7 @@ DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatal
     return reader.report;
   }
   const XmlNode& root = *loaded;
+  reader.report.loaded = true;
 
   // Room for every port listed, so that neither the list nor the set grows by copying.
   size_t listed = 0;
@@ -238,15 +246,27 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
 
   Discovery discovery;
   TemporaryFileGuard report_file(kDiscoveryReportFile);
-  ToolResult run = tool.Discover(kDiscoveryReportFile);
+  ToolResult run = tool.Run(DiscoveryCommand(kDiscoveryReportFile));
   discovery.exit_code = static_cast<int32_t>(ExitCodeOf(run));
+  discovery.call = ToolRunOf(run);
+  discovery.end = !run              ? DiscoveryEnd::kToolNotRun
+                  : !Succeeded(run) ? DiscoveryEnd::kToolFailed
+                                    : DiscoveryEnd::kNoReport;
   bool discovered = false;
   if (Succeeded(run) && platform::FileExists(kDiscoveryReportFile)) {
     DiscoveryReport report = ReadDiscoveryReport(kDiscoveryReportFile, *catalog, ui);
     if (report.read_to_end && observer) observer->ReportRead(report.summary);
     discovered = report.found_supported;
+    discovery.end = !report.loaded            ? DiscoveryEnd::kReportUnreadable
+                    : !report.refusal.empty() ? DiscoveryEnd::kReportRefused
+                                              : DiscoveryEnd::kNoAdapter;
+    discovery.refusal = report.refusal;
+    discovery.report_read = report.loaded;
+    discovery.summary = report.summary;
+    discovery.duplicates = std::move(report.duplicates);
     discovery.ports = std::move(report.ports);
   }
+  if (discovered) discovery.end = DiscoveryEnd::kFound;
   if (discovered) {
     discovery.completed = true;
     ui.Write(msg::kDiscoveryCompleted);

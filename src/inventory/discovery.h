@@ -29,13 +29,34 @@ struct DiscoveryReport {
   AdapterInventory ports;        // what was read, also when the reading stopped early
   bool found_supported = false;  // a supported port was read
   bool read_to_end = false;      // neither refused nor stopped
+  bool loaded = false;           // the file was read as XML
+  // Why the report or its reading was refused: firmware-type, other-family, report-type.
+  std::string refusal;
+  AdapterInventory duplicates;  // later listings of a port listed before, dropped
   VersionSummary summary;
+};
+
+// How a discovery ended: with supported ports, or why without.
+enum class DiscoveryEnd {
+  kFound,
+  kToolNotRun,
+  kToolFailed,  // its exit code was not 0
+  kNoReport,
+  kReportUnreadable,
+  kReportRefused,
+  kNoAdapter,  // the report held no supported port
 };
 
 struct Discovery {
   AdapterInventory ports;
   int32_t exit_code = 0;  // the tool's (98 when it could not be started)
   bool completed = false;
+  DiscoveryEnd end = DiscoveryEnd::kFound;
+  std::string refusal;  // the report's, when it was refused
+  AdapterInventory duplicates;
+  bool report_read = false;  // then summary.takes_effect is the report's
+  VersionSummary summary;
+  ToolRun call;  // the tool's call (exit code 98 when it did not start)
 };
 
 // Reads one report written by the tool.

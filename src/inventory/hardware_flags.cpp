@@ -23,26 +23,31 @@ HardwareFlagsState ClassifyLine(const std::string& line) {
   return HardwareFlagsState::kUnknown;
 }
 
-void ResetHardwareFlags(FlashTool& tool, const AdapterRecord& adapter, UserInterface& ui) {
-  ToolResult reset = tool.ResetHardwareFlags(adapter.bdf);
+PortFlagsCheck::Action ResetHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
+                                          UserInterface& ui) {
+  ToolResult reset = tool.Run(HardwareFlagsResetCommand(adapter.bdf));
   if (Succeeded(reset)) {
     ui.Write(msg::kFlagsResetSucceeded, adapter.device_id.c_str());
-  } else {
-    ui.Write(msg::kFlagsResetFailed, adapter.device_id.c_str(), CommandOf(reset).c_str(),
-             static_cast<int>(ExitCodeOf(reset)));
+    return PortFlagsCheck::Action::kReset;
   }
+  ui.Write(msg::kFlagsResetFailed, adapter.device_id.c_str(), CommandOf(reset).c_str(),
+           static_cast<int>(ExitCodeOf(reset)));
+  return PortFlagsCheck::Action::kResetFailed;
 }
 
-void CheckAdapter(FlashTool& tool, const AdapterRecord& adapter, UserInterface& ui) {
+void CheckAdapter(FlashTool& tool, PortFlagsCheck* check, UserInterface& ui) {
+  const AdapterRecord& adapter = check->port;
   if (!HasHardwareFlagsFirmware(adapter)) {
     FirmwareVersion installed = adapter.installed_version;
     ui.Write(msg::kPortVersion, adapter.device_id.c_str(), installed.Format());
     return;
   }
   ui.Write(msg::kPortAtThreshold, adapter.device_id.c_str());
-  switch (QueryHardwareFlags(tool, adapter, ui)) {
+  check->examined = true;
+  check->state = QueryHardwareFlags(tool, adapter, ui);
+  switch (check->state) {
     case HardwareFlagsState::kActive:
-      if (!platform::InterruptRequested()) ResetHardwareFlags(tool, adapter, ui);
+      if (!platform::InterruptRequested()) check->action = ResetHardwareFlags(tool, adapter, ui);
       break;
     case HardwareFlagsState::kDisabled:
       ui.Write(msg::kFlagsAlreadyDisabled, adapter.device_id.c_str());
@@ -86,7 +91,7 @@ HardwareFlagsState ReadHardwareFlagsCapture(const std::string& path, UserInterfa
 HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adapter,
                                       UserInterface& ui) {
   TemporaryFileGuard capture(kHardwareFlagsCaptureFile);
-  ToolResult query = tool.QueryHardwareFlags(adapter.device_id, kHardwareFlagsCaptureFile);
+  ToolResult query = tool.Run(HardwareFlagsQueryCommand(adapter.device_id));
   // After a failed run the capture stays until the next query empties it.
   if (!Succeeded(query) || !platform::FileExists(kHardwareFlagsCaptureFile))
     return HardwareFlagsState::kUnknown;
@@ -95,19 +100,22 @@ HardwareFlagsState QueryHardwareFlags(FlashTool& tool, const AdapterRecord& adap
   return state;
 }
 
-void RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
-                           ReportObserver* observer) {
+std::vector<PortFlagsCheck> RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog,
+                                                  UserInterface& ui, ReportObserver* observer) {
   ui.Write(msg::kCheckStarted);
   // Read the adapters afresh: the installed versions must reflect what was just flashed.
   Discovery discovery = DiscoverAdapters(tool, catalog, ui, observer);
+  std::vector<PortFlagsCheck> checks;
   if (discovery.ports.empty()) {
     ui.Write(msg::kNoSupportedAdapters);
-    return;
+    return checks;
   }
-  for (const AdapterRecord& adapter : discovery.ports) {
-    if (EndsAfterInterrupt(ui)) return;
-    CheckAdapter(tool, adapter, ui);
+  for (AdapterRecord& adapter : discovery.ports) checks.push_back({std::move(adapter)});
+  for (PortFlagsCheck& check : checks) {
+    if (EndsAfterInterrupt(ui)) return checks;
+    CheckAdapter(tool, &check, ui);
   }
-  if (EndsAfterInterrupt(ui)) return;
+  if (EndsAfterInterrupt(ui)) return checks;
   ui.Write(msg::kCheckFinished);
+  return checks;
 }

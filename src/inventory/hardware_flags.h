@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "inventory/adapter_inventory.h"
 #include "inventory/catalog.h"
@@ -16,10 +17,19 @@ enum class HardwareFlagsState {
   kUnknown,  // the query did not run, failed or found no matching line
 };
 
+// What the check found of one port of its fresh discovery.
+struct PortFlagsCheck {
+  AdapterRecord port;
+  bool examined = false;  // it runs 4.0.555 and its setting was asked for
+  HardwareFlagsState state = HardwareFlagsState::kUnknown;
+  enum class Action { kNone, kReset, kResetFailed } action = Action::kNone;
+};
+
 // Discovers the ports afresh (the observer sees the report as in any discovery), then
-// examines every port at 4.0.555.
-void RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog, UserInterface& ui,
-                           ReportObserver* observer = nullptr);
+// examines every port at 4.0.555. Returns the ports found, with what was examined of them.
+std::vector<PortFlagsCheck> RunHardwareFlagsCheck(FlashTool& tool, FirmwareCatalog* catalog,
+                                                  UserInterface& ui,
+                                                  ReportObserver* observer = nullptr);
 
 // True when the port runs exactly 4.0.555, the only firmware with the setting.
 bool HasHardwareFlagsFirmware(const AdapterRecord& adapter);

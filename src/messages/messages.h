@@ -222,6 +222,10 @@ constexpr char kInterruptedAfterDiscovery[] =
     "\nInterrupted: the run ends after the device discovery.\n";
 constexpr char kCheckInterrupted[] = "Interrupted: the iPE/dPE setting verification ends here.\n";
 constexpr char kRunInterrupted[] = "The run was interrupted.\n";
+
+// The run record and the run's event.
+constexpr char kRunRecordNotWritten[] = "Error: the run record cannot be written to %s.\n";
+constexpr char kRunEvent[] = "Quorvane run ended: %s, exit code %d. %s";
 constexpr char kRefusedLink[] = "Error: %s is a link; files are never written through a link.\n";
 constexpr char kRefusedProtectedFile[] =
     "Error: %s is a file of the package or of the utility under another name; it is not "

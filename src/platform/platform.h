@@ -34,6 +34,8 @@ Expected<void> RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// The file's size in bytes; 0 when it cannot be read.
+uint64_t FileSize(const std::string& path);
 // Gives a file another name in the same directory; an error (the host's error number) when
 // it could not, as when the new name is taken.
 Expected<void> RenameFile(const std::string& from, const std::string& to);
@@ -93,7 +95,9 @@ enum class OpenStatus {
   kProtected,   // the file is one of the refused ones; it is left as it was
   kFailed,
 };
-enum class WriteMode { kAppend, kReplace };
+// kCreateNew makes a file that was not there and fails when the name is taken; a file so made
+// is no other file, so no refused identity applies to it.
+enum class WriteMode { kAppend, kReplace, kCreateNew };
 
 // Opens a file for writing through one handle, creating it when missing and never following
 // a link at its name (a dangling link's target is never created). The file is judged on the
@@ -135,6 +139,10 @@ class HeldDirectory {
   std::string private_name_;
   std::string final_name_;  // the file's own name
 };
+
+// Appends text and the host's line end (CR LF on Windows) to a file in one write, through an
+// open judged as OpenForWriting's; the error's code is an OpenStatus.
+Expected<void> AppendLine(const std::string& path, const std::string& text, const FileIds& refused);
 
 // Full path of the running executable, or "".
 std::string OwnExecutablePath();
@@ -184,10 +192,14 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // the utility never reaches it: a flash always runs to its end. A tick, when given, is called
 // while the child runs.
 // A capture file that is one of the refused files is left untouched and nothing runs.
-// The value is the child's exit code; the error's code is a RunStatus.
+// The value is the child's exit code; the error's code is a RunStatus. A POSIX host runs
+// argv as given, when there is one, rather than the command line's words; Windows starts the
+// command line. capture_mode kCreateNew makes a fresh capture file.
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
                                   const WaitTick& tick = nullptr,
-                                  const FileIds& refused = FileIds());
+                                  const FileIds& refused = FileIds(),
+                                  const std::vector<std::string>* argv = nullptr,
+                                  WriteMode capture_mode = WriteMode::kReplace);
 
 void SleepMilliseconds(unsigned ms);
 
@@ -202,6 +214,20 @@ void SizeConsole(int columns, int rows);
 
 // "Wed Jun 30 21:49:08 1993\n" for the current local time.
 std::string LocalTimeText();
+// The current time in UTC, ISO-8601 with milliseconds: "2026-12-09T06:50:02.123Z".
+std::string UtcTimeText();
+// Milliseconds of a clock that never goes back, for durations.
+uint64_t SteadyMilliseconds();
+// The machine's name, the user running the utility and its process id; "" when unknown.
+std::string HostName();
+std::string UserName();
+uint32_t ProcessId();
+
+// How a run's event is filed in the host's system log.
+enum class EventLevel { kInformation, kWarning, kError };
+// Windows: one Application event log entry from the source "Quorvane"; POSIX: one syslog
+// line. False when the host's log did not take it.
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text);
 
 // ---- Process safety ----
 

@@ -1,7 +1,11 @@
 #include "tool/command_lines.h"
 
+#include <utility>
+
+#include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "ui/user_interface.h"
 
 std::string QuoteArgument(const std::string& arg, bool always) {
   if (!always && !arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
@@ -29,32 +33,50 @@ std::string AdapterArgument(const std::string& value) {
   return platform::Trim(value, " \t");
 }
 
-std::string Tool(const char* arguments) {
-  return std::string(kFlashToolName) + arguments;
+ToolCommand Command(std::vector<ToolArgument> arguments, std::string activity,
+                    std::string capture_file = std::string()) {
+  return ToolCommand{std::move(arguments), std::move(capture_file), std::move(activity)};
 }
 
 }  // namespace
 
-std::string DiscoveryCommand(const std::string& report_file) {
-  return Tool(" -d ") + QuoteArgument(report_file);
+std::string CommandLine(const ToolCommand& command) {
+  std::string line = kFlashToolName;
+  for (const ToolArgument& arg : command.arguments)
+    line += ' ' + QuoteArgument(arg.text, arg.always_quoted);
+  return line;
 }
 
 std::string PrivateReportPath(const std::string& private_dir) {
   return private_dir + platform::PathSeparator() + kPrivateReportFile;
 }
 
-std::string ApplyReportCommand(const std::string& report_file) {
-  return Tool(" -u ") + QuoteArgument(report_file);
+std::vector<std::string> ArgumentVector(const ToolCommand& command) {
+  std::vector<std::string> words{kFlashToolName};
+  for (const ToolArgument& arg : command.arguments) words.push_back(arg.text);
+  return words;
 }
 
-std::string HardwareFlagsQueryCommand(const std::string& device_id) {
-  return Tool(" -i ") + QuoteArgument(AdapterArgument(device_id), true) + " --info";
+ToolCommand DiscoveryCommand(const std::string& report_file) {
+  return Command({{"-d"}, {report_file}}, msg::kProgressDiscovering);
 }
 
-std::string HardwareFlagsResetCommand(const std::string& bdf) {
-  return Tool(" -i ") + QuoteArgument(AdapterArgument(bdf)) + " --hwflags 0";
+ToolCommand ApplyReportCommand(const std::string& report_file) {
+  return Command({{"-u"}, {report_file}}, FormatText(msg::kProgressApplying, report_file.c_str()));
 }
 
-std::string FlashCommand(const std::string& bdf) {
-  return Tool(" -i ") + QuoteArgument(AdapterArgument(bdf)) + " -f -a";
+ToolCommand HardwareFlagsQueryCommand(const std::string& device_id,
+                                      const std::string& capture_file) {
+  return Command({{"-i"}, {AdapterArgument(device_id), true}, {"--info"}},
+                 FormatText(msg::kProgressQuerying, device_id.c_str()), capture_file);
+}
+
+ToolCommand HardwareFlagsResetCommand(const std::string& bdf) {
+  return Command({{"-i"}, {AdapterArgument(bdf)}, {"--hwflags"}, {"0"}},
+                 FormatText(msg::kProgressResetting, bdf.c_str()));
+}
+
+ToolCommand FlashCommand(const std::string& bdf) {
+  return Command({{"-i"}, {AdapterArgument(bdf)}, {"-f"}, {"-a"}},
+                 FormatText(msg::kProgressFlashing, bdf.c_str()));
 }

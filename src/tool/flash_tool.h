@@ -2,20 +2,26 @@
 // tests put a fake behind the same interface.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 #include "base/expected.h"
+#include "tool/command_lines.h"
 
 // The exit code reported when the tool could not be started, its capture file created or its
 // end read.
 constexpr uint32_t kToolNotStarted = 98;
+// How much of a failed call's output is kept: its last bytes.
+constexpr size_t kOutputTail = 4096;
 
 // One run of the tool that started and ended: the command line it was given and its exit
 // code, whatever that says.
 struct ToolRun {
   std::string command;
   uint32_t exit_code = 0;
+  uint64_t duration_ms = 0;
+  std::string output;  // the end of what it printed, where that was captured
 };
 // A run, or the error of a tool that could not be started (nor its capture file created, nor
 // its end read): code kToolNotStarted, text the command line.
@@ -31,20 +37,15 @@ inline uint32_t ExitCodeOf(const ToolResult& result) {
 inline const std::string& CommandOf(const ToolResult& result) {
   return result ? result->command : result.error().text;
 }
+// The run, or for a tool that did not start its command line with kToolNotStarted.
+inline ToolRun ToolRunOf(const ToolResult& result) {
+  return result ? *result : ToolRun{CommandOf(result), ExitCodeOf(result), 0, std::string()};
+}
 
 class FlashTool {
  public:
   virtual ~FlashTool() = default;
 
-  // Writes a discovery report of every port to report_file.
-  virtual ToolResult Discover(const std::string& report_file) = 0;
-  // Prints the port's hardware-flags setting into capture_file.
-  virtual ToolResult QueryHardwareFlags(const std::string& device_id,
-                                        const std::string& capture_file) = 0;
-  // Disables the port's hardware flags.
-  virtual ToolResult ResetHardwareFlags(const std::string& bdf) = 0;
-  // Flashes the package firmware onto the port.
-  virtual ToolResult Flash(const std::string& bdf) = 0;
-  // Flashes the ports a discovery report lists.
-  virtual ToolResult ApplyReport(const std::string& report_file) = 0;
+  // Runs one call of the tool and waits for its end.
+  virtual ToolResult Run(const ToolCommand& command) = 0;
 };

@@ -1,5 +1,7 @@
 #include "tool/process_flash_tool.h"
 
+#include <cstdio>
+
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "tool/command_lines.h"
@@ -11,51 +13,85 @@ struct ProgressTick {
   void operator()(unsigned seconds) const { ui->ShowProgress(FormatProgress(activity, seconds)); }
 };
 
+namespace {
+
+// The end of a capture: at most kOutputTail bytes, read before the file goes.
+std::string ReadTail(const std::string& path) {
+  std::string tail;
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return tail;
+  if (std::fseek(file, 0, SEEK_END) == 0) {
+    long size = std::ftell(file);
+    long from = size > static_cast<long>(kOutputTail) ? size - static_cast<long>(kOutputTail) : 0;
+    if (size > 0 && std::fseek(file, from, SEEK_SET) == 0) {
+      tail.resize(static_cast<size_t>(size - from));
+      tail.resize(std::fread(&tail[0], 1, tail.size(), file));
+    }
+  }
+  std::fclose(file);
+  return tail;
+}
+
+// Where a call without a capture file of its own leaves its output for the record: the
+// temporary directory, as the tool's lock file; "" where there is none.
+std::string OutputCapturePath() {
+  std::string temp = platform::TempDirectory();
+  return temp.empty() ? temp : temp + kToolOutputFile;
+}
+
+// The capture file was not made, so nothing ran.
+bool IsCaptureError(const Error& why) {
+  return why.Is(platform::RunStatus::CaptureFailed) || why.Is(platform::RunStatus::CaptureIsLink) ||
+         why.Is(platform::RunStatus::CaptureIsProtected);
+}
+
+}  // namespace
+
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
                               const std::string& output_file, const std::string& activity,
-                              const platform::FileIds& protected_files) {
+                              const platform::FileIds& protected_files,
+                              const std::vector<std::string>* argv) {
   ui.Write(msg::kLine, command_line.c_str());
   platform::WaitTick tick;
   if (ui.ShowsProgress() && !activity.empty()) tick = ProgressTick{&ui, activity};
+  // The tool never shares the utility's standard handles: what it prints goes to the caller's
+  // capture or to a fresh one of its own, which no name planted before can lead elsewhere.
+  std::string capture = output_file;
+  platform::WriteMode mode = platform::WriteMode::kReplace;
+  if (output_file.empty() && !(capture = OutputCapturePath()).empty()) {
+    Ignore(platform::RemoveFile(capture), "usually there is none; a fresh one is made");
+    mode = platform::WriteMode::kCreateNew;
+  }
+  const uint64_t began = platform::SteadyMilliseconds();
   Expected<uint32_t> ran =
-      platform::RunCommandLine(command_line, output_file, tick, protected_files);
+      platform::RunCommandLine(command_line, capture, tick, protected_files, argv, mode);
+  bool fresh = capture != output_file;
+  // Without a capture of its own the call runs as it always did, its output thrown away, and
+  // whatever holds the capture's name is left alone.
+  if (!ran && fresh && IsCaptureError(ran.error())) {
+    fresh = false;
+    ran = platform::RunCommandLine(command_line, "", tick, protected_files, argv);
+  }
+  const uint64_t took = platform::SteadyMilliseconds() - began;
   ui.EndProgress();
-  if (ran) return ToolRun{command_line, *ran};
+  std::string tail;
+  if (fresh) {
+    if (ran && *ran != 0) tail = ReadTail(capture);
+    Ignore(platform::RemoveFile(capture), "the next call makes a fresh one");
+  }
+  if (ran) return ToolRun{command_line, *ran, took, std::move(tail)};
   const Error& why = ran.error();
   if (why.Is(platform::RunStatus::CaptureIsLink)) {
     ui.Write(msg::kRefusedLink, output_file.c_str());
   } else if (why.Is(platform::RunStatus::CaptureIsProtected)) {
     ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
   }
-  const bool capture_failed = why.Is(platform::RunStatus::CaptureFailed) ||
-                              why.Is(platform::RunStatus::CaptureIsLink) ||
-                              why.Is(platform::RunStatus::CaptureIsProtected);
-  if (capture_failed) ui.Write(msg::kCaptureFileFailed);
+  if (IsCaptureError(why)) ui.Write(msg::kCaptureFileFailed);
   return MakeError(kToolNotStarted, command_line);
 }
 
-ToolResult ProcessFlashTool::Discover(const std::string& report_file) {
-  return RunExternalCommand(ui_, DiscoveryCommand(report_file), "", msg::kProgressDiscovering);
-}
-
-ToolResult ProcessFlashTool::QueryHardwareFlags(const std::string& device_id,
-                                                const std::string& capture_file) {
-  return RunExternalCommand(ui_, HardwareFlagsQueryCommand(device_id), capture_file,
-                            FormatText(msg::kProgressQuerying, device_id.c_str()),
-                            protected_files_);
-}
-
-ToolResult ProcessFlashTool::ResetHardwareFlags(const std::string& bdf) {
-  return RunExternalCommand(ui_, HardwareFlagsResetCommand(bdf), "",
-                            FormatText(msg::kProgressResetting, bdf.c_str()));
-}
-
-ToolResult ProcessFlashTool::Flash(const std::string& bdf) {
-  return RunExternalCommand(ui_, FlashCommand(bdf), "",
-                            FormatText(msg::kProgressFlashing, bdf.c_str()));
-}
-
-ToolResult ProcessFlashTool::ApplyReport(const std::string& report_file) {
-  return RunExternalCommand(ui_, ApplyReportCommand(report_file), "",
-                            FormatText(msg::kProgressApplying, report_file.c_str()));
+ToolResult ProcessFlashTool::Run(const ToolCommand& command) {
+  const std::vector<std::string> argv = ArgumentVector(command);
+  return RunExternalCommand(ui_, CommandLine(command), command.capture_file, command.activity,
+                            protected_files_, &argv);
 }

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -11,12 +12,14 @@
 #include "ui/user_interface.h"
 
 // Logs the command line, runs it and waits for its end, counting the time on the console's
-// progress line under the name of the activity. An empty output_file captures nothing; a
-// capture file that cannot be created, or that is one of the protected files, is logged and
-// nothing is run.
+// progress line under the name of the activity. An empty output_file captures into a
+// temporary file, whose end a failed call keeps; a capture file that cannot be created, or
+// that is one of the protected files, is logged and nothing is run. A POSIX host runs argv
+// when given (the program first), and the command line's words otherwise.
 ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line,
                               const std::string& output_file, const std::string& activity = "",
-                              const platform::FileIds& protected_files = platform::FileIds());
+                              const platform::FileIds& protected_files = platform::FileIds(),
+                              const std::vector<std::string>* argv = nullptr);
 
 class ProcessFlashTool : public FlashTool {
  public:
@@ -25,12 +28,7 @@ class ProcessFlashTool : public FlashTool {
                             platform::FileIds protected_files = platform::FileIds())
       : ui_(ui), protected_files_(std::move(protected_files)) {}
 
-  ToolResult Discover(const std::string& report_file) override;
-  ToolResult QueryHardwareFlags(const std::string& device_id,
-                                const std::string& capture_file) override;
-  ToolResult ResetHardwareFlags(const std::string& bdf) override;
-  ToolResult Flash(const std::string& bdf) override;
-  ToolResult ApplyReport(const std::string& report_file) override;
+  ToolResult Run(const ToolCommand& command) override;
 
  private:
   UserInterface& ui_;

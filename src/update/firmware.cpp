@@ -2,6 +2,7 @@
 
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "tool/command_lines.h"
 
 UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy) {
   UpdaterList updaters;
@@ -52,11 +53,12 @@ Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
   return {ui_.Ask(question, defaults), {}};
 }
 
-Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a) {
+Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* call) {
   WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
-  ToolResult flash = tool_.Flash(a.bdf);
+  ToolResult flash = tool_.Run(FlashCommand(a.bdf));
+  if (call) *call = ToolRunOf(flash);
   if (Succeeded(flash)) {
     ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);

@@ -60,8 +60,9 @@ using UpdatePlan = std::vector<PlannedFlash>;
 
 // What the apply phase did.
 struct UpdateOutcome {
-  bool done = false;    // at least one port was flashed
-  bool failed = false;  // at least one flash failed or was not begun
+  bool done = false;         // at least one port was flashed
+  bool failed = false;       // at least one flash failed or was not begun
+  bool interrupted = false;  // an interrupt kept flashes from beginning
 };
 
 class Firmware {
@@ -73,8 +74,9 @@ class Firmware {
   virtual std::string UpdatePrompt(const AdapterRecord& adapter) = 0;
   // The version decision and the question.
   virtual Confirmation ConfirmUpdate(const AdapterRecord& adapter) = 0;
-  // Flashes the port; the error carries the tool's exit code and command line.
-  virtual Expected<void> UpgradeAdapter(const AdapterRecord& adapter) = 0;
+  // Flashes the port; the error carries the tool's exit code and command line. call, when
+  // given, receives the tool's call (exit code 98 when it did not start).
+  virtual Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) = 0;
 };
 
 class VAroruFirmware : public Firmware {
@@ -85,7 +87,7 @@ class VAroruFirmware : public Firmware {
   PortSelection SelectAdapter(const AdapterRecord& adapter) override;
   std::string UpdatePrompt(const AdapterRecord& adapter) override;
   Confirmation ConfirmUpdate(const AdapterRecord& adapter) override;
-  Expected<void> UpgradeAdapter(const AdapterRecord& adapter) override;
+  Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) override;
 
  private:
   UserInterface& ui_;

@@ -14,7 +14,7 @@ TEST(PostRunCheck, WhatEscapesItIsLoggedAndGoesNoFurther) {
   test::CapturedUi capture;
   test::FakeFlashTool tool;
   Options options;
-  RunContext run{capture.ui(), tool, options, {}, {AdapterRecord()}, {}};
+  RunContext run{capture.ui(), tool, options, {}, {AdapterRecord()}, {}, {}};
   EXPECT_NO_THROW(PostRunHardwareFlagsCheck(
       run, [](RunContext&) { throw std::runtime_error("capture lost"); }));
   EXPECT_NO_THROW(PostRunHardwareFlagsCheck(run, [](RunContext&) { throw 42; }));

@@ -59,13 +59,22 @@ class PackageRun {
     modes.answers = parsed.options.answers;
     modes.debug = parsed.options.debug;
     capture_ = std::make_unique<test::CapturedUi>(typed_, modes);
-    int code = static_cast<int>(RunAfterStartUp(capture_->ui(), tool, parsed));
+    int code = static_cast<int>(RunAfterStartUp(capture_->ui(), tool, parsed, nullptr, &record));
     EXPECT_FALSE(test::Exists(package_.File("tempNicList.xml")));
     return code;
   }
   std::string Log() const { return capture_->Log(); }
 
+  // Each port's decision:cause:outcome, in the record's order.
+  std::string Ports() const {
+    std::string ports;
+    for (const PortRecord& p : record.ports)
+      ports += (ports.empty() ? "" : " ") + p.decision + ":" + p.cause + ":" + p.outcome;
+    return ports;
+  }
+
   test::FakeFlashTool tool;
+  RunRecord record;
 
  private:
   std::string typed_;
@@ -83,6 +92,8 @@ struct Case {
   std::string typed;
   int exit_code;
   std::vector<std::string> calls;
+  std::string outcome;  // the run record's
+  std::string ports;    // as PackageRun::Ports shows them; "" is not checked
 };
 
 TEST(RunModes, EachModeAsksTheToolForWhatItNeedsAndEndsWithItsCode) {
@@ -92,26 +103,68 @@ TEST(RunModes, EachModeAsksTheToolForWhatItNeedsAndEndsWithItsCode) {
     return calls;
   };
   const Case cases[] = {
-      {{}, "y\ny\ny\n", 2, then({kDiscover, Flash(0), Flash(1), Flash(2)})},
-      {{}, "n\n\n\n", 3, then({kDiscover})},  // empty answers take "n" for equal and newer
-      {{}, "y\nq\n", 3, then({kDiscover})},   // quit: nothing flashed
-      {{}, "c\ny\n\n", 2, then({kDiscover, Flash(1)})},
-      {{"-s"}, "", 2, then({kDiscover, Flash(0)})},
-      {{"-s", "-f"}, "", 2, then({kDiscover, Flash(0), Flash(1), Flash(2)})},
-      {{"-y", "-g"}, "", 2, then({kDiscover, Flash(0), Flash(2)})},
-      {{"-n"}, "", 4, {kDiscover}},  // no post-run check after -n
-      {{"-c"}, "", 0, then({kDiscover})},
-      {{"-d", "r.xml"}, "", 1, then({kDiscover, "nxflash.exe -d " + PrivateReport()})},
-      {{"-u", "absent.xml"}, "", 0, {}},
-      {{"-ql"}, "", 1, then({kDiscover})},
-      {{"-v", "v.xml"}, "", 0, then({kDiscover})},
-      {{"-x"}, "", 0, {}},  // rejected: usage text only
+      {{},
+       "y\ny\ny\n",
+       2,
+       then({kDiscover, Flash(0), Flash(1), Flash(2)}),
+       "updated",
+       "flash:answered:updated flash:answered:re-flashed flash:answered:downgraded"},
+      // empty answers take "n" for equal and newer
+      {{}, "n\n\n\n", 3, then({kDiscover}), "nothing-selected", ""},
+      {{},
+       "y\nq\n",
+       3,
+       then({kDiscover}),
+       "cancelled",  // quit: nothing flashed
+       "skip:quit:not-attempted skip:answered:not-attempted none:quit:not-attempted"},
+      {{}, "c\ny\n\n", 2, then({kDiscover, Flash(1)}), "updated", ""},
+      {{"-s"},
+       "",
+       2,
+       then({kDiscover, Flash(0)}),
+       "updated",
+       "flash:policy:updated skip:equal:not-attempted skip:newer:not-attempted"},
+      {{"-s", "-f"}, "", 2, then({kDiscover, Flash(0), Flash(1), Flash(2)}), "updated", ""},
+      {{"-y", "-g"},
+       "",
+       2,
+       then({kDiscover, Flash(0), Flash(2)}),
+       "updated",
+       "flash:policy:updated skip:equal:not-attempted flash:policy:downgraded"},
+      {{"-n"},
+       "",
+       4,
+       {kDiscover},  // no post-run check after -n
+       "recommended",
+       "skip:report-only:not-attempted skip:report-only:not-attempted "
+       "skip:report-only:not-attempted"},
+      {{"-c"},
+       "",
+       0,
+       then({kDiscover}),
+       "shown",
+       "none:none:not-attempted "
+       "none:none:not-attempted none:none:not-attempted"},
+      {{"-d", "r.xml"},
+       "",
+       1,
+       then({kDiscover, "nxflash.exe -d " + PrivateReport()}),
+       "report-written",
+       ""},
+      {{"-u", "absent.xml"}, "", 0, {}, "apply-file-missing", ""},
+      {{"-ql"}, "", 1, then({kDiscover}), "version-file-missing", ""},
+      {{"-v", "v.xml"}, "", 0, then({kDiscover}), "driver-allowed", ""},
+      {{"-x"}, "", 0, {}, "usage", ""},  // rejected: usage text only
   };
   for (const Case& c : cases) {
     std::string what = c.args.empty() ? "(none)" : c.args[0];
     PackageRun run(c.typed);
     EXPECT_EQ(run.Run(c.args), c.exit_code) << what << " " << c.typed;
     EXPECT_EQ(run.tool.calls, c.calls) << what << " " << c.typed;
+    EXPECT_STREQ(OutcomeWord(run.record.outcome), c.outcome.c_str()) << what << " " << c.typed;
+    if (!c.ports.empty()) {
+      EXPECT_EQ(run.Ports(), c.ports) << what << " " << c.typed;
+    }
   }
 }
 
@@ -129,7 +182,7 @@ TEST(RunModes, EveryUpdaterMustChooseAPort) {
     port.available_version = FirmwareVersion(4, 0, 600);
     port.flags = AdapterRecord::kSupported;
   }
-  RunContext run{capture.ui(), tool, options, {}, ports, {}};
+  RunContext run{capture.ui(), tool, options, {}, ports, {}, {}};
   UpdaterList updaters = CreateUpdaterList(run.ui, tool, options.update);
   updaters.push_back(std::make_unique<VAroruFirmware>(run.ui, tool, options.update));
 
@@ -148,22 +201,42 @@ TEST(RunModes, FailuresOfTheToolEndWithExitCodeZero) {
   struct Failure {
     std::vector<std::string> args;
     void (*fault)(test::FakeFlashTool*);
-    std::string logged;  // what only this failure logs, last before the closing time stamp
+    std::string logged;           // what only this failure logs, last before the closing time stamp
+    std::string outcome, reason;  // the run record's
+    std::string failed_output;    // the record's failed call's ("" when none failed)
   } cases[] = {
       {{"-s"},
        [](test::FakeFlashTool* t) { t->flash_exit["4:0.0"] = 7; },
-       "\nNIC firmware update completed with errors. \n"},
+       "\nNIC firmware update completed with errors. \n",
+       "failed",
+       "",
+       ""},
+      {{"-s", "-f"},
+       [](test::FakeFlashTool* t) { t->flash_exit["4:0.1"] = 7; },
+       "\nNIC firmware update completed with errors. \n",
+       "partly-failed",
+       "",
+       ""},
       {{"-s"},
        [](test::FakeFlashTool* t) { t->discover_exit = 2; },
        "Device discovery failed with error code 2\n"
        "VerifyDependencies: No supported network adapters for firmware upgrade.\n"
-       "Dependencies Failed -- Driver and firmware set are not allowed for update.\n"},
+       "Dependencies Failed -- Driver and firmware set are not allowed for update.\n",
+       "discovery-failed",
+       "tool-exit-code",
+       "output of nxflash.exe -d tempNicList.xml"},
       {{"-d", "r.xml"},
        [](test::FakeFlashTool* t) { t->missing_reports = {PrivateReport()}; },
-       "\nFailed to generate NIC discovery report to r.xml.\n"},
+       "\nFailed to generate NIC discovery report to r.xml.\n",
+       "report-failed",
+       "no-report",
+       ""},
       {{"-u", "NICFWData.xml"},
        [](test::FakeFlashTool* t) { t->apply_exit = 4; },
-       "Error: Failed to process discovery file NICFWData.xml.\n"},
+       "Error: Failed to process discovery file NICFWData.xml.\n",
+       "apply-failed",
+       "tool-exit-code",
+       "output of nxflash.exe -u NICFWData.xml"},
   };
   for (const Failure& c : cases) {
     PackageRun run;
@@ -171,6 +244,10 @@ TEST(RunModes, FailuresOfTheToolEndWithExitCodeZero) {
     EXPECT_EQ(run.Run(c.args), 0) << c.args[0];
     std::string log = run.Log();
     EXPECT_NE(log.find(c.logged + "Upgrade completed: "), std::string::npos) << log;
+    EXPECT_STREQ(OutcomeWord(run.record.outcome), c.outcome.c_str()) << c.args[0];
+    EXPECT_EQ(run.record.reason, c.reason) << c.args[0];
+    const std::optional<CallRecord>& failed = run.record.failed_call;
+    EXPECT_EQ(failed ? failed->output.value_or("") : "", c.failed_output) << c.args[0];
   }
 }
 

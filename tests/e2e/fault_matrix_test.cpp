@@ -68,13 +68,19 @@ struct Row {
   std::string input;
   Setup setup = Setup::kNone;
   std::string text;
-  std::string skip;  // why the row does not run yet
+  std::string skip;             // why the row does not run yet
+  std::string outcome, reason;  // the run record's words; reason "" is the outcome word
+  std::string flags;            // the record's finding/action of the first port, when given
 
   Row& Ports(std::vector<SimPort> p) { return ports = std::move(p), *this; }
   Row& Faults(const std::function<void(SimFaults&)>& change) { return change(faults), *this; }
   Row& Input(std::string typed) { return input = std::move(typed), *this; }
   Row& With(Setup s, std::string t = "") { return setup = s, text = std::move(t), *this; }
   Row& Skip(std::string why) { return skip = std::move(why), *this; }
+  Row& Flags(std::string finding_action) { return flags = std::move(finding_action), *this; }
+  Row& Is(std::string word, std::string why = "") {
+    return outcome = std::move(word), reason = std::move(why), *this;
+  }
 };
 
 void PrintTo(const Row& row, std::ostream* os) {
@@ -140,126 +146,198 @@ std::vector<Row> Rows() {
   };
   return {
       // The tool.
-      R("ToolMissing", {"-s"}, 0).With(Setup::kNoTool),
-      R("ToolMissingQueryList", {"-ql"}, 4).With(Setup::kNoTool),
-      R("ToolNotExecutable", {"-s"}, 0).With(Setup::kToolNotExecutable),
-      R("ToolIsADirectory", {"-s"}, 0).With(Setup::kToolDirectory),
-      R("ToolCrashes", {"-s"}, 0).Faults([](SimFaults& f) { f.crash = true; }),
-      R("ToolCrashesShowInstalled", {"-c"}, 2).Faults([](SimFaults& f) { f.crash = true; }),
+      R("ToolMissing", {"-s"}, 0).Is("tool-missing").With(Setup::kNoTool),
+      R("ToolMissingQueryList", {"-ql"}, 4).Is("tool-missing").With(Setup::kNoTool),
+      R("ToolMissingShowInstalled", {"-c"}, 2).Is("tool-missing").With(Setup::kNoTool),
+      R("ToolMissingDriverCheck", {"-v", kUserReport}, 2).Is("tool-missing").With(Setup::kNoTool),
+      R("ToolNotExecutable", {"-s"}, 0).Is("tool-missing").With(Setup::kToolNotExecutable),
+      R("ToolIsADirectory", {"-s"}, 0).Is("tool-missing").With(Setup::kToolDirectory),
+      R("ToolCrashes", {"-s"}, 0).Is("discovery-failed", "tool-exit-code").Faults([](SimFaults& f) {
+        f.crash = true;
+      }),
+      R("ToolCrashesShowInstalled", {"-c"}, 2)
+          .Is("discovery-failed", "tool-exit-code")
+          .Faults([](SimFaults& f) { f.crash = true; }),
       R("FlashFailsOnOnePort", {"-s"}, 0, {kFlash4, kFlash5}, {"NIC2"})
+          .Is("partly-failed")
           .Ports({failing(7), kOlder2}),
       R("FlashFailsOnOnePortInteractive", {}, 0, {kFlash4, kFlash5}, {"NIC2"})
+          .Is("partly-failed")
           .Ports({failing(7), kOlder2})
           .Input("y\ny\n"),
       R("FlashFailsOnOnePortOfAReport", {"-u", kUserReport}, 0, {}, {"NIC2"})
+          .Is("apply-failed", "tool-exit-code")
           .Ports({failing(7), kOlder2})
           .With(Setup::kReportForOption),
-      R("InfoQueryFails", {"-c"}, 0).Ports({flagged([](SimPort& p) { p.info_exit = 5; })}),
-      R("FlagsResetFails", {"-c"}, 0).Ports({flagged([](SimPort& p) {
-        p.hwflags_reset_exit = 5;
-      })}),
+      R("InfoQueryFails", {"-c"}, 0)
+          .Flags("unknown/none")
+          .Is("shown")
+          .Ports({flagged([](SimPort& p) { p.info_exit = 5; })}),
+      R("FlagsResetFails", {"-c"}, 0)
+          .Flags("enabled/reset-failed")
+          .Is("shown")
+          .Ports({flagged([](SimPort& p) { p.hwflags_reset_exit = 5; })}),
       // The discovery report.
-      R("ReportMissing", {"-s"}, 0).Faults([](SimFaults& f) { f.report_missing = true; }),
-      R("ReportMissingRecommend", {"-n"}, 0).Faults([](SimFaults& f) { f.report_missing = true; }),
-      R("ReportEmpty", {"-s"}, 0).With(Setup::kReportGiven, ""),
-      R("ReportTruncated", {"-s"}, 0).With(Setup::kReportGiven, valid.substr(0, valid.size() / 2)),
-      R("ReportNotXml", {"-s"}, 0).Faults([](SimFaults& f) { f.report_malformed = true; }),
-      R("ReportNotXmlDiscovery", {"-d", kUserReport}, 0).Faults([](SimFaults& f) {
-        f.report_malformed = true;
+      R("ReportMissing", {"-s"}, 0).Is("discovery-failed", "no-report").Faults([](SimFaults& f) {
+        f.report_missing = true;
       }),
-      R("UserReportNotXml", {"-u", kUserReport}, 0).With(Setup::kReportForOption, "not a report\n"),
+      R("ReportMissingRecommend", {"-n"}, 0)
+          .Is("discovery-failed", "no-report")
+          .Faults([](SimFaults& f) { f.report_missing = true; }),
+      R("ReportEmpty", {"-s"}, 0)
+          .Is("discovery-failed", "report-unreadable")
+          .With(Setup::kReportGiven, ""),
+      R("ReportTruncated", {"-s"}, 0)
+          .Is("discovery-failed", "report-unreadable")
+          .With(Setup::kReportGiven, valid.substr(0, valid.size() / 2)),
+      R("ReportNotXml", {"-s"}, 0)
+          .Is("discovery-failed", "report-unreadable")
+          .Faults([](SimFaults& f) { f.report_malformed = true; }),
+      R("ReportNotXmlDiscovery", {"-d", kUserReport}, 0)
+          .Is("discovery-failed", "report-unreadable")
+          .Faults([](SimFaults& f) { f.report_malformed = true; }),
+      R("UserReportNotXml", {"-u", kUserReport}, 0)
+          .Is("apply-failed", "tool-exit-code")
+          .With(Setup::kReportForOption, "not a report\n"),
       R("ReportUtf16WithMark", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .With(Setup::kReportGiven, Utf16(valid, true)),
       R("ReportUtf16WithoutMark", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .With(Setup::kReportGiven, Utf16(valid, false)),
-      R("ReportHuge", {"-s"}, 2, {kFlash4}, {"NIC1"}).Faults([](SimFaults& f) {
+      R("ReportHuge", {"-s"}, 2, {kFlash4}, {"NIC1"}).Is("updated").Faults([](SimFaults& f) {
         f.message_mb = 5;
       }),
       R("ReportDeeplyNested", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .With(Setup::kReportGiven, DeeplyNested()),
-      R("ReportWrongFamily", {"-s"}, 0).Faults([](SimFaults& f) { f.report_type = "VARORU_NIC"; }),
-      R("ReportWrongFamilyAfterDevices", {"-s"}, 0).Faults([](SimFaults& f) {
-        f.report_type = "VARORU_NIC";
-        f.type_after_devices = true;
-      }),
-      R("ReportWrongFamilyVersionOnly", {"-v", kUserReport}, 2).Faults([](SimFaults& f) {
-        f.report_type = "VARORU_NIC";
-      }),
+      R("ReportWrongFamily", {"-s"}, 0)
+          .Is("report-refused", "other-family")
+          .Faults([](SimFaults& f) { f.report_type = "VARORU_NIC"; }),
+      R("ReportWrongFamilyAfterDevices", {"-s"}, 0)
+          .Is("report-refused", "other-family")
+          .Faults([](SimFaults& f) {
+            f.report_type = "VARORU_NIC";
+            f.type_after_devices = true;
+          }),
+      R("ReportWrongFamilyVersionOnly", {"-v", kUserReport}, 2)
+          .Is("report-refused", "other-family")
+          .Faults([](SimFaults& f) { f.report_type = "VARORU_NIC"; }),
       R("DuplicatePort", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, Port("NIC9", "4", "4.0.556")}),
       R("DuplicatePortInteractive", {}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, Port("NIC9", "4", "4.0.556")})
           .Input("y\ny\n"),
       R("DuplicatePortWrittenOtherwise", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, Port("NIC7", " 4", "4.0.556"), Port("NIC8", "04", "4.0.556"),
                   Port("NIC9", "\t4", "4.0.556")}),
       R("DuplicatePortSpelledOtherwise", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, Port("NIC7", "+4", "4.0.556"), Port("NIC8", "0x04", "4.0.556"),
                   Port("NIC9", "\n4", "4.0.556")}),
       R("DuplicatePortInLetterCase", {"-s"}, 2, {"nxflash.exe -i 0a:0.0 -f -a"}, {"NIC1"})
+          .Is("updated")
           .Ports({Port("NIC1", "0a", "4.0.556"), Port("NIC2", "0A", "4.0.556")}),
       R("PortNumberNotANumber", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, Port("NIC2", "4z", "4.0.556"), Port("NIC3", "-0", "4.0.556")}),
       R("ReportWrongFamilyAfterOtherFirmware", {"-s"}, 0)
+          .Is("report-refused", "other-family")
           .Ports({kOlder, WithFlags(kOlder2, [](SimPort& p) { p.fw_type = "nvram"; })})
           .Faults([](SimFaults& f) {
             f.report_type = "VARORU_NIC";
             f.type_after_devices = true;
           }),
+      R("FirmwareTypeRefused", {"-s"}, 0)
+          .Is("report-refused", "firmware-type")
+          .Ports({WithFlags(kOlder, [](SimPort& p) { p.fw_type = "nvram"; }), kOlder2}),
       // The catalog.
-      R("CatalogMissing", {"-s"}, 0).With(Setup::kCatalog, ""),
-      R("CatalogEmpty", {"-s"}, 0).With(Setup::kCatalog, " "),
-      R("CatalogGarbage", {"-s"}, 0).With(Setup::kCatalog, "\x01\x02<nic_fw_package><<<&&"),
-      R("CatalogVersionNegative", {"-s"}, 3).With(Setup::kCatalogVersion, "4.0.-1"),
+      R("CatalogMissing", {"-s"}, 0).Is("catalog-missing").With(Setup::kCatalog, ""),
+      R("CatalogEmpty", {"-s"}, 0).Is("no-adapter").With(Setup::kCatalog, " "),
+      R("CatalogGarbage", {"-s"}, 0)
+          .Is("no-adapter")
+          .With(Setup::kCatalog, "\x01\x02<nic_fw_package><<<&&"),
+      R("CatalogVersionNegative", {"-s"}, 3)
+          .Is("nothing-selected")
+          .With(Setup::kCatalogVersion, "4.0.-1"),
       R("CatalogVersionEmptyPart", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .With(Setup::kCatalogVersion, "4..600"),
-      R("CatalogVersionLetters", {"-s"}, 3).With(Setup::kCatalogVersion, "abc"),
+      R("CatalogVersionLetters", {"-s"}, 3)
+          .Is("nothing-selected")
+          .With(Setup::kCatalogVersion, "abc"),
       // The lock file, the log and the console.
-      R("LockStale", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kStaleLock),
-      R("LockHeld", {"-s"}, 0).With(Setup::kHeldLock),
-      R("LockIsADirectory", {"-c"}, 0).With(Setup::kLockDirectory),
-      R("LogUnwritable", {"-s"}, 2, {kFlash4}, {"NIC1"}).With(Setup::kLogDirectory),
+      R("LockStale", {"-s"}, 2, {kFlash4}, {"NIC1"}).Is("updated").With(Setup::kStaleLock),
+      R("LockHeld", {"-s"}, 0).Is("another-run", "lock-file-stuck").With(Setup::kHeldLock),
+      R("LockIsADirectory", {"-c"}, 0)
+          .Is("another-run", "lock-file-stuck")
+          .With(Setup::kLockDirectory),
+      R("LogUnwritable", {"-s"}, 2, {kFlash4}, {"NIC1"}).Is("updated").With(Setup::kLogDirectory),
       R("LogLinkedToCatalog", {"-s"}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .With(Setup::kLogLinked, "NICFWData.xml"),
-      R("InputClosedAtFirstQuestion", {}, 3).Ports({kOlder, kOlder2}).Input(""),
+      R("InputClosedAtFirstQuestion", {}, 3)
+          .Is("nothing-selected")
+          .Ports({kOlder, kOlder2})
+          .Input(""),
       // End of input answers "no" to every later question: the port answered before it is
       // flashed, as the answer asked.
       R("InputClosedAtLaterQuestion", {}, 2, {kFlash4}, {"NIC1"})
+          .Is("updated")
           .Ports({kOlder, kOlder2})
           .Input("y\n"),
+      R("QuitAtFirstQuestion", {}, 3).Is("cancelled").Ports({kOlder, kOlder2}).Input("q\n"),
       R("AnswerLineOverLong", {}, 3)
+          .Is("nothing-selected")
           .Ports({kOlder, kOlder2})
           .Input(std::string(100000, 'y') + "\nn\n"),
       // Report names aimed at the package's own files.
-      R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0),
-      R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0),
+      R("DiscoveryReportOverCatalog", {"-d", "NICFWData.xml"}, 0)
+          .Is("usage", "protected-report-file"),
+      R("VersionReportOverTool", {"-v", "nxflash.exe"}, 0).Is("usage", "protected-report-file"),
       // A failed tool leaves an earlier report as it was, and the names beside it alone.
       R("DiscoveryReportFailsBesideTakenAsideNames", {"-d", kUserReport}, 0)
+          .Is("report-failed", "tool-exit-code")
           .Faults([](SimFaults& f) { f.user_report_exit = 9; })
           .With(Setup::kReportAside, "taken"),
       R("DiscoveryReportFailsBesideADanglingLink", {"-d", kUserReport}, 0)
+          .Is("report-failed", "tool-exit-code")
           .Faults([](SimFaults& f) { f.user_report_exit = 9; })
           .With(Setup::kReportAside, "link")
           .Skip(IsWindowsHost() ? "Wine 8 creates no symbolic links" : ""),
       R("DiscoveryReportLinkedToCatalog", {"-d", kUserReport}, 0)
+          .Is("usage", "protected-report-file")
           .With(Setup::kReportLinked, "NICFWData.xml"),
       R("VersionReportLinkedToCatalog", {"-v", kUserReport}, 0)
+          .Is("usage", "protected-report-file")
           .With(Setup::kReportLinked, "NICFWData.xml"),
       R("VersionReportLinkedToTool", {"-v", kUserReport}, 0)
+          .Is("usage", "protected-report-file")
           .With(Setup::kReportLinked, "nxflash.exe"),
       R("DiscoveryReportLinkedToFirmwareImage", {"-d", kUserReport}, 0)
+          .Is("usage", "protected-report-file")
           .With(Setup::kReportLinked, "p3fw_4_0_600.bin"),
       R("FlagsCaptureLinkedToCatalog", {"-c"}, 0)
+          .Flags("unknown/none")
+          .Is("shown")
           .Ports({flagged([](SimPort&) {})})
           .With(Setup::kCaptureLinked, "NICFWData.xml"),
       // Windows names that reach the catalog past its ordinary name.
       R("VersionReportDeviceNamespace", {"-v", "\\\\?\\{package}\\NICFWData.xml"}, 0)
+          .Is("usage", "device-or-stream-name")
           .Skip(windows_only),
-      R("VersionReportDeviceName", {"-v", "\\\\.\\{package}\\NICFWData.xml"}, 0).Skip(windows_only),
+      R("VersionReportDeviceName", {"-v", "\\\\.\\{package}\\NICFWData.xml"}, 0)
+          .Is("usage", "device-or-stream-name")
+          .Skip(windows_only),
       R("VersionReportSlashedDeviceNamespace", {"-v", "//?/{package}/NICFWData.xml"}, 0)
+          .Is("usage", "device-or-stream-name")
           .Skip(windows_only),
       // The tool leaves no lock file, so only the utility's own lock stands in the way.
       R("SecondInstance", {"-s"}, 0, {kFlash4}, {"NIC1"})
+          .Is("another-run", "instance-lock")
           .Faults([](SimFaults& f) { f.no_lock = true; })
           .With(Setup::kSecondInstance),
   };
@@ -395,6 +473,43 @@ class FaultMatrix : public test::PackageTest, public ::testing::WithParamInterfa
   }
 
   Calls Flashes() const { return test::ReadFlashCalls(package_dir()); }
+
+  // The row's run wrote the first record (a first run of its own ends after it): its words,
+  // and a port entry for each flash with the call's outcome.
+  void CheckRecord(const Row& row, int exit_code, bool first_run) {
+    std::vector<nlohmann::json> records = Records();
+    ASSERT_EQ(records.size(), first_run ? 2u : 1u);
+    const nlohmann::json& record = records.front();
+    EXPECT_EQ(record["exit_code"], exit_code);
+    EXPECT_EQ(record["outcome"], row.outcome);
+    EXPECT_EQ(record["reason"], row.reason.empty() ? row.outcome : row.reason);
+    Calls flashed;
+    for (const nlohmann::json& port : record["ports"]) {
+      if (port["cause"] == "duplicate") {
+        EXPECT_EQ(port["outcome"], "not-attempted");
+      }
+      if (port["tool"].is_null()) continue;
+      flashed.push_back(port["tool"]["command"]);
+      bool failed = port["tool"]["exit_code"] != 0;
+      EXPECT_EQ(port["outcome"], failed ? "failed" : "updated") << port.dump();
+      // The discovery after the run saw what the flash did (a given report stays as it was).
+      if (row.setup != Setup::kReportGiven) {
+        EXPECT_EQ(port["version_after"],
+                  failed ? port["installed_before"] : port["package_version"])
+            << port.dump();
+      }
+      EXPECT_EQ(port["tool"]["output"].is_null(), !failed) << port.dump();
+    }
+    if (!row.flags.empty()) {
+      ASSERT_FALSE(record["ports"].empty());
+      const nlohmann::json& flags = record["ports"][0]["hardware_flags"];
+      EXPECT_EQ(flags.value("finding", "") + "/" + flags.value("action", ""), row.flags);
+    }
+    // -u flashes what its report lists, none of the record's ports; a first run flashes its own.
+    if (!first_run && (row.args.empty() || row.args[0] != "-u")) {
+      EXPECT_EQ(flashed, row.flashes);
+    }
+  }
 };
 
 TEST_P(FaultMatrix, Row) {
@@ -455,6 +570,7 @@ TEST_P(FaultMatrix, Row) {
     EXPECT_TRUE(now != after.end() && now->second == file.second) << file.first << " changed";
   }
   EXPECT_TRUE(test::Exists(test::ToolPath()));
+  CheckRecord(row, r.exit_code, first != nullptr);
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FaultMatrix, ::testing::ValuesIn(Rows()),

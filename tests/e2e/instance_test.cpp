@@ -136,6 +136,19 @@ TEST_F(OneRunTest, NoFileIsWrittenThroughALink) {
     EXPECT_FALSE(test::Exists(PackageFile("nowhere.log")));
   }
   test::RemoveIfPresent(LogPath());
+  // Nor is the run record written through one: one line tells it, unless -s, and the exit
+  // code stays.
+  test::RemoveIfPresent(RecordPath());
+  ASSERT_TRUE(test::MakeSymbolicLink(kept, RecordPath()));
+  for (const std::vector<std::string>& args : {std::vector<std::string>{"-c"}, {"-s", "-c"}}) {
+    test::ProcessResult r = Run(args);
+    EXPECT_EQ(r.exit_code, 0);
+    EXPECT_EQ(Contains(r.output, "Error: the run record cannot be written to " + RecordPath()),
+              args.size() == 1)
+        << r.output;
+    EXPECT_EQ(test::ReadBytes(kept), "kept");
+  }
+  test::RemoveIfPresent(RecordPath());
 }
 
 }  // namespace

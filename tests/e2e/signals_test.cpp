@@ -90,18 +90,80 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
     int code;
     Calls calls;
     const char* logged;
+    const char* record;  // its outcome, reason and each port's outcome
   } cases[] = {
-      {{}, SIGINT, 0, 3, {d}, "answered q.\n\nFirmware upgrade cancelled by User \n"},
-      {{"-s", "-f"}, SIGTERM, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
-      {{"-s", "-f"}, SIGQUIT, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
-      {{"-s"}, SIGHUP, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
-      {{"-c"}, SIGINT, 2, 0, {d, d}, "Interrupted: the iPE/dPE setting verification ends here.\n"},
+      {{},
+       SIGINT,
+       0,
+       3,
+       {d},
+       "answered q.\n\nFirmware upgrade cancelled by User \n",
+       "interrupted at-question not-attempted not-attempted"},
+      {{"-s", "-f"},
+       SIGTERM,
+       2,
+       0,
+       {d, flash},
+       "(5:0.0) was not updated.\n\nNIC firmware update",
+       "interrupted before-flash updated not-attempted"},
+      {{"-s", "-f"},
+       SIGQUIT,
+       2,
+       0,
+       {d, flash},
+       "(5:0.0) was not updated.\n\nNIC firmware update",
+       "interrupted before-flash updated not-attempted"},
+      {{"-s"},
+       SIGHUP,
+       1,
+       0,
+       {d},
+       "\nInterrupted: the run ends after the device discovery.\n",
+       "interrupted after-discovery not-attempted not-attempted"},
+      // The mode had ended: its outcome stands.
+      {{"-c"},
+       SIGINT,
+       2,
+       0,
+       {d, d},
+       "Interrupted: the iPE/dPE setting verification ends here.\n",
+       "shown shown not-attempted not-attempted"},
       // A session that drops, a stray kill: any signal that would end the process.
-      {{"-s", "-f"}, SIGHUP, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
-      {{"-s", "-f"}, SIGUSR1, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
-      {{"-s", "-f"}, SIGALRM, 2, 0, {d, flash}, "(5:0.0) was not updated.\n\nNIC firmware update"},
-      {{}, SIGUSR2, 0, 3, {d}, "answered q.\n\nFirmware upgrade cancelled by User \n"},
-      {{"-s"}, SIGXCPU, 1, 0, {d}, "\nInterrupted: the run ends after the device discovery.\n"},
+      {{"-s", "-f"},
+       SIGHUP,
+       2,
+       0,
+       {d, flash},
+       "(5:0.0) was not updated.\n\nNIC firmware update",
+       "interrupted before-flash updated not-attempted"},
+      {{"-s", "-f"},
+       SIGUSR1,
+       2,
+       0,
+       {d, flash},
+       "(5:0.0) was not updated.\n\nNIC firmware update",
+       "interrupted before-flash updated not-attempted"},
+      {{"-s", "-f"},
+       SIGALRM,
+       2,
+       0,
+       {d, flash},
+       "(5:0.0) was not updated.\n\nNIC firmware update",
+       "interrupted before-flash updated not-attempted"},
+      {{},
+       SIGUSR2,
+       0,
+       3,
+       {d},
+       "answered q.\n\nFirmware upgrade cancelled by User \n",
+       "interrupted at-question not-attempted not-attempted"},
+      {{"-s"},
+       SIGXCPU,
+       1,
+       0,
+       {d},
+       "\nInterrupted: the run ends after the device discovery.\n",
+       "interrupted after-discovery not-attempted not-attempted"},
   };
   test::SimFaults slow;
   slow.delay_ms = 400;
@@ -128,6 +190,10 @@ TEST_F(SignalTest, InterruptsNeverCutAFlash) {
     EXPECT_TRUE(Contains(
         log, "The run was interrupted.\nExiting with code " + std::to_string(c.code) + "\n"))
         << log;
+    nlohmann::json record = LastRecord();
+    std::string told = record.value("outcome", "") + " " + record.value("reason", "");
+    for (const nlohmann::json& port : record["ports"]) told += " " + port.value("outcome", "");
+    EXPECT_EQ(told, c.record);
   }
 }
 

@@ -23,6 +23,10 @@ TEST_F(PackageTest, MissingCatalogStopsBeforeTheBanner) {
   std::string log = Log();
   EXPECT_TRUE(Contains(log, "Supporting file NICFWData.xml is missing. Cannot proceed.\n"));
   EXPECT_FALSE(Contains(log, kDashes));
+  nlohmann::json record = LastRecord();
+  EXPECT_EQ(record["outcome"], "catalog-missing");
+  EXPECT_EQ(record["message"], "Supporting file NICFWData.xml is missing. Cannot proceed.");
+  EXPECT_EQ(record["arguments"], nlohmann::json::array({"-h"}));
 }
 
 TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
@@ -44,6 +48,13 @@ TEST_F(PackageTest, HelpShowsBannerAndUsageAndNoClosingLines) {
   EXPECT_TRUE(Contains(log, "USAGE: "));
   EXPECT_FALSE(Contains(log, "Upgrade completed"));
   EXPECT_FALSE(Contains(log, "Exiting with code"));
+  nlohmann::json record = LastRecord();
+  EXPECT_EQ(record["outcome"], "usage");
+  // The usage text's first line: the program's name without its folder, then the options.
+  const std::string usage = record.value("message", "");
+  EXPECT_EQ(usage.rfind("USAGE: ", 0), 0u) << usage;
+  EXPECT_TRUE(Contains(usage, "uorvane [-c] [-d <filename>]")) << usage;
+  EXPECT_EQ(usage.find_first_of("/\\"), std::string::npos) << usage;
 }
 
 // A package folder, a -d name and a -v name outside the ANSI code page: the banner shows the

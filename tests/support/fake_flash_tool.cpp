@@ -7,35 +7,39 @@
 
 namespace test {
 
-ToolResult FakeFlashTool::Ran(const std::string& command, uint32_t exit_code) {
-  calls.push_back(command);
-  return ToolRun{command, exit_code};
+namespace {
+
+const std::string& Word(const ToolCommand& command, size_t at) {
+  static const std::string none;
+  return at < command.arguments.size() ? command.arguments[at].text : none;
 }
 
-ToolResult FakeFlashTool::Discover(const std::string& report_file) {
-  if (std::find(missing_reports.begin(), missing_reports.end(), report_file) ==
-      missing_reports.end())
-    WriteBytes(report_file, report);
-  return Ran(DiscoveryCommand(report_file), discover_exit);
-}
+}  // namespace
 
-ToolResult FakeFlashTool::QueryHardwareFlags(const std::string& device_id,
-                                             const std::string& capture_file) {
-  WriteBytes(capture_file, info);
-  return Ran(HardwareFlagsQueryCommand(device_id), info_exit);
-}
-
-ToolResult FakeFlashTool::ResetHardwareFlags(const std::string& bdf) {
-  return Ran(HardwareFlagsResetCommand(bdf), reset_exit);
-}
-
-ToolResult FakeFlashTool::Flash(const std::string& bdf) {
-  auto found = flash_exit.find(bdf);
-  return Ran(FlashCommand(bdf), found == flash_exit.end() ? 0 : found->second);
-}
-
-ToolResult FakeFlashTool::ApplyReport(const std::string& report_file) {
-  return Ran(ApplyReportCommand(report_file), apply_exit);
+ToolResult FakeFlashTool::Run(const ToolCommand& command) {
+  const std::string line = CommandLine(command);
+  calls.push_back(line);
+  // The answers, by the words that tell the calls apart.
+  const std::string& first = Word(command, 0);
+  const std::string& third = Word(command, 2);
+  uint32_t exit_code = 0;
+  if (first == "-d") {
+    const std::string& file = Word(command, 1);
+    if (std::find(missing_reports.begin(), missing_reports.end(), file) == missing_reports.end())
+      WriteBytes(file, report);
+    exit_code = discover_exit;
+  } else if (first == "-u") {
+    exit_code = apply_exit;
+  } else if (third == "--info") {
+    WriteBytes(command.capture_file, info);
+    exit_code = info_exit;
+  } else if (third == "--hwflags") {
+    exit_code = reset_exit;
+  } else if (third == "-f") {
+    auto found = flash_exit.find(Word(command, 1));
+    exit_code = found == flash_exit.end() ? 0 : found->second;
+  }
+  return ToolRun{line, exit_code, 0, exit_code ? "output of " + line : std::string()};
 }
 
 }  // namespace test

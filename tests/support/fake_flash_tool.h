@@ -1,4 +1,4 @@
-// A flash tool without processes: it answers each request from what the test set up and
+// A flash tool without processes: it answers each call from what the test set up and
 // records the command line the real tool would have been given.
 #pragma once
 
@@ -26,15 +26,9 @@ class FakeFlashTool : public FlashTool {
 
   std::vector<std::string> calls;  // the command lines, in order
 
-  ToolResult Discover(const std::string& report_file) override;
-  ToolResult QueryHardwareFlags(const std::string& device_id,
-                                const std::string& capture_file) override;
-  ToolResult ResetHardwareFlags(const std::string& bdf) override;
-  ToolResult Flash(const std::string& bdf) override;
-  ToolResult ApplyReport(const std::string& report_file) override;
-
- private:
-  ToolResult Ran(const std::string& command, uint32_t exit_code);
+  // Answers by the command's words, from the table in the source; a failed call's output
+  // is "output of " and its command line.
+  ToolResult Run(const ToolCommand& command) override;
 };
 
 }  // namespace test

@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
+#include "support/run_records.h"
 
 namespace test {
 namespace {
@@ -49,9 +50,12 @@ void PackageTest::SetUp() {
   SetEnvironment("TMPDIR", temp_);
   SetEnvironment("SYSTEMDRIVE", drive_);
   test::RemoveIfPresent(LogPath());
+  test::RemoveIfPresent(RecordPath());
 }
 
 void PackageTest::TearDown() {
+  for (const nlohmann::json& record : Records())
+    EXPECT_EQ(SchemaFindings(record, RunRecordSchema()), "") << record.dump();
   SetEnvironment("TMP", saved_tmp_);
   SetEnvironment("TMPDIR", saved_tmpdir_);
   SetEnvironment("SYSTEMDRIVE", saved_drive_);
@@ -60,6 +64,21 @@ void PackageTest::TearDown() {
 std::string PackageTest::LogPath() const {
   char sep = platform::PathSeparator();
   return platform::SystemDrive() + sep + "tlvsystem" + sep + "log" + sep + "nxflash.log";
+}
+
+std::string PackageTest::RecordPath() const {
+  std::string log = LogPath();
+  return log.substr(0, log.size() - std::string("nxflash.log").size()) + "nxflash-runs.jsonl";
+}
+
+std::vector<nlohmann::json> PackageTest::Records() const {
+  return ReadRunRecords(RecordPath());
+}
+
+nlohmann::json PackageTest::LastRecord() const {
+  std::vector<nlohmann::json> records = Records();
+  EXPECT_FALSE(records.empty()) << "no run record";
+  return records.empty() ? nlohmann::json() : records.back();
 }
 
 ProcessResult PackageTest::Run(const std::vector<std::string>& args, const std::string& input) {

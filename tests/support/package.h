@@ -3,6 +3,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
@@ -30,6 +31,11 @@ class PackageTest : public ::testing::Test {
   std::string PackageFile(const std::string& name) const { return Join(package_, name); }
   std::string LogPath() const;
   std::string Log() const { return ReadText(LogPath()); }
+  // The run records beside the log; every one is held to the schema when the test ends.
+  std::string RecordPath() const;
+  std::vector<nlohmann::json> Records() const;
+  // The latest record (null, and a failure, when there is none).
+  nlohmann::json LastRecord() const;
   const std::string& temp_dir() const { return temp_; }
   const std::string& drive_dir() const { return drive_; }
 

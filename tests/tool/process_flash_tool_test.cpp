@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
 #include "platform/platform.h"
@@ -55,6 +56,38 @@ TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
   EXPECT_FALSE(result);
   EXPECT_EQ(ExitCodeOf(result), 98u);
   EXPECT_EQ(capture_.Log(), kChild + " exit:5\nFailed to create file\n");
+}
+
+// A call without a capture file of its own keeps the end of what a failed run printed and
+// leaves no capture behind; a file planted under the capture's name is never written through.
+TEST_F(ToolRunnerTest, AFailedCallKeepsTheEndOfItsOutputOnly) {
+  const std::string kept = dir_.File("kept.txt");
+  const std::string planted = platform::TempDirectory() + kToolOutputFile;
+  test::WriteBytes(kept, "kept");
+  std::error_code ec;
+  std::filesystem::create_hard_link(kept, planted, ec);
+  const std::string lines(3000, 'x');
+  ToolResult failed = RunExternalCommand(
+      capture_.ui(), kChild + " out:first out:" + lines + " err:" + lines + " exit:4", "");
+  ASSERT_TRUE(failed);
+  EXPECT_EQ(failed->exit_code, 4u);
+  EXPECT_EQ(failed->output.size(), kOutputTail);
+  EXPECT_FALSE(test::Contains(failed->output, "first"));
+  EXPECT_EQ(failed->output.back(), '\n');
+  ToolResult passed = RunExternalCommand(capture_.ui(), kChild + " out:" + lines, "");
+  ASSERT_TRUE(passed);
+  EXPECT_EQ(passed->output, "");
+  EXPECT_EQ(test::ReadBytes(kept), "kept");
+  EXPECT_FALSE(test::Exists(planted));
+
+  // Where no capture can be made the call runs all the same, its output thrown away.
+  ASSERT_TRUE(platform::MakeDirectory(planted));
+  ToolResult uncaptured = RunExternalCommand(capture_.ui(), kChild + " out:first exit:4", "");
+  EXPECT_TRUE(test::RemoveDirectory(planted));
+  ASSERT_TRUE(uncaptured);
+  EXPECT_EQ(uncaptured->exit_code, 4u);
+  EXPECT_EQ(uncaptured->output, "");
+  EXPECT_FALSE(test::Contains(capture_.Log(), "Failed to create file"));
 }
 
 }  // namespace

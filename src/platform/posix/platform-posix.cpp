@@ -3,10 +3,12 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
+#include <syslog.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -15,6 +17,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <vector>
 
 #include "platform/pe_version.h"
 #include "platform/platform.h"
@@ -128,10 +131,12 @@ Expected<int> OpenWritable(const std::string& path, WriteMode mode, const FileId
                            FileFactsReader read_facts) {
   int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (mode == WriteMode::kAppend) flags |= O_APPEND;
+  if (mode == WriteMode::kCreateNew) flags |= O_EXCL;
   int fd = open(path.c_str(), flags, 0666);
   if (fd < 0) return MakeError(errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed);
-  Expected<void> judged =
-      JudgeOpenedFile(fd, refused, read_facts ? read_facts : ReadDescriptorFacts);
+  const bool made = mode == WriteMode::kCreateNew;
+  Expected<void> judged = JudgeOpenedFile(fd, made ? FileIds() : refused,
+                                          read_facts ? read_facts : ReadDescriptorFacts);
   // Only a file that may be written loses O_NONBLOCK and, for kReplace, its contents;
   // EINVAL from ftruncate: a device, which has nothing to empty.
   if (judged && (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
@@ -244,6 +249,18 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
+Expected<void> AppendLine(const std::string& path, const std::string& text,
+                          const FileIds& refused) {
+  Expected<int> fd = OpenWritable(path, WriteMode::kAppend, refused, nullptr);
+  if (!fd) return fd.error();
+  const std::string line = text + '\n';
+  ssize_t written = write(*fd, line.data(), line.size());
+  bool closed = close(*fd) == 0;
+  if (written != static_cast<ssize_t>(line.size()) || !closed)
+    return MakeError(OpenStatus::kFailed);
+  return {};
+}
+
 std::string OwnExecutablePath() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
@@ -291,14 +308,16 @@ Expected<std::vector<std::string>> RunningProcessNames() {
 }
 
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused) {
+                                  const WaitTick& tick, const FileIds& refused,
+                                  const std::vector<std::string>* given, WriteMode capture_mode) {
   int output = -1;
   if (!capture_file.empty()) {
-    Expected<int> opened = OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr);
+    Expected<int> opened = OpenWritable(capture_file, capture_mode, refused, nullptr);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
   }
-  std::vector<std::string> args = SplitWindowsCommandLine(command_line);
+  std::vector<std::string> args =
+      given && !given->empty() ? *given : SplitWindowsCommandLine(command_line);
   std::string program = FindProgram(args[0]);
   if (program.empty()) {
     if (output >= 0) close(output);
@@ -368,6 +387,53 @@ std::string LocalTimeText() {
   char text[64];
   std::strftime(text, sizeof text, "%a %b %e %H:%M:%S %Y\n", &local);
   return text;
+}
+
+std::string UtcTimeText() {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  std::tm utc;
+  gmtime_r(&now.tv_sec, &utc);
+  char text[40];
+  size_t n = std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &utc);
+  std::snprintf(text + n, sizeof text - n, ".%03dZ", static_cast<int>(now.tv_nsec / 1000000));
+  return text;
+}
+
+uint64_t SteadyMilliseconds() {
+  auto since = std::chrono::steady_clock::now().time_since_epoch();
+  return static_cast<uint64_t>(
+      std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
+}
+
+std::string HostName() {
+  char name[256] = {};
+  if (gethostname(name, sizeof name - 1) != 0) return "";
+  return name;
+}
+
+std::string UserName() {
+  std::vector<char> buffer(16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (getpwuid_r(geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+    return found->pw_name;
+  return std::to_string(geteuid());
+}
+
+uint32_t ProcessId() {
+  return static_cast<uint32_t>(getpid());
+}
+
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text) {
+  int priority = level == EventLevel::kError     ? LOG_ERR
+                 : level == EventLevel::kWarning ? LOG_WARNING
+                                                 : LOG_INFO;
+  openlog("Quorvane", LOG_PID, LOG_USER);
+  // The text is data, never the format.
+  syslog(priority, "%u %s", static_cast<unsigned>(event_id), text.c_str());
+  closelog();
+  return true;
 }
 
 }  // namespace platform

@@ -89,6 +89,39 @@ std::wstring OwnPathWide() {
   return buffer;
 }
 
+// The user and event-log functions, taken from the system directory's advapi32.dll at run
+// time for the same reason as version.dll's.
+class AdvapiLibrary {
+ public:
+  AdvapiLibrary()
+      : module_(LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32)) {}
+  ~AdvapiLibrary() {
+    if (module_) FreeLibrary(module_);
+  }
+  AdvapiLibrary(const AdvapiLibrary&) = delete;
+  AdvapiLibrary& operator=(const AdvapiLibrary&) = delete;
+
+  template <typename F>
+  F Function(const char* name) const {
+    if (!module_) return nullptr;
+    return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(module_, name)));
+  }
+
+ private:
+  HMODULE module_;
+};
+
+// UTF-8 text as the wide text the event log takes; bytes that are no UTF-8 come out as U+FFFD.
+std::wstring WideText(const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  if (size <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+  return wide;
+}
+
 // Waits for the child to end; with a tick, in steps that end on each whole second.
 void WaitForChild(HANDLE process, const WaitTick& tick) {
   if (!tick) {
@@ -132,12 +165,14 @@ Expected<HANDLE> OpenWritable(const std::string& path, WriteMode mode, const Fil
   // Appending data only: every write lands at the end, whoever else writes.
   DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE |
                  (mode == WriteMode::kAppend ? FILE_APPEND_DATA : GENERIC_WRITE);
-  HANDLE opened =
-      CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const bool made = mode == WriteMode::kCreateNew;
+  HANDLE opened = CreateFileA(path.c_str(), access, share, inheritable ? &inherit : nullptr,
+                              made ? CREATE_NEW : OPEN_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return MakeError(OpenStatus::kFailed);
-  Expected<void> judged = JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), refused,
-                                          read_facts ? read_facts : ReadHandleFacts);
+  Expected<void> judged =
+      JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), made ? FileIds() : refused,
+                      read_facts ? read_facts : ReadHandleFacts);
   if (judged && mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
     judged = MakeError(OpenStatus::kFailed);
   }
@@ -272,6 +307,19 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
+Expected<void> AppendLine(const std::string& path, const std::string& text,
+                          const FileIds& refused) {
+  Expected<HANDLE> handle = OpenWritable(path, WriteMode::kAppend, refused, nullptr, false,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE);
+  if (!handle) return handle.error();
+  const std::string line = text + "\r\n";
+  DWORD written = 0;
+  BOOL wrote = WriteFile(*handle, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+  BOOL closed = CloseHandle(*handle);
+  if (!wrote || !closed || written != line.size()) return MakeError(OpenStatus::kFailed);
+  return {};
+}
+
 std::string OwnExecutablePath() {
   std::wstring wide = OwnPathWide();
   if (wide.empty() || wide.size() >= kMaxPath) return "";
@@ -333,7 +381,8 @@ Expected<std::vector<std::string>> RunningProcessNames() {
 }
 
 Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused) {
+                                  const WaitTick& tick, const FileIds& refused,
+                                  const std::vector<std::string>*, WriteMode capture_mode) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -342,7 +391,7 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
     Expected<HANDLE> opened =
-        OpenWritable(capture_file, WriteMode::kReplace, refused, nullptr, true, FILE_SHARE_READ);
+        OpenWritable(capture_file, capture_mode, refused, nullptr, true, FILE_SHARE_READ);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
     startup.hStdOutput = output;
@@ -421,6 +470,59 @@ std::string LocalTimeText() {
   char text[64] = {};
   if (_localtime64_s(&local, &now) != 0 || asctime_s(text, sizeof text, &local) != 0) return "\n";
   return text;
+}
+
+std::string UtcTimeText() {
+  SYSTEMTIME now;
+  GetSystemTime(&now);
+  char text[40];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03dZ", now.wYear, now.wMonth,
+                now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+  return text;
+}
+
+uint64_t SteadyMilliseconds() {
+  return GetTickCount64();
+}
+
+std::string HostName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+std::string UserName() {
+  char name[257] = {};
+  DWORD size = sizeof name;
+  AdvapiLibrary advapi;
+  auto get_user = advapi.Function<BOOL(WINAPI*)(LPSTR, LPDWORD)>("GetUserNameA");
+  if (get_user && get_user(name, &size)) return name;
+  return "";
+}
+
+uint32_t ProcessId() {
+  return GetCurrentProcessId();
+}
+
+bool ReportRunEvent(EventLevel level, uint32_t event_id, const std::string& text) {
+  AdvapiLibrary advapi;
+  auto register_source = advapi.Function<HANDLE(WINAPI*)(LPCWSTR, LPCWSTR)>("RegisterEventSourceW");
+  auto report =
+      advapi
+          .Function<BOOL(WINAPI*)(HANDLE, WORD, WORD, DWORD, PSID, WORD, DWORD, LPCWSTR*, LPVOID)>(
+              "ReportEventW");
+  auto deregister = advapi.Function<BOOL(WINAPI*)(HANDLE)>("DeregisterEventSource");
+  if (!register_source || !report || !deregister) return false;
+  HANDLE source = register_source(nullptr, L"Quorvane");
+  if (!source) return false;
+  std::wstring wide = WideText(text);
+  LPCWSTR strings[] = {wide.c_str()};
+  WORD type = level == EventLevel::kError     ? EVENTLOG_ERROR_TYPE
+              : level == EventLevel::kWarning ? EVENTLOG_WARNING_TYPE
+                                              : EVENTLOG_INFORMATION_TYPE;
+  BOOL reported = report(source, type, 0, event_id, nullptr, 1, 0, strings, nullptr);
+  deregister(source);
+  return reported != 0;
 }
 
 }  // namespace platform

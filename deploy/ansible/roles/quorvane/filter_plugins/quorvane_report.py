@@ -1,7 +1,8 @@
-"""Filters of the quorvane role: what a run of the utility says, and the fleet report.
+"""Filters of the quorvane role: what the runs of the utility recorded, and the fleet report.
 
-A host's outcome comes from what the utility itself says: the exit code of each run and the
-lines that the run appended to its log (nxflash.log). Only Python's standard library is used,
+A host's outcome comes from the run records that the utility appends to nxflash-runs.jsonl
+beside its log: one JSON object per run, with an outcome word from a closed set and each
+port's facts. Nothing here reads the log's sentences. Only Python's standard library is used,
 so the role runs on any controller with Ansible.
 """
 
@@ -10,89 +11,85 @@ import csv
 import io
 import json
 import os
-import re
 import xml.etree.ElementTree as ElementTree
 
-COLUMNS = ("host", "port", "mac", "before", "after", "outcome", "host_outcome", "reason")
-
-# The utility's own log lines that the outcome is read from.
-RUN_START = "Checking for any other instance of RavAre tool!"
-RUN_END = re.compile(r"^Exiting with code (-?\d+)$")
-ANOTHER_RUN = "Error: Either another RavAre tool is already running"
-STARTUP_REFUSALS = (
-    re.compile(r"Supporting file .* is missing\. Cannot proceed\."),
-    re.compile(r"Error: last session did not close gracefully\.  Unable to clear lock\."),
-    re.compile(r"Error: the utility's single-instance lock cannot be taken\. Cannot proceed\."),
-    re.compile(r"Error initializing FW upgrade software\."),
-)
-DEPENDENCIES_FAILED = "Dependencies Failed -- Driver and firmware set are not allowed for update."
-NO_ADAPTERS = "VerifyDependencies: No supported network adapters for firmware upgrade."
-DISCOVERY_FAILED = re.compile(r"^Device discovery failed with error code (-?\d+)$")
-DISCOVERY_ERRORS = (
-    re.compile(r"^Could not generate discovery file\.$"),
-    re.compile(r"^Loading configuration file .* failed\. Error code: .*$"),
-    re.compile(r"^This VRIT tool can only be used to update P3-series VAroru NICs\.$"),
-    re.compile(r"^Unexpected value '.*' in file .*$"),
-)
-UNEXPECTED_ERROR = "An unexpected error has occurred.  Firmware update will not be completed."
-REPORT_FAILED = re.compile(r"^Failed to generate NIC discovery report to ")
-FOUND = re.compile(r"^Found .* MAC: (\S+)\s*\(v[^)]*\)$")
-SAME_WARNING = "*** WARNING *** - Installed firmware is the same version as selected firmware"
-NEWER_WARNING = "*** WARNING *** - Installed firmware is more recent than selected firmware"
-SELECTING = re.compile(r"^Selecting .* MAC: (\S+)\s*$")
-SUCCEEDED = re.compile(r"^MAC (\S+) upgrade SUCCESS!$")
-FLASH_FAILED = re.compile(r"^Command to upgrade firmware failed with internal error code")
-FLASH_COMMAND = re.compile(r"^\s*Command: nxflash\.exe -i (\S+) -f -a$")
+COLUMNS = ("host", "port", "mac", "before", "package", "after", "outcome", "later",
+           "host_outcome", "reason")
 
 # Ansible's words for a run that a time limit ended.
 TIMED_OUT = ("did not complete within the requested time", "in the expected time frame")
 
 # A host's outcome is the most notable of its ports'.
 PORT_RANK = ("unchanged", "updated", "re-flashed", "downgraded")
+# Host outcomes after which a continued rollout leaves the host alone.
+UNFINISHED = ("failed", "unreachable", "not reached", "in progress")
+# An update run that ended so needs no second run in the same rollout.
+UPDATE_DONE = ("updated", "nothing-selected")
 
 
-def quorvane_log_lines(content, offset=0):
-    """The lines of a slurped log (base64) from byte offset on."""
-    data = base64.b64decode(content or "")
-    return data[int(offset or 0):].decode("utf-8", "replace").splitlines()
+def _decode(content):
+    return base64.b64decode(content or "")
 
 
-def quorvane_log_size(stat):
-    """Where a log ends, from a stat or win_stat result; 0 when there is no log yet."""
+def quorvane_size(content):
+    """The size in bytes of a slurped file (base64)."""
+    return len(_decode(content))
+
+
+def quorvane_file_size(stat):
+    """Where a file ends, from a stat or win_stat result; 0 when there is none yet."""
     found = (stat or {}).get("stat") or {}
     return int(found.get("size", 0)) if found.get("exists") else 0
 
 
-def _runs(lines):
-    """The lines split into runs of the utility: a run ends with its closing line, and a
-    start-up refused before the single-instance check has none."""
-    runs, current = [], []
-    for line in lines:
-        if line == RUN_START and current:
-            runs.append(current)
-            current = []
-        current.append(line)
-        if RUN_END.match(line):
-            runs.append(current)
-            current = []
-    if current:
-        runs.append(current)
+def quorvane_runs(content, offset=0, rotated=None):
+    """The run records appended since byte offset, oldest first. When the file is shorter
+    than offset it was started anew: the rest of the kept one (rotated) comes first."""
+    data, offset = _decode(content), int(offset or 0)
+    if len(data) < offset:
+        data = _decode(rotated)[offset:] + data
+    else:
+        data = data[offset:]
+    runs = []
+    for line in data.decode("utf-8", "replace").splitlines():
+        try:
+            record = json.loads(line)
+        except ValueError:
+            # A torn last line of a run that was killed while writing.
+            continue
+        if isinstance(record, dict):
+            runs.append(record)
     return runs
 
 
-def _started(result):
-    # A run that never started has no duration; its rc is the launcher's, not the utility's.
-    return isinstance(result, dict) and "rc" in result and "delta" in result
+def _is_update(run):
+    args = run.get("arguments") or []
+    return run.get("mode") == "update" and "-s" in args and "-n" not in args
 
 
-def quorvane_verdict(result, codes, lines=None):
+def quorvane_update_done(runs):
+    """Whether an update run among runs ended successfully."""
+    return any(_is_update(r) and r.get("outcome") in UPDATE_DONE for r in runs or [])
+
+
+def _reason(run):
+    outcome, reason = run.get("outcome", ""), run.get("reason", "")
+    text = outcome if reason in ("", outcome) else "%s (%s)" % (outcome, reason)
+    failed = [p.get("bdf", "") for p in run.get("ports") or [] if p.get("outcome") == "failed"]
+    if failed:
+        text += ": flash failed on " + ", ".join(failed)
+    return text
+
+
+def quorvane_verdict(result, codes, runs=None, args=None):
     """What one run of the utility came to: {'state', 'reason'}, state being ok, changed,
-    failed or 'no adapter'. codes is the run's row of the exit-code table; lines are the
-    log lines from the start of the host's rollout (only the last run's count here)."""
+    failed or 'no adapter'. codes is the run's row of the exit-code table; a code outside it
+    is explained by the run's record, the last of runs with the run's arguments."""
     message = str((result or {}).get("msg", ""))
     if any(text in message for text in TIMED_OUT):
         return {"state": "failed", "reason": "timed out"}
-    if not _started(result):
+    if not (isinstance(result, dict) and "rc" in result and "delta" in result):
+        # A run that never started has no duration; its rc is the launcher's, not the utility's.
         return {"state": "failed", "reason": "the utility did not start: " + message}
     try:
         rc = int(result["rc"])
@@ -101,9 +98,12 @@ def quorvane_verdict(result, codes, lines=None):
     for code, state in (codes or {}).items():
         if int(code) == rc:
             return {"state": str(state), "reason": ""}
-    runs = _runs(lines or [])
-    run = runs[-1] if runs else []
-    return _refusal(run, rc)
+    own = [r for r in runs or [] if args is None or r.get("arguments") == list(args)]
+    if not own:
+        return {"state": "failed", "reason": "exit code %d, the run left no record" % rc}
+    if own[-1].get("outcome") == "no-adapter":
+        return {"state": "no adapter", "reason": ""}
+    return {"state": "failed", "reason": _reason(own[-1])}
 
 
 def quorvane_failure(result, task_name):
@@ -117,117 +117,102 @@ def quorvane_failure(result, task_name):
     return "%s: %s" % (task_name, message)
 
 
-def _refusal(run, rc):
-    failed = {"state": "failed", "reason": ""}
-    # A line may begin with another run's question, which has no line break of its own.
-    if any(ANOTHER_RUN in line for line in run):
-        return dict(failed, reason="another run in progress")
-    for line in run:
-        for pattern in STARTUP_REFUSALS:
-            refusal = pattern.search(line)
-            if refusal:
-                return dict(failed, reason="start-up refused: " + refusal.group(0))
-    if any(DEPENDENCIES_FAILED in line for line in run):
-        if not any(NO_ADAPTERS in line for line in run):
-            return dict(failed, reason="driver rule refused")
-        for line in run:
-            code = DISCOVERY_FAILED.match(line)
-            if code and int(code.group(1)) != 0:
-                return dict(failed, reason="discovery failed with error code " + code.group(1))
-        for line in run:
-            if any(pattern.match(line) for pattern in DISCOVERY_ERRORS):
-                return dict(failed, reason="discovery failed: " + line)
-        # The tool listed the ports and none is a supported adapter: nothing to update.
-        return {"state": "no adapter", "reason": ""}
-    flashed = _flash_failures(run)
-    if flashed:
-        return dict(failed, reason="flash failed on " + ", ".join(flashed))
-    for index, line in enumerate(run):
-        if line.startswith(UNEXPECTED_ERROR):
-            rest = line[len(UNEXPECTED_ERROR):] or \
-                (run[index + 1] if index + 1 < len(run) else "")
-            return dict(failed, reason=("unexpected error: " + rest).rstrip(": "))
-        if REPORT_FAILED.match(line):
-            return dict(failed, reason="discovery report not written")
-    closed = any(RUN_END.match(line) for line in run)
-    return dict(failed, reason="exit code %d%s" % (rc, "" if closed else
-                                                   ", the run has no closing line in the log"))
-
-
-def _flash_failures(run):
-    ports, failing = [], False
-    for line in run:
-        if FLASH_FAILED.match(line):
-            failing = True
-            continue
-        command = FLASH_COMMAND.match(line)
-        if failing and command:
-            ports.append(command.group(1))
-        failing = False
-    return ports
-
-
-def quorvane_port_outcomes(lines):
-    """Each flashed port's outcome by MAC, from the per-port lines of every update run:
-    updated, re-flashed (the same version again), downgraded or failed. A later run's
-    outcome for a port replaces an earlier one."""
-    kinds, outcomes, found, selecting = {}, {}, None, None
-    for line in lines or []:
-        match = FOUND.match(line)
-        if match:
-            found = match.group(1)
-            kinds[found] = "updated"
-        elif line == SAME_WARNING and found:
-            kinds[found] = "re-flashed"
-        elif line == NEWER_WARNING and found:
-            kinds[found] = "downgraded"
-        elif SELECTING.match(line):
-            selecting = SELECTING.match(line).group(1)
-        elif SUCCEEDED.match(line):
-            mac = SUCCEEDED.match(line).group(1)
-            outcomes[mac] = kinds.get(mac, "updated")
-        elif FLASH_FAILED.match(line) and selecting:
-            outcomes[selecting] = "failed"
-    return outcomes
-
-
 def _value(device, path):
     node = device.find(path)
     return "" if node is None else node.get("value", "")
 
 
 def quorvane_ports(text):
-    """The ports of a discovery report: port (B:D.F), interface, mac, installed, available."""
+    """The ports of a discovery report: port (B:D.F), interface, mac, installed, available.
+    A port listed twice is one port."""
     root = ElementTree.fromstring(text.lstrip("\ufeff").encode("utf-8"))
-    ports = []
+    ports, seen = [], set()
     for device in root.iter("device"):
-        ports.append({
+        port = {
             "port": "%s:%s.%s" % (_value(device, "busnumber"), _value(device, "devicenumber"),
                                   _value(device, "funcnumber")),
             "interface": _value(device, "device_id"),
             "mac": _value(device, "macaddress"),
             "installed": _value(device, "fw_item/active_version"),
             "available": _value(device, "fw_item/version"),
-        })
+        }
+        if (port["port"], port["mac"].upper()) not in seen:
+            seen.add((port["port"], port["mac"].upper()))
+            ports.append(port)
     return ports
 
 
-def quorvane_record(state, reason="", before=None, after=None, lines=None):
-    """A host's result: its outcome and reason, and each port with its outcome."""
-    before = before or []
-    later = {(p["port"], p["mac"]): p for p in (after or [])}
-    flashed = quorvane_port_outcomes(lines)
+def _record_ports(run):
+    # A duplicate listing is the same port again, never a port of its own.
+    return [p for p in run.get("ports") or [] if p.get("cause") != "duplicate"]
+
+
+def _port_key(mac):
+    return (mac or "").upper()
+
+
+def quorvane_record(state, reason="", before=None, after=None, runs=None):
+    """A host's result in a rollout: its outcome and reason, and each port with what the
+    rollout's first flash did to it; the outcomes of later flashes are listed in 'later'.
+    Ports and versions come from the runs' records; the discovery reports before and after
+    the update (before, after) tell the versions where they were written."""
+    listed, first, last, flashes = [], {}, {}, {}
+    for port in before or []:
+        key = _port_key(port["mac"])
+        listed.append(key)
+        first[key] = {"bdf": port["port"], "mac": port["mac"],
+                      "installed_before": port["installed"], "package_version": port["available"]}
+    for run in runs or []:
+        for port in _record_ports(run):
+            key = _port_key(port.get("mac"))
+            if key not in first:
+                listed.append(key)
+                first[key] = port
+            last[key] = port
+            if _is_update(run) and port.get("outcome") != "not-attempted":
+                flashes.setdefault(key, []).append(port.get("outcome"))
+    reported = {_port_key(p["mac"]): p["installed"] for p in after or []}
     ports = []
-    for port in before:
-        now = later.get((port["port"], port["mac"]))
-        ports.append({"port": port["port"], "mac": port["mac"], "before": port["installed"],
-                      "after": now["installed"] if now else "",
-                      "outcome": flashed.get(port["mac"], "unchanged")})
+    for key in listed:
+        start, now, done = first[key], last.get(key, {}), flashes.get(key, [])
+        ports.append({
+            "port": start.get("bdf", ""), "mac": start.get("mac", ""),
+            "before": start.get("installed_before", ""),
+            "package": start.get("package_version") or now.get("package_version", ""),
+            "after": reported.get(key) or now.get("version_after")
+            or now.get("installed_before") or start.get("installed_before", ""),
+            "outcome": done[0] if done else "unchanged",
+            "later": " ".join(done[1:])})
     if state in ("failed", "unreachable", "no adapter"):
         outcome = state
     else:
         outcome = max((p["outcome"] for p in ports if p["outcome"] in PORT_RANK),
                       key=PORT_RANK.index, default="unchanged")
+    return {"outcome": outcome, "reason": reason or "", "ports": ports}
+
+
+def _version(text):
+    try:
+        return tuple(int(part) for part in (text or "").split("."))
+    except ValueError:
+        return ()
+
+
+def _check_port(port):
+    installed, package = (_version(port.get(k)) for k in ("installed_before", "package_version"))
+    if installed < package:
+        return "update recommended"
+    return "up to date" if installed == package else "installed newer"
+
+
+def quorvane_check_record(outcome, reason="", runs=None):
+    """A check run's result for a host: its outcome, and each port of the -n run's record
+    with its installed and package versions."""
+    asked = [r for r in runs or [] if "-n" in (r.get("arguments") or [])]
+    ports = [{"port": p.get("bdf", ""), "mac": p.get("mac", ""),
+              "before": p.get("installed_before", ""), "package": p.get("package_version", ""),
+              "after": "", "outcome": _check_port(p), "later": ""}
+             for p in (_record_ports(asked[-1]) if asked else [])]
     return {"outcome": outcome, "reason": reason or "", "ports": ports}
 
 
@@ -250,7 +235,14 @@ def quorvane_records(directory):
 
 def quorvane_host_records(hosts, hostvars):
     """The records that the hosts of this run keep in their facts, by host."""
-    return {host: hostvars[host].get("quorvane_record") for host in hosts if host in hostvars}
+    return {host: hostvars[host].get("quorvane_record") for host in hosts
+            if host in hostvars and hostvars[host].get("quorvane_record")}
+
+
+def _host_outcome(record):
+    if not record:
+        return "not reached"
+    return record.get("outcome") or "in progress"
 
 
 def quorvane_fleet_rows(hosts, records):
@@ -258,19 +250,47 @@ def quorvane_fleet_rows(hosts, records):
     rows = []
     for host in hosts:
         record = records.get(host) or {}
-        outcome = record.get("outcome")
-        if not outcome:
-            rows.append(dict(dict.fromkeys(COLUMNS, ""), host=host, outcome="not reached",
-                             host_outcome="not reached"))
-            continue
-        reason = record.get("reason", "")
-        ports = record.get("ports") or []
+        outcome, reason = _host_outcome(record), record.get("reason", "")
+        empty = dict(dict.fromkeys(COLUMNS, ""), host=host, host_outcome=outcome, reason=reason)
+        ports = record.get("ports") or [] if record.get("outcome") else []
         if not ports:
-            rows.append(dict(dict.fromkeys(COLUMNS, ""), host=host, outcome=outcome,
-                             host_outcome=outcome, reason=reason))
+            rows.append(dict(empty, outcome=outcome))
         for port in ports:
-            rows.append(dict(port, host=host, host_outcome=outcome, reason=reason))
+            rows.append(dict(empty, **{k: port.get(k, "") for k in COLUMNS[1:-2]}))
     return rows
+
+
+def quorvane_stop(batch, records, number, max_fail_percentage):
+    """Whether the batch's failures stop the rollout, as the play's max_fail_percentage
+    does: {'batch', 'reason'}, or {} when they do not."""
+    failed = [h for h in batch
+              if _host_outcome((records or {}).get(h)) in ("failed", "unreachable")]
+    if not batch or len(failed) * 100 <= float(max_fail_percentage) * len(batch):
+        return {}
+    return {"batch": int(number),
+            "reason": "%d of %d hosts failed (more than %s%%): %s"
+                      % (len(failed), len(batch), max_fail_percentage, ", ".join(failed))}
+
+
+def quorvane_summary(hosts, records, run, stopped=None):
+    """The report for machines: counts per outcome, each host's batch with its start and
+    end, and where and why the rollout stopped."""
+    rows = quorvane_fleet_rows(hosts, records)
+    counts = {"hosts": {}, "ports": {}}
+    entries = []
+    for host in hosts:
+        record = (records or {}).get(host) or {}
+        outcome = _host_outcome(record)
+        counts["hosts"][outcome] = counts["hosts"].get(outcome, 0) + 1
+        batch = record.get("batch")
+        entries.append({"host": host, "outcome": outcome, "reason": record.get("reason", ""),
+                        "run": record.get("run"), "batch": None if batch is None else int(batch),
+                        "start": record.get("start"), "end": record.get("end")})
+    for row in rows:
+        if row["port"]:
+            counts["ports"][row["outcome"]] = counts["ports"].get(row["outcome"], 0) + 1
+    return json.dumps({"run": run, "counts": counts, "hosts": entries, "ports": rows,
+                       "stopped": stopped or None}, indent=1) + "\n"
 
 
 def quorvane_csv(rows):
@@ -296,14 +316,18 @@ class FilterModule:
         return {
             "quorvane_verdict": quorvane_verdict,
             "quorvane_failure": quorvane_failure,
-            "quorvane_log_lines": quorvane_log_lines,
-            "quorvane_log_size": quorvane_log_size,
-            "quorvane_port_outcomes": quorvane_port_outcomes,
+            "quorvane_size": quorvane_size,
+            "quorvane_file_size": quorvane_file_size,
+            "quorvane_runs": quorvane_runs,
+            "quorvane_update_done": quorvane_update_done,
             "quorvane_ports": quorvane_ports,
             "quorvane_record": quorvane_record,
+            "quorvane_check_record": quorvane_check_record,
             "quorvane_records": quorvane_records,
             "quorvane_host_records": quorvane_host_records,
             "quorvane_fleet_rows": quorvane_fleet_rows,
+            "quorvane_stop": quorvane_stop,
+            "quorvane_summary": quorvane_summary,
             "quorvane_csv": quorvane_csv,
             "quorvane_markdown": quorvane_markdown,
         }
