@@ -7,9 +7,8 @@
 #include <cstring>
 
 #include "xml/xml_entities.h"
-#include "xml/xml_readers.h"
+#include "xml/xml_parser.h"
 #include "xml/xml_record.h"
-#include "xml/xml_scan.h"
 #include "xml/xml_tree_builder.h"
 
 namespace {
@@ -42,9 +41,46 @@ bool EndsNameAt(char c) {
   return IsXmlSpace(c) || c == '/' || c == '<' || c == '=' || c == '>';
 }
 
+const char* SkipSpace(const char* p) {
+  while (IsXmlSpace(*p)) ++p;
+  return p;
+}
+
+// A byte that starts a word token on its own: a quote starts a quoted value instead, and a
+// longer character is left to the tokenizer.
+bool StartsName(char c) {
+  auto byte = static_cast<unsigned char>(c);
+  return c != '\0' && !EndsNameAt(c) && c != '"' && c != '\'' && (byte < 0xC2 || byte > 0xF4);
+}
+
+// The closing quote of a quoted value starting at p, or the "<" or NUL where a value without
+// one stops; *ampersand is set when the value holds an "&". quote '\0' scans a text run,
+// which ends only at "<" or NUL.
+const char* ScanQuoted(const char* p, char quote, bool* ampersand) {
+  for (;;) {
+    char c = *p;
+    if (c == quote || c == '<' || c == '\0') return p;
+    if (c == '&') {
+      *ampersand = true;
+      ++p;
+    } else {
+      p += CharLength(p);
+    }
+  }
+}
+
+// The row of the clear-tag table whose opening goes on at p, just after its "<", or -1.
+int ClearRowAfter(const char* p) {
+  for (int row = 0; row < kClearTagCount; ++row) {
+    const XmlClearTag& tag = kClearTags[row];
+    if (std::strncmp(p, tag.opening + 1, tag.opening_length - 1) == 0) return row;
+  }
+  return -1;
+}
+
 class GeneralParser {
  public:
-  GeneralParser(const char* text, size_t length) : pos_(text), limit_(text + length) {}
+  explicit GeneralParser(const char* text) : pos_(text) {}
 
   XmlRead Run();
 
@@ -52,9 +88,6 @@ class GeneralParser {
   Token NextToken();
   Token MarkupToken(Token token);
   bool NameMatches(const XmlOpenElement& element, const char* text) const;
-  void CopyIn(char* out, const char* in, size_t length) {
-    CopyPiece(out, tree_.block_end(), in, limit_, length);
-  }
   void Decode(const char* text, size_t length, size_t decoded_length, char* out);
   bool ReadName(Token* name);
   bool ReadClose();
@@ -84,7 +117,6 @@ class GeneralParser {
   bool CloseElement();
 
   const char* pos_;
-  const char* limit_;  // the text's NUL
   XmlTreeBuilder tree_;
   // Only the element on top of the stack can be in its start tag.
   bool in_start_tag_ = false;
@@ -112,7 +144,7 @@ class GeneralParser {
 
 inline char* GeneralParser::StoreCopy(const char* text, size_t length) {
   char* out = tree_.Allocate(length + 1);
-  CopyIn(out, text, length);
+  std::memcpy(out, text, length);
   out[length] = '\0';
   return out;
 }
@@ -123,7 +155,7 @@ inline char* GeneralParser::StoreCopy(const char* text, size_t length) {
 // stored copy: parsed names are never changed or freed on their own.
 inline char* GeneralParser::SharedName(const char* text, size_t length, size_t position) {
   NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
-  if (slot.length == length && SameBytes(slot.text, text, length, limit_)) return slot.stored;
+  if (slot.length == length && std::memcmp(slot.text, text, length) == 0) return slot.stored;
   char* stored = StoreCopy(text, length);
   slot = NameSlot{text, stored, length};
   return stored;
@@ -136,7 +168,6 @@ inline bool GeneralParser::NameMatches(const XmlOpenElement& element, const char
   const char* name = element.name;
   if (name == nullptr) return false;
   size_t length = element.name_length;
-  if (SameShortStart(text, name, length, limit_)) return EndsNameAt(text[length]);
   return EqualIgnoringCase(text, name, length) && EndsNameAt(text[length]);
 }
 
@@ -145,7 +176,7 @@ inline bool GeneralParser::NameMatches(const XmlOpenElement& element, const char
 inline void GeneralParser::Decode(const char* text, size_t length, size_t decoded_length,
                                   char* out) {
   if (decoded_length == length) {
-    CopyIn(out, text, length);
+    std::memcpy(out, text, length);
   } else {
     DecodeInto(text, length, out);
   }
@@ -155,7 +186,7 @@ inline void GeneralParser::Decode(const char* text, size_t length, size_t decode
 // would read it; false (nothing read) for anything else.
 inline bool GeneralParser::ReadName(Token* name) {
   const char* start = pos_;
-  if (!kXmlBytes.name_start[Byte(start)]) return false;
+  if (!StartsName(*start)) return false;
   ++pos_;
   const char* end = ScanWord();
   *name = Token{TokenKind::kWord, start, static_cast<size_t>(end - start), 0, false};
@@ -164,7 +195,7 @@ inline bool GeneralParser::ReadName(Token* name) {
 
 // Reads the next token; true when it is a Close.
 inline bool GeneralParser::ReadClose() {
-  const char* p = SkipSpace(pos_, limit_);
+  const char* p = SkipSpace(pos_);
   if (*p != '>') return NextToken().kind == TokenKind::kClose;
   pos_ = p + 1;
   return true;
@@ -173,7 +204,6 @@ inline bool GeneralParser::ReadClose() {
 const char* GeneralParser::ScanWord() {
   const char* p = pos_;
   for (;;) {
-    p = ScanWordRun(p, limit_);
     char c = *p;
     if (c == '\0' || c == '<' || c == '>' || c == '=' || (c == '/' && p[1] == '>')) break;
     if (IsXmlSpace(c)) {
@@ -209,7 +239,7 @@ inline Token GeneralParser::MarkupToken(Token token) {
 }
 
 inline Token GeneralParser::NextToken() {
-  pos_ = SkipSpace(pos_, limit_);
+  pos_ = SkipSpace(pos_);
   Token token{TokenKind::kFinish, pos_, 0, 0, false};
   const char c = *pos_;
   if (c == '\0') return token;
@@ -219,27 +249,14 @@ inline Token GeneralParser::NextToken() {
     case '"':
     case '\'': {
       token.kind = TokenKind::kQuoted;
-      const char* p = pos_;
-      for (;;) {
-        p = ScanQuotedRun(p, limit_, c);
-        char d = *p;
-        if (d == c) {
-          pos_ = p + 1;
-          break;
-        }
-        if (d == '<' || d == '\0') {
-          // No closing quote: the rest reads as a word that starts with the quote.
-          pos_ = token.start + 1;
-          token.kind = TokenKind::kWord;
-          end = ScanWord();
-          break;
-        }
-        if (d == '&') {
-          token.ampersand = true;
-          ++p;
-        } else {
-          p += CharLength(p);
-        }
+      const char* p = ScanQuoted(pos_, c, &token.ampersand);
+      if (*p == c) {
+        pos_ = p + 1;
+      } else {
+        // No closing quote: the rest reads as a word that starts with the quote.
+        pos_ = token.start + 1;
+        token.kind = TokenKind::kWord;
+        end = ScanWord();
       }
       break;
     }
@@ -275,11 +292,11 @@ inline Token GeneralParser::NextToken() {
 // tokenizer would. The pending run's leading whitespace is dropped on the way, and a run of
 // nothing else is no run.
 void GeneralParser::SkipToMarkup() {
-  const char* p = SkipSpace(pos_, limit_);
+  const char* p = SkipSpace(pos_);
   bool ampersand = false;
   if (*p != '<' && *p != '\0') {
     if (pending_text_ != nullptr) pending_text_ = p;
-    p = ScanText(p, limit_, &ampersand);
+    p = ScanQuoted(p, '\0', &ampersand);
   } else {
     pending_text_ = nullptr;
   }
@@ -423,18 +440,19 @@ inline bool GeneralParser::StoreAttribute(const char* name, size_t name_length, 
 // its three tokens. 1: read; 0: the tokens ahead are anything else, and nothing was read;
 // -1: a bad reference in the value.
 inline int GeneralParser::ReadQuotedAttribute() {
-  const char* name = SkipSpace(pos_, limit_);
-  if (!kXmlBytes.name_start[Byte(name)]) return 0;
-  const char* name_end = ScanWordRun(name + 1, limit_);
+  const char* name = SkipSpace(pos_);
+  if (!StartsName(*name)) return 0;
+  const char* name_end = name + 1;
+  while (StartsName(*name_end) || *name_end == '"' || *name_end == '\'') ++name_end;
   const char* p = name_end;
-  if (IsXmlSpace(*p)) p = SkipSpace(p + 1, limit_);
+  if (IsXmlSpace(*p)) p = SkipSpace(p + 1);
   if (*p != '=') return 0;
-  p = SkipSpace(p + 1, limit_);
+  p = SkipSpace(p + 1);
   const char quote = *p;
   if (quote != '"' && quote != '\'') return 0;
   const char* value = p + 1;
   bool ampersand = false;
-  p = ScanQuoted(value, limit_, quote, &ampersand);
+  p = ScanQuoted(value, quote, &ampersand);
   if (*p != quote) return 0;  // no closing quote: read as a word
   pos_ = p + 1;
   return StoreAttribute(name, static_cast<size_t>(name_end - name), value,
@@ -446,7 +464,7 @@ inline int GeneralParser::ReadQuotedAttribute() {
 void GeneralParser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
   char* at = tree_.AllocateAligned(sizeof(XmlElementRecord) + name_length + 1);
   char* stored = at + sizeof(XmlElementRecord);
-  CopyIn(stored, name, name_length);
+  std::memcpy(stored, name, name_length);
   stored[name_length] = '\0';
   XmlElementRecord* r = tree_.AddChild(tree_.InitRecord(at, stored, is_declaration));
   tree_.PushOpen(r, name, name_length, tree_.attributes.size());
@@ -581,7 +599,7 @@ XmlRead GeneralParser::Run() {
         }
         if (read < 0) break;
         // The tag's end, as NextToken would read it.
-        const char* p = SkipSpace(pos_, limit_);
+        const char* p = SkipSpace(pos_);
         if (*p == '>') {
           pos_ = p + 1;
           in_start_tag_ = false;
@@ -626,6 +644,6 @@ XmlRead GeneralParser::Run() {
 
 }  // namespace
 
-XmlRead ReadGeneral(const char* text, size_t length) {
-  return GeneralParser(text, length).Run();
+XmlRead ReadGeneral(const char* text) {
+  return GeneralParser(text).Run();
 }
