@@ -46,13 +46,6 @@ const char* SkipSpace(const char* p) {
   return p;
 }
 
-// A byte that starts a word token on its own: a quote starts a quoted value instead, and a
-// longer character is left to the tokenizer.
-bool StartsName(char c) {
-  auto byte = static_cast<unsigned char>(c);
-  return c != '\0' && !EndsNameAt(c) && c != '"' && c != '\'' && (byte < 0xC2 || byte > 0xF4);
-}
-
 // The closing quote of a quoted value starting at p, or the "<" or NUL where a value without
 // one stops; *ampersand is set when the value holds an "&". quote '\0' scans a text run,
 // which ends only at "<" or NUL.
@@ -89,8 +82,6 @@ class GeneralParser {
   Token MarkupToken(Token token);
   bool NameMatches(const XmlOpenElement& element, const char* text) const;
   void Decode(const char* text, size_t length, size_t decoded_length, char* out);
-  bool ReadName(Token* name);
-  bool ReadClose();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
   bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
@@ -100,16 +91,12 @@ class GeneralParser {
   bool AppendValue(const Token& value);
   void AppendBareAttribute();
   void OpenElement(const char* name, size_t name_length, bool is_declaration);
-  int ReadQuotedAttribute();
-  bool StoreAttribute(const char* name, size_t name_length, const char* value, size_t length,
-                      bool ampersand, size_t position);
+  bool StoreAttribute(const char* value, size_t length, bool ampersand);
   char* StoreCopy(const char* text, size_t length);
-  char* SharedName(const char* text, size_t length, size_t position);
   void SetAttributeName(const Token& token) {
     attribute_name_ = token.start;
     attribute_name_length_ = token.length;
   }
-  size_t AttributePosition() { return tree_.attributes.size() - tree_.open.back().first_attribute; }
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -123,13 +110,6 @@ class GeneralParser {
   AttributePhase phase_ = AttributePhase::kExpectName;
   const char* attribute_name_ = nullptr;  // remembered name, a position in the text
   size_t attribute_name_length_ = 0;
-  struct NameSlot {
-    const char* text;  // where the name was last seen
-    char* stored;
-    size_t length;  // 0: none yet
-  };
-  static constexpr size_t kNameSlots = 16;
-  NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
   bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
   int error_ = 0;
@@ -147,18 +127,6 @@ inline char* GeneralParser::StoreCopy(const char* text, size_t length) {
   std::memcpy(out, text, length);
   out[length] = '\0';
   return out;
-}
-
-// Attribute names repeat in the same places (every value element of a report has the
-// attribute "value", every catalog entry the same attributes in the same order), so a name
-// the same as the last one seen at its (0-based) position in an element shares that one's
-// stored copy: parsed names are never changed or freed on their own.
-inline char* GeneralParser::SharedName(const char* text, size_t length, size_t position) {
-  NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
-  if (slot.length == length && std::memcmp(slot.text, text, length) == 0) return slot.stored;
-  char* stored = StoreCopy(text, length);
-  slot = NameSlot{text, stored, length};
-  return stored;
 }
 
 // A name in the text matches an open element's when it starts with the element's name,
@@ -180,25 +148,6 @@ inline void GeneralParser::Decode(const char* text, size_t length, size_t decode
   } else {
     DecodeInto(text, length, out);
   }
-}
-
-// The word token that starts right at pos_ with a byte that can only start one, as NextToken
-// would read it; false (nothing read) for anything else.
-inline bool GeneralParser::ReadName(Token* name) {
-  const char* start = pos_;
-  if (!StartsName(*start)) return false;
-  ++pos_;
-  const char* end = ScanWord();
-  *name = Token{TokenKind::kWord, start, static_cast<size_t>(end - start), 0, false};
-  return true;
-}
-
-// Reads the next token; true when it is a Close.
-inline bool GeneralParser::ReadClose() {
-  const char* p = SkipSpace(pos_);
-  if (*p != '>') return NextToken().kind == TokenKind::kClose;
-  pos_ = p + 1;
-  return true;
 }
 
 const char* GeneralParser::ScanWord() {
@@ -393,7 +342,7 @@ bool GeneralParser::ReadClearSection(int row) {
 }
 
 void GeneralParser::AppendBareAttribute() {
-  char* name = SharedName(attribute_name_, attribute_name_length_, AttributePosition());
+  char* name = StoreCopy(attribute_name_, attribute_name_length_);
   XmlAttributeEntry& entry = tree_.attributes.Push();
   entry.name = name;
   entry.value = nullptr;
@@ -412,21 +361,19 @@ bool GeneralParser::AppendValue(const Token& value) {
     length -= 2;
   }
   // A word value is always measured: it may hold references the quoted scan would have seen.
-  return StoreAttribute(attribute_name_, attribute_name_length_, start, length,
-                        !quoted || value.ampersand, AttributePosition());
+  return StoreAttribute(start, length, !quoted || value.ampersand);
 }
 
 // Stores an attribute's name and value, decoded when ampersand says the value may hold a
 // reference; false for a bad reference.
-inline bool GeneralParser::StoreAttribute(const char* name, size_t name_length, const char* value,
-                                          size_t length, bool ampersand, size_t position) {
+bool GeneralParser::StoreAttribute(const char* value, size_t length, bool ampersand) {
   size_t decoded = length;
   if (ampersand) {
     ptrdiff_t measured = DecodedLength(value, length, &error_);
     if (measured < 0) return false;
     decoded = static_cast<size_t>(measured);
   }
-  char* stored_name = SharedName(name, name_length, position);
+  char* stored_name = StoreCopy(attribute_name_, attribute_name_length_);
   char* text = tree_.Allocate(decoded + 1);
   Decode(value, length, decoded, text);
   text[decoded] = '\0';
@@ -434,31 +381,6 @@ inline bool GeneralParser::StoreAttribute(const char* name, size_t name_length, 
   entry.name = stored_name;
   entry.value = text;
   return true;
-}
-
-// The common attribute, name="value" or name='value', read whole as the tokenizer would read
-// its three tokens. 1: read; 0: the tokens ahead are anything else, and nothing was read;
-// -1: a bad reference in the value.
-inline int GeneralParser::ReadQuotedAttribute() {
-  const char* name = SkipSpace(pos_);
-  if (!StartsName(*name)) return 0;
-  const char* name_end = name + 1;
-  while (StartsName(*name_end) || *name_end == '"' || *name_end == '\'') ++name_end;
-  const char* p = name_end;
-  if (IsXmlSpace(*p)) p = SkipSpace(p + 1);
-  if (*p != '=') return 0;
-  p = SkipSpace(p + 1);
-  const char quote = *p;
-  if (quote != '"' && quote != '\'') return 0;
-  const char* value = p + 1;
-  bool ampersand = false;
-  p = ScanQuoted(value, quote, &ampersand);
-  if (*p != quote) return 0;  // no closing quote: read as a word
-  pos_ = p + 1;
-  return StoreAttribute(name, static_cast<size_t>(name_end - name), value,
-                        static_cast<size_t>(p - value), ampersand, AttributePosition())
-             ? 1
-             : -1;
 }
 
 void GeneralParser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
@@ -495,8 +417,7 @@ bool GeneralParser::BetweenTags(const Token& token) {
     case TokenKind::kOpen:
     case TokenKind::kOpenDecl: {
       if (!FlushText(token.start)) return false;
-      Token name;
-      if (!ReadName(&name)) name = NextToken();
+      Token name = NextToken();
       if (name.kind != TokenKind::kWord) {
         error_ = kXmlMissingStartTagName;
         return false;
@@ -506,9 +427,8 @@ bool GeneralParser::BetweenTags(const Token& token) {
     }
     case TokenKind::kOpenEnd: {
       if (!FlushText(token.start)) return false;
-      Token name;
-      if (!ReadName(&name)) name = NextToken();
-      if (name.kind != TokenKind::kWord || !ReadClose()) {
+      Token name = NextToken();
+      if (name.kind != TokenKind::kWord || NextToken().kind != TokenKind::kClose) {
         error_ = kXmlMissingEndTagName;
         return false;
       }
@@ -593,28 +513,6 @@ XmlRead GeneralParser::Run() {
     bool in_start_tag = in_start_tag_;
     Token token;
     if (in_start_tag) {
-      if (phase_ == AttributePhase::kExpectName) {
-        int read;
-        while ((read = ReadQuotedAttribute()) > 0) {
-        }
-        if (read < 0) break;
-        // The tag's end, as NextToken would read it.
-        const char* p = SkipSpace(pos_);
-        if (*p == '>') {
-          pos_ = p + 1;
-          in_start_tag_ = false;
-          pending_text_ = pos_;
-          continue;
-        }
-        if (*p == '/' && p[1] == '>') {
-          // CloseElement, knowing that no end tag is pending and that the parent is open.
-          pos_ = p + 2;
-          pending_text_ = pos_;
-          tree_.CloseTop();
-          in_start_tag_ = false;
-          continue;
-        }
-      }
       token = NextToken();
     } else {
       SkipToMarkup();

@@ -1,9 +1,9 @@
-// What both XML readers build a tree with: the parse's storage, the records made there, and
+// What the parser builds a tree with: the parse's storage, the records made there, and
 // the open elements with their pending contents and attributes. Internal to the XML layer.
 //
 // Each element's record is made in the storage when the element opens; only its list of
 // contents and attributes waits on shared stacks until it closes, when it is laid out at its
-// exact size. The hot steps are inline here, since both readers call them per element.
+// exact size.
 #pragma once
 
 #include <cstddef>
