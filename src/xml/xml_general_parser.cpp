@@ -5,6 +5,7 @@
 // reads it, and it alone gives status codes, lines and columns.
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "xml/xml_entities.h"
 #include "xml/xml_parser.h"
@@ -266,7 +267,7 @@ bool GeneralParser::StoreText(const char* end) {
     decoded = static_cast<size_t>(measured);
   }
   // A comment between two texts disappears and the texts join.
-  XmlStack<XmlPendingItem, 64>& items = tree_.items;
+  std::vector<XmlPendingItem>& items = tree_.items;
   size_t count = items.size() - tree_.open.back().first_item;
   if (count >= 2 && items.back().kind == kOrderClear && items.back().row == kCommentRow &&
       items[items.size() - 2].kind == kOrderText) {
@@ -302,7 +303,7 @@ bool GeneralParser::JoinText(const char* start, size_t length, size_t decoded) {
   joined_ = text;
   joined_length_ = kept + std::strlen(text + kept);
   joined_capacity_ = capacity;
-  tree_.items.Pop();  // the comment
+  tree_.items.pop_back();  // the comment
   --tree_.open.back().counts[kOrderClear];
   return true;
 }
@@ -335,7 +336,7 @@ bool GeneralParser::ReadClearSection(int row) {
   size_t length = static_cast<size_t>(end - content);
   pos_ = end + std::strlen(closing);
   if (length > 0) {
-    tree_.items.Push() = XmlPendingItem{content, length, closing, kOrderClear, row};
+    tree_.items.push_back(XmlPendingItem{content, length, closing, kOrderClear, row});
     ++tree_.open.back().counts[kOrderClear];
   }
   return true;
@@ -343,7 +344,7 @@ bool GeneralParser::ReadClearSection(int row) {
 
 void GeneralParser::AppendBareAttribute() {
   char* name = StoreCopy(attribute_name_, attribute_name_length_);
-  XmlAttributeEntry& entry = tree_.attributes.Push();
+  XmlAttributeEntry& entry = tree_.attributes.emplace_back();
   entry.name = name;
   entry.value = nullptr;
 }
@@ -377,7 +378,7 @@ bool GeneralParser::StoreAttribute(const char* value, size_t length, bool ampers
   char* text = tree_.Allocate(decoded + 1);
   Decode(value, length, decoded, text);
   text[decoded] = '\0';
-  XmlAttributeEntry& entry = tree_.attributes.Push();
+  XmlAttributeEntry& entry = tree_.attributes.emplace_back();
   entry.name = stored_name;
   entry.value = text;
   return true;

@@ -8,9 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <type_traits>
+#include <vector>
 
 #include "xml/xml_record.h"
 
@@ -33,50 +32,6 @@ struct XmlPendingItem {
   const char* closing;  // the section's closing
   int32_t kind;         // an XmlOrderKind
   int32_t row;          // the section's row of the clear-tag table
-};
-
-// A stack of plain entries, written in place, that starts in the object itself (a short text
-// needs no allocation for it) and grows by doubling.
-template <typename T, size_t kInline>
-class XmlStack {
-  static_assert(std::is_trivially_copyable<T>::value, "entries are moved as bytes");
-
- public:
-  XmlStack() = default;
-  XmlStack(const XmlStack&) = delete;
-  XmlStack& operator=(const XmlStack&) = delete;
-  ~XmlStack() {
-    if (entries_ != inline_) std::free(entries_);
-  }
-
-  T& Push() {
-    if (size_ == capacity_) Grow();
-    return entries_[size_++];
-  }
-  void Pop() { --size_; }
-  void Truncate(size_t size) { size_ = size; }
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  T& back() { return entries_[size_ - 1]; }
-  T& operator[](size_t i) { return entries_[i]; }
-
- private:
-  void Grow() {
-    size_t capacity = 2 * capacity_;
-    if (entries_ == inline_) {
-      auto* grown = static_cast<T*>(XmlAllocate(sizeof(T) * capacity));
-      std::memcpy(static_cast<void*>(grown), inline_, sizeof inline_);
-      entries_ = grown;
-    } else {
-      entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
-    }
-    capacity_ = capacity;
-  }
-
-  T inline_[kInline];
-  T* entries_ = inline_;
-  size_t size_ = 0;
-  size_t capacity_ = kInline;
 };
 
 class XmlTreeBuilder {
@@ -141,14 +96,14 @@ class XmlTreeBuilder {
     XmlOpenElement& parent = open.back();
     r->parent = parent.record;
     ++parent.counts[kOrderChild];
-    XmlPendingItem& item = items.Push();
+    XmlPendingItem& item = items.emplace_back();
     item.stored = r;
     item.kind = kOrderChild;
     return r;
   }
   // Lists a stored text the same way.
   void AddText(char* text) {
-    XmlPendingItem& item = items.Push();
+    XmlPendingItem& item = items.emplace_back();
     item.stored = text;
     item.kind = kOrderText;
     ++open.back().counts[kOrderText];
@@ -156,7 +111,7 @@ class XmlTreeBuilder {
   // Opens an element whose attributes start at first_attribute on the attribute stack.
   void PushOpen(XmlElementRecord* record, const char* name, size_t name_length,
                 size_t first_attribute) {
-    XmlOpenElement& element = open.Push();
+    XmlOpenElement& element = open.emplace_back();
     element.record = record;
     element.name = name;
     element.name_length = name_length;
@@ -178,12 +133,12 @@ class XmlTreeBuilder {
     } else {
       StoreContents();
     }
-    open.Pop();
+    open.pop_back();
   }
 
-  XmlStack<XmlOpenElement, 16> open;
-  XmlStack<XmlPendingItem, 64> items;
-  XmlStack<XmlAttributeEntry, 16> attributes;
+  std::vector<XmlOpenElement> open;
+  std::vector<XmlPendingItem> items;
+  std::vector<XmlAttributeEntry> attributes;
 
  private:
   char* NewBlock(size_t bytes);
@@ -199,7 +154,7 @@ class XmlTreeBuilder {
     } else {
       std::memcpy(r->attributes, &attributes[first_attribute], sizeof(XmlAttributeEntry) * count);
     }
-    attributes.Truncate(first_attribute);
+    attributes.resize(first_attribute);
   }
   void StoreContents();
 
