@@ -48,8 +48,7 @@ class XmlTreeBuilder {
   // yet, and with it the storage to the caller.
   XmlElementRecord* Finish();
 
-  // Pieces of the storage: objects 8-byte aligned, texts packed byte by byte. block_end is
-  // where the current block ends.
+  // Pieces of the storage: objects 8-byte aligned, texts packed byte by byte.
   char* Allocate(size_t bytes) {
     if (static_cast<size_t>(end_ - next_) < bytes) return NewBlock(bytes);
     char* piece = next_;
@@ -62,7 +61,6 @@ class XmlTreeBuilder {
     bytes = (bytes + 7) & ~static_cast<size_t>(7);
     return Allocate(bytes);
   }
-  const char* block_end() const { return end_; }
 
   // A blank record at at, named by name (which may be null), counted in the storage.
   XmlElementRecord* InitRecord(void* at, char* name, bool is_declaration) {
@@ -74,19 +72,6 @@ class XmlTreeBuilder {
     r->is_declaration = is_declaration;
     r->storage = storage_;
     ++storage_->live_records;
-    return r;
-  }
-  // A record whose name is already stored.
-  XmlElementRecord* NewRecordNamed(char* name, bool is_declaration) {
-    return InitRecord(AllocateAligned(sizeof(XmlElementRecord)), name, is_declaration);
-  }
-  // An element that closes with its start tag: one piece holds its record and then its
-  // attributes, the stack's entries from first_attribute up.
-  XmlElementRecord* NewEmptyRecord(char* name, bool is_declaration, size_t first_attribute) {
-    size_t count = attributes.size() - first_attribute;
-    char* at = AllocateAligned(sizeof(XmlElementRecord) + sizeof(XmlAttributeEntry) * count);
-    XmlElementRecord* r = InitRecord(at, name, is_declaration);
-    if (count > 0) SetAttributes(r, at + sizeof(XmlElementRecord), first_attribute, count);
     return r;
   }
 
