@@ -23,7 +23,7 @@ struct OptionRow {
   bool takes_file_name;  // the next argument, whatever it looks like, is the report file
   RunMode mode;          // the run mode it chooses; kUpdate for none
   // The other options it may be given with, by their first words. A pair is named once,
-  // under either option (below, under the earlier one); an option may always be repeated.
+  // under either option, and the documents name it there; an option may always be repeated.
   // nullptr: it takes no part in the matrix and combines with everything.
   const char* combines_with;
   const char* usage_line;          // nullptr: accepted but not listed in the usage text

@@ -24,6 +24,11 @@ struct Options {
   bool debug = false;
   std::string report_file;  // the file of -d, -u or -v
 };
+// A new field joins the comparison.
+inline bool operator==(const Options& a, const Options& b) {
+  return a.mode == b.mode && a.update == b.update && a.answers == b.answers && a.debug == b.debug &&
+         a.report_file == b.report_file;
+}
 
 // The longest file name -d, -u and -v accept (a 260-character buffer with its terminator).
 constexpr size_t kMaxReportFileName = 259;

@@ -29,6 +29,10 @@ struct AnswerModes {
   bool silent = false;
   bool assume_default = false;
 };
+// A new field joins the comparison.
+inline bool operator==(const AnswerModes& a, const AnswerModes& b) {
+  return a.silent == b.silent && a.assume_default == b.assume_default;
+}
 
 // The defaults of one question: silent_answer serves silent and assume-default runs,
 // empty_answer an empty input line; default_text is shown in parentheses.

@@ -19,6 +19,11 @@ struct UpdatePolicy {
   bool force = false;
   bool downgrade = false;
 };
+// A new field joins the comparison.
+inline bool operator==(const UpdatePolicy& a, const UpdatePolicy& b) {
+  return a.report_only == b.report_only && a.rewrite == b.rewrite && a.force == b.force &&
+         a.downgrade == b.downgrade;
+}
 
 // -n: how the installed firmware compares with the package, over the ports compared.
 struct VersionFindings {

@@ -6,7 +6,6 @@
 #include <string>
 
 #include "xml/xml_node.h"
-#include "xml/xml_readers.h"
 #include "xml/xml_record.h"
 #include "xml/xml_wide.h"
 
@@ -75,13 +74,6 @@ Expected<XmlNode> XmlNode::LoadFile(const char* path, const char* required_tag) 
 
 Expected<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag) {
   return Strict(ReadText(text, required_tag));
-}
-
-XmlNode::Findings XmlNode::ReadText(const char* text, const char* required_tag) {
-  Findings findings;
-  findings.node =
-      ParseTextWith(XmlReaderChoice::kCommonShapesFirst, text, required_tag, &findings.outcome);
-  return findings;
 }
 
 XmlNode::Findings XmlNode::ReadFile(const char* path, const char* required_tag) {

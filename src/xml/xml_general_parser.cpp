@@ -5,11 +5,11 @@
 // reads it, and it alone gives status codes, lines and columns.
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 #include "xml/xml_entities.h"
-#include "xml/xml_readers.h"
+#include "xml/xml_parser.h"
 #include "xml/xml_record.h"
-#include "xml/xml_scan.h"
 #include "xml/xml_tree_builder.h"
 
 namespace {
@@ -42,9 +42,39 @@ bool EndsNameAt(char c) {
   return IsXmlSpace(c) || c == '/' || c == '<' || c == '=' || c == '>';
 }
 
+const char* SkipSpace(const char* p) {
+  while (IsXmlSpace(*p)) ++p;
+  return p;
+}
+
+// The closing quote of a quoted value starting at p, or the "<" or NUL where a value without
+// one stops; *ampersand is set when the value holds an "&". quote '\0' scans a text run,
+// which ends only at "<" or NUL.
+const char* ScanQuoted(const char* p, char quote, bool* ampersand) {
+  for (;;) {
+    char c = *p;
+    if (c == quote || c == '<' || c == '\0') return p;
+    if (c == '&') {
+      *ampersand = true;
+      ++p;
+    } else {
+      p += CharLength(p);
+    }
+  }
+}
+
+// The row of the clear-tag table whose opening goes on at p, just after its "<", or -1.
+int ClearRowAfter(const char* p) {
+  for (int row = 0; row < kClearTagCount; ++row) {
+    const XmlClearTag& tag = kClearTags[row];
+    if (std::strncmp(p, tag.opening + 1, tag.opening_length - 1) == 0) return row;
+  }
+  return -1;
+}
+
 class GeneralParser {
  public:
-  GeneralParser(const char* text, size_t length) : pos_(text), limit_(text + length) {}
+  explicit GeneralParser(const char* text) : pos_(text) {}
 
   XmlRead Run();
 
@@ -52,12 +82,7 @@ class GeneralParser {
   Token NextToken();
   Token MarkupToken(Token token);
   bool NameMatches(const XmlOpenElement& element, const char* text) const;
-  void CopyIn(char* out, const char* in, size_t length) {
-    CopyPiece(out, tree_.block_end(), in, limit_, length);
-  }
   void Decode(const char* text, size_t length, size_t decoded_length, char* out);
-  bool ReadName(Token* name);
-  bool ReadClose();
   const char* ScanWord();  // returns where the word ends
   void SkipToMarkup();
   bool FlushText(const char* end) { return pending_text_ == nullptr || StoreText(end); }
@@ -67,16 +92,12 @@ class GeneralParser {
   bool AppendValue(const Token& value);
   void AppendBareAttribute();
   void OpenElement(const char* name, size_t name_length, bool is_declaration);
-  int ReadQuotedAttribute();
-  bool StoreAttribute(const char* name, size_t name_length, const char* value, size_t length,
-                      bool ampersand, size_t position);
+  bool StoreAttribute(const char* value, size_t length, bool ampersand);
   char* StoreCopy(const char* text, size_t length);
-  char* SharedName(const char* text, size_t length, size_t position);
   void SetAttributeName(const Token& token) {
     attribute_name_ = token.start;
     attribute_name_length_ = token.length;
   }
-  size_t AttributePosition() { return tree_.attributes.size() - tree_.open.back().first_attribute; }
 
   // Each handler returns false when parsing stops.
   bool BetweenTags(const Token& token);
@@ -84,20 +105,12 @@ class GeneralParser {
   bool CloseElement();
 
   const char* pos_;
-  const char* limit_;  // the text's NUL
   XmlTreeBuilder tree_;
   // Only the element on top of the stack can be in its start tag.
   bool in_start_tag_ = false;
   AttributePhase phase_ = AttributePhase::kExpectName;
   const char* attribute_name_ = nullptr;  // remembered name, a position in the text
   size_t attribute_name_length_ = 0;
-  struct NameSlot {
-    const char* text;  // where the name was last seen
-    char* stored;
-    size_t length;  // 0: none yet
-  };
-  static constexpr size_t kNameSlots = 16;
-  NameSlot names_[kNameSlots] = {};
   const char* pending_text_ = nullptr;
   bool text_ampersand_ = false;  // the run SkipToMarkup last scanned holds an "&"
   int error_ = 0;
@@ -112,21 +125,9 @@ class GeneralParser {
 
 inline char* GeneralParser::StoreCopy(const char* text, size_t length) {
   char* out = tree_.Allocate(length + 1);
-  CopyIn(out, text, length);
+  std::memcpy(out, text, length);
   out[length] = '\0';
   return out;
-}
-
-// Attribute names repeat in the same places (every value element of a report has the
-// attribute "value", every catalog entry the same attributes in the same order), so a name
-// the same as the last one seen at its (0-based) position in an element shares that one's
-// stored copy: parsed names are never changed or freed on their own.
-inline char* GeneralParser::SharedName(const char* text, size_t length, size_t position) {
-  NameSlot& slot = names_[position < kNameSlots ? position : kNameSlots - 1];
-  if (slot.length == length && SameBytes(slot.text, text, length, limit_)) return slot.stored;
-  char* stored = StoreCopy(text, length);
-  slot = NameSlot{text, stored, length};
-  return stored;
 }
 
 // A name in the text matches an open element's when it starts with the element's name,
@@ -136,7 +137,6 @@ inline bool GeneralParser::NameMatches(const XmlOpenElement& element, const char
   const char* name = element.name;
   if (name == nullptr) return false;
   size_t length = element.name_length;
-  if (SameShortStart(text, name, length, limit_)) return EndsNameAt(text[length]);
   return EqualIgnoringCase(text, name, length) && EndsNameAt(text[length]);
 }
 
@@ -145,35 +145,15 @@ inline bool GeneralParser::NameMatches(const XmlOpenElement& element, const char
 inline void GeneralParser::Decode(const char* text, size_t length, size_t decoded_length,
                                   char* out) {
   if (decoded_length == length) {
-    CopyIn(out, text, length);
+    std::memcpy(out, text, length);
   } else {
     DecodeInto(text, length, out);
   }
 }
 
-// The word token that starts right at pos_ with a byte that can only start one, as NextToken
-// would read it; false (nothing read) for anything else.
-inline bool GeneralParser::ReadName(Token* name) {
-  const char* start = pos_;
-  if (!kXmlBytes.name_start[Byte(start)]) return false;
-  ++pos_;
-  const char* end = ScanWord();
-  *name = Token{TokenKind::kWord, start, static_cast<size_t>(end - start), 0, false};
-  return true;
-}
-
-// Reads the next token; true when it is a Close.
-inline bool GeneralParser::ReadClose() {
-  const char* p = SkipSpace(pos_, limit_);
-  if (*p != '>') return NextToken().kind == TokenKind::kClose;
-  pos_ = p + 1;
-  return true;
-}
-
 const char* GeneralParser::ScanWord() {
   const char* p = pos_;
   for (;;) {
-    p = ScanWordRun(p, limit_);
     char c = *p;
     if (c == '\0' || c == '<' || c == '>' || c == '=' || (c == '/' && p[1] == '>')) break;
     if (IsXmlSpace(c)) {
@@ -209,7 +189,7 @@ inline Token GeneralParser::MarkupToken(Token token) {
 }
 
 inline Token GeneralParser::NextToken() {
-  pos_ = SkipSpace(pos_, limit_);
+  pos_ = SkipSpace(pos_);
   Token token{TokenKind::kFinish, pos_, 0, 0, false};
   const char c = *pos_;
   if (c == '\0') return token;
@@ -219,27 +199,14 @@ inline Token GeneralParser::NextToken() {
     case '"':
     case '\'': {
       token.kind = TokenKind::kQuoted;
-      const char* p = pos_;
-      for (;;) {
-        p = ScanQuotedRun(p, limit_, c);
-        char d = *p;
-        if (d == c) {
-          pos_ = p + 1;
-          break;
-        }
-        if (d == '<' || d == '\0') {
-          // No closing quote: the rest reads as a word that starts with the quote.
-          pos_ = token.start + 1;
-          token.kind = TokenKind::kWord;
-          end = ScanWord();
-          break;
-        }
-        if (d == '&') {
-          token.ampersand = true;
-          ++p;
-        } else {
-          p += CharLength(p);
-        }
+      const char* p = ScanQuoted(pos_, c, &token.ampersand);
+      if (*p == c) {
+        pos_ = p + 1;
+      } else {
+        // No closing quote: the rest reads as a word that starts with the quote.
+        pos_ = token.start + 1;
+        token.kind = TokenKind::kWord;
+        end = ScanWord();
       }
       break;
     }
@@ -275,11 +242,11 @@ inline Token GeneralParser::NextToken() {
 // tokenizer would. The pending run's leading whitespace is dropped on the way, and a run of
 // nothing else is no run.
 void GeneralParser::SkipToMarkup() {
-  const char* p = SkipSpace(pos_, limit_);
+  const char* p = SkipSpace(pos_);
   bool ampersand = false;
   if (*p != '<' && *p != '\0') {
     if (pending_text_ != nullptr) pending_text_ = p;
-    p = ScanText(p, limit_, &ampersand);
+    p = ScanQuoted(p, '\0', &ampersand);
   } else {
     pending_text_ = nullptr;
   }
@@ -300,7 +267,7 @@ bool GeneralParser::StoreText(const char* end) {
     decoded = static_cast<size_t>(measured);
   }
   // A comment between two texts disappears and the texts join.
-  XmlStack<XmlPendingItem, 64>& items = tree_.items;
+  std::vector<XmlPendingItem>& items = tree_.items;
   size_t count = items.size() - tree_.open.back().first_item;
   if (count >= 2 && items.back().kind == kOrderClear && items.back().row == kCommentRow &&
       items[items.size() - 2].kind == kOrderText) {
@@ -336,7 +303,7 @@ bool GeneralParser::JoinText(const char* start, size_t length, size_t decoded) {
   joined_ = text;
   joined_length_ = kept + std::strlen(text + kept);
   joined_capacity_ = capacity;
-  tree_.items.Pop();  // the comment
+  tree_.items.pop_back();  // the comment
   --tree_.open.back().counts[kOrderClear];
   return true;
 }
@@ -369,15 +336,15 @@ bool GeneralParser::ReadClearSection(int row) {
   size_t length = static_cast<size_t>(end - content);
   pos_ = end + std::strlen(closing);
   if (length > 0) {
-    tree_.items.Push() = XmlPendingItem{content, length, closing, kOrderClear, row};
+    tree_.items.push_back(XmlPendingItem{content, length, closing, kOrderClear, row});
     ++tree_.open.back().counts[kOrderClear];
   }
   return true;
 }
 
 void GeneralParser::AppendBareAttribute() {
-  char* name = SharedName(attribute_name_, attribute_name_length_, AttributePosition());
-  XmlAttributeEntry& entry = tree_.attributes.Push();
+  char* name = StoreCopy(attribute_name_, attribute_name_length_);
+  XmlAttributeEntry& entry = tree_.attributes.emplace_back();
   entry.name = name;
   entry.value = nullptr;
 }
@@ -395,58 +362,32 @@ bool GeneralParser::AppendValue(const Token& value) {
     length -= 2;
   }
   // A word value is always measured: it may hold references the quoted scan would have seen.
-  return StoreAttribute(attribute_name_, attribute_name_length_, start, length,
-                        !quoted || value.ampersand, AttributePosition());
+  return StoreAttribute(start, length, !quoted || value.ampersand);
 }
 
 // Stores an attribute's name and value, decoded when ampersand says the value may hold a
 // reference; false for a bad reference.
-inline bool GeneralParser::StoreAttribute(const char* name, size_t name_length, const char* value,
-                                          size_t length, bool ampersand, size_t position) {
+bool GeneralParser::StoreAttribute(const char* value, size_t length, bool ampersand) {
   size_t decoded = length;
   if (ampersand) {
     ptrdiff_t measured = DecodedLength(value, length, &error_);
     if (measured < 0) return false;
     decoded = static_cast<size_t>(measured);
   }
-  char* stored_name = SharedName(name, name_length, position);
+  char* stored_name = StoreCopy(attribute_name_, attribute_name_length_);
   char* text = tree_.Allocate(decoded + 1);
   Decode(value, length, decoded, text);
   text[decoded] = '\0';
-  XmlAttributeEntry& entry = tree_.attributes.Push();
+  XmlAttributeEntry& entry = tree_.attributes.emplace_back();
   entry.name = stored_name;
   entry.value = text;
   return true;
 }
 
-// The common attribute, name="value" or name='value', read whole as the tokenizer would read
-// its three tokens. 1: read; 0: the tokens ahead are anything else, and nothing was read;
-// -1: a bad reference in the value.
-inline int GeneralParser::ReadQuotedAttribute() {
-  const char* name = SkipSpace(pos_, limit_);
-  if (!kXmlBytes.name_start[Byte(name)]) return 0;
-  const char* name_end = ScanWordRun(name + 1, limit_);
-  const char* p = name_end;
-  if (IsXmlSpace(*p)) p = SkipSpace(p + 1, limit_);
-  if (*p != '=') return 0;
-  p = SkipSpace(p + 1, limit_);
-  const char quote = *p;
-  if (quote != '"' && quote != '\'') return 0;
-  const char* value = p + 1;
-  bool ampersand = false;
-  p = ScanQuoted(value, limit_, quote, &ampersand);
-  if (*p != quote) return 0;  // no closing quote: read as a word
-  pos_ = p + 1;
-  return StoreAttribute(name, static_cast<size_t>(name_end - name), value,
-                        static_cast<size_t>(p - value), ampersand, AttributePosition())
-             ? 1
-             : -1;
-}
-
 void GeneralParser::OpenElement(const char* name, size_t name_length, bool is_declaration) {
   char* at = tree_.AllocateAligned(sizeof(XmlElementRecord) + name_length + 1);
   char* stored = at + sizeof(XmlElementRecord);
-  CopyIn(stored, name, name_length);
+  std::memcpy(stored, name, name_length);
   stored[name_length] = '\0';
   XmlElementRecord* r = tree_.AddChild(tree_.InitRecord(at, stored, is_declaration));
   tree_.PushOpen(r, name, name_length, tree_.attributes.size());
@@ -477,8 +418,7 @@ bool GeneralParser::BetweenTags(const Token& token) {
     case TokenKind::kOpen:
     case TokenKind::kOpenDecl: {
       if (!FlushText(token.start)) return false;
-      Token name;
-      if (!ReadName(&name)) name = NextToken();
+      Token name = NextToken();
       if (name.kind != TokenKind::kWord) {
         error_ = kXmlMissingStartTagName;
         return false;
@@ -488,9 +428,8 @@ bool GeneralParser::BetweenTags(const Token& token) {
     }
     case TokenKind::kOpenEnd: {
       if (!FlushText(token.start)) return false;
-      Token name;
-      if (!ReadName(&name)) name = NextToken();
-      if (name.kind != TokenKind::kWord || !ReadClose()) {
+      Token name = NextToken();
+      if (name.kind != TokenKind::kWord || NextToken().kind != TokenKind::kClose) {
         error_ = kXmlMissingEndTagName;
         return false;
       }
@@ -575,28 +514,6 @@ XmlRead GeneralParser::Run() {
     bool in_start_tag = in_start_tag_;
     Token token;
     if (in_start_tag) {
-      if (phase_ == AttributePhase::kExpectName) {
-        int read;
-        while ((read = ReadQuotedAttribute()) > 0) {
-        }
-        if (read < 0) break;
-        // The tag's end, as NextToken would read it.
-        const char* p = SkipSpace(pos_, limit_);
-        if (*p == '>') {
-          pos_ = p + 1;
-          in_start_tag_ = false;
-          pending_text_ = pos_;
-          continue;
-        }
-        if (*p == '/' && p[1] == '>') {
-          // CloseElement, knowing that no end tag is pending and that the parent is open.
-          pos_ = p + 2;
-          pending_text_ = pos_;
-          tree_.CloseTop();
-          in_start_tag_ = false;
-          continue;
-        }
-      }
       token = NextToken();
     } else {
       SkipToMarkup();
@@ -626,6 +543,6 @@ XmlRead GeneralParser::Run() {
 
 }  // namespace
 
-XmlRead ReadGeneral(const char* text, size_t length) {
-  return GeneralParser(text, length).Run();
+XmlRead ReadGeneral(const char* text) {
+  return GeneralParser(text).Run();
 }

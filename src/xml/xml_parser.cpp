@@ -1,10 +1,6 @@
-// Parsing a text: the common-shape reader first (xml_common_reader.cpp), which reads the
-// reports and catalogs the utility meets in one loop, and the general parser
-// (xml_general_parser.cpp) for any text it does not accept; then the required element.
-#include <cstring>
-
+// Reading a text: the general parser (xml_general_parser.cpp), then the required element.
+#include "xml/xml_parser.h"
 #include "xml/xml_node.h"
-#include "xml/xml_readers.h"
 #include "xml/xml_record.h"
 
 namespace {
@@ -23,24 +19,17 @@ void LineAndColumn(const char* text, const char* position, int* line, int* colum
 }
 
 void SetOutcome(XmlParseOutcome* results, int error, int line, int column) {
-  if (results == nullptr) return;
   results->error = error;
   results->line = line;
   results->column = column;
 }
 
-}  // namespace
-
-XmlNode ParseTextWith(XmlReaderChoice reader, const char* text, const char* required_tag,
-                      XmlParseOutcome* results) {
+XmlNode ReadRequired(const char* text, const char* required_tag, XmlParseOutcome* results) {
   if (text == nullptr) {
     SetOutcome(results, kXmlNoElements, 0, 0);
     return XmlNode();
   }
-  size_t length = std::strlen(text);
-  XmlRead read{nullptr, kXmlNoError, text};
-  if (reader == XmlReaderChoice::kCommonShapesFirst) read = ReadCommonShapes(text, length);
-  if (read.document == nullptr) read = ReadGeneral(text, length);
+  XmlRead read = ReadGeneral(text);
   XmlNode document = NodeOf(read.document);
 
   int error = read.error;
@@ -68,4 +57,12 @@ XmlNode ParseTextWith(XmlReaderChoice reader, const char* text, const char* requ
   if (error != kXmlNoError) LineAndColumn(text, read.error_position, &line, &column);
   SetOutcome(results, error, line, column);
   return candidate;
+}
+
+}  // namespace
+
+XmlNode::Findings XmlNode::ReadText(const char* text, const char* required_tag) {
+  Findings findings;
+  findings.node = ReadRequired(text, required_tag, &findings.outcome);
+  return findings;
 }

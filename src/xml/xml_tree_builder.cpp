@@ -77,7 +77,7 @@ void XmlTreeBuilder::StoreContents() {
       r->order[i] = OrderEntry(i, kOrderChild);
       r->children[i] = static_cast<XmlElementRecord*>(const_cast<void*>(pending[i].stored));
     }
-    items.Truncate(element.first_item);
+    items.resize(element.first_item);
     return;
   }
   int32_t next[4] = {0, 0, 0, 0};
@@ -98,5 +98,5 @@ void XmlTreeBuilder::StoreContents() {
       r->clears[index] = XmlClearSection{content, kClearTags[item.row].opening, item.closing};
     }
   }
-  items.Truncate(element.first_item);
+  items.resize(element.first_item);
 }

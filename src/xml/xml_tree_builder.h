@@ -1,16 +1,15 @@
-// What both XML readers build a tree with: the parse's storage, the records made there, and
+// What the parser builds a tree with: the parse's storage, the records made there, and
 // the open elements with their pending contents and attributes. Internal to the XML layer.
 //
 // Each element's record is made in the storage when the element opens; only its list of
 // contents and attributes waits on shared stacks until it closes, when it is laid out at its
-// exact size. The hot steps are inline here, since both readers call them per element.
+// exact size.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
-#include <type_traits>
+#include <vector>
 
 #include "xml/xml_record.h"
 
@@ -35,50 +34,6 @@ struct XmlPendingItem {
   int32_t row;          // the section's row of the clear-tag table
 };
 
-// A stack of plain entries, written in place, that starts in the object itself (a short text
-// needs no allocation for it) and grows by doubling.
-template <typename T, size_t kInline>
-class XmlStack {
-  static_assert(std::is_trivially_copyable<T>::value, "entries are moved as bytes");
-
- public:
-  XmlStack() = default;
-  XmlStack(const XmlStack&) = delete;
-  XmlStack& operator=(const XmlStack&) = delete;
-  ~XmlStack() {
-    if (entries_ != inline_) std::free(entries_);
-  }
-
-  T& Push() {
-    if (size_ == capacity_) Grow();
-    return entries_[size_++];
-  }
-  void Pop() { --size_; }
-  void Truncate(size_t size) { size_ = size; }
-  size_t size() const { return size_; }
-  bool empty() const { return size_ == 0; }
-  T& back() { return entries_[size_ - 1]; }
-  T& operator[](size_t i) { return entries_[i]; }
-
- private:
-  void Grow() {
-    size_t capacity = 2 * capacity_;
-    if (entries_ == inline_) {
-      auto* grown = static_cast<T*>(XmlAllocate(sizeof(T) * capacity));
-      std::memcpy(static_cast<void*>(grown), inline_, sizeof inline_);
-      entries_ = grown;
-    } else {
-      entries_ = static_cast<T*>(XmlReallocate(entries_, sizeof(T) * capacity));
-    }
-    capacity_ = capacity;
-  }
-
-  T inline_[kInline];
-  T* entries_ = inline_;
-  size_t size_ = 0;
-  size_t capacity_ = kInline;
-};
-
 class XmlTreeBuilder {
  public:
   XmlTreeBuilder() = default;
@@ -93,8 +48,7 @@ class XmlTreeBuilder {
   // yet, and with it the storage to the caller.
   XmlElementRecord* Finish();
 
-  // Pieces of the storage: objects 8-byte aligned, texts packed byte by byte. block_end is
-  // where the current block ends.
+  // Pieces of the storage: objects 8-byte aligned, texts packed byte by byte.
   char* Allocate(size_t bytes) {
     if (static_cast<size_t>(end_ - next_) < bytes) return NewBlock(bytes);
     char* piece = next_;
@@ -107,7 +61,6 @@ class XmlTreeBuilder {
     bytes = (bytes + 7) & ~static_cast<size_t>(7);
     return Allocate(bytes);
   }
-  const char* block_end() const { return end_; }
 
   // A blank record at at, named by name (which may be null), counted in the storage.
   XmlElementRecord* InitRecord(void* at, char* name, bool is_declaration) {
@@ -121,19 +74,6 @@ class XmlTreeBuilder {
     ++storage_->live_records;
     return r;
   }
-  // A record whose name is already stored.
-  XmlElementRecord* NewRecordNamed(char* name, bool is_declaration) {
-    return InitRecord(AllocateAligned(sizeof(XmlElementRecord)), name, is_declaration);
-  }
-  // An element that closes with its start tag: one piece holds its record and then its
-  // attributes, the stack's entries from first_attribute up.
-  XmlElementRecord* NewEmptyRecord(char* name, bool is_declaration, size_t first_attribute) {
-    size_t count = attributes.size() - first_attribute;
-    char* at = AllocateAligned(sizeof(XmlElementRecord) + sizeof(XmlAttributeEntry) * count);
-    XmlElementRecord* r = InitRecord(at, name, is_declaration);
-    if (count > 0) SetAttributes(r, at + sizeof(XmlElementRecord), first_attribute, count);
-    return r;
-  }
 
   // Lists a record among the contents of the element on top of the stack.
   XmlElementRecord* AddChild(XmlElementRecord* r) {
@@ -141,14 +81,14 @@ class XmlTreeBuilder {
     XmlOpenElement& parent = open.back();
     r->parent = parent.record;
     ++parent.counts[kOrderChild];
-    XmlPendingItem& item = items.Push();
+    XmlPendingItem& item = items.emplace_back();
     item.stored = r;
     item.kind = kOrderChild;
     return r;
   }
   // Lists a stored text the same way.
   void AddText(char* text) {
-    XmlPendingItem& item = items.Push();
+    XmlPendingItem& item = items.emplace_back();
     item.stored = text;
     item.kind = kOrderText;
     ++open.back().counts[kOrderText];
@@ -156,7 +96,7 @@ class XmlTreeBuilder {
   // Opens an element whose attributes start at first_attribute on the attribute stack.
   void PushOpen(XmlElementRecord* record, const char* name, size_t name_length,
                 size_t first_attribute) {
-    XmlOpenElement& element = open.Push();
+    XmlOpenElement& element = open.emplace_back();
     element.record = record;
     element.name = name;
     element.name_length = name_length;
@@ -178,12 +118,12 @@ class XmlTreeBuilder {
     } else {
       StoreContents();
     }
-    open.Pop();
+    open.pop_back();
   }
 
-  XmlStack<XmlOpenElement, 16> open;
-  XmlStack<XmlPendingItem, 64> items;
-  XmlStack<XmlAttributeEntry, 16> attributes;
+  std::vector<XmlOpenElement> open;
+  std::vector<XmlPendingItem> items;
+  std::vector<XmlAttributeEntry> attributes;
 
  private:
   char* NewBlock(size_t bytes);
@@ -199,7 +139,7 @@ class XmlTreeBuilder {
     } else {
       std::memcpy(r->attributes, &attributes[first_attribute], sizeof(XmlAttributeEntry) * count);
     }
-    attributes.Truncate(first_attribute);
+    attributes.resize(first_attribute);
   }
   void StoreContents();
 

@@ -35,21 +35,17 @@ bool Accepts(std::vector<std::string> words) {
   return Parse(std::move(words)).accepted;
 }
 
-// The options as one comparable line: mode, -n -e -f -g, -s -y, -debug and the file. A new
-// option's field joins the list, or the table's test below finds the option sets nothing.
-std::string Describe(const Options& o) {
-  std::string text = std::to_string(static_cast<int>(o.mode)) + " ";
-  for (bool bit : {o.update.report_only, o.update.rewrite, o.update.force, o.update.downgrade,
-                   o.answers.silent, o.answers.assume_default, o.debug})
-    text += bit ? '1' : '0';
-  return text + " " + o.report_file;
-}
-
 // The option words of a row as a command line, with a file name where the row takes one.
 std::vector<std::string> WordsFor(const OptionRow& row, const std::string& word) {
   std::vector<std::string> words{word};
   if (row.takes_file_name) words.push_back("r.xml");
   return words;
+}
+
+// Whether row names other among the options it combines with.
+bool Names(const OptionRow& row, const OptionRow& other) {
+  std::vector<std::string> named = WordsOf(row.combines_with);
+  return std::count(named.begin(), named.end(), WordsOf(other.words).front()) > 0;
 }
 
 std::string Upper(std::string text) {
@@ -60,22 +56,22 @@ std::string Upper(std::string text) {
 // Every word of every row, in any case and with '/' for '-', sets what its row says; and
 // each row sets something of its own, so a row copied for a new option and not changed shows.
 TEST(CommandLine, EveryOptionWordSetsWhatItsRowSays) {
-  EXPECT_EQ(Describe(Parse({}).options), Describe(Options()));
-  std::vector<std::string> seen{Describe(Options())};
+  EXPECT_EQ(Parse({}).options, Options());
+  std::vector<Options> seen{Options()};
   for (const OptionRow& row : OptionTable()) {
     if (row.role != OptionRole::kOption) continue;
     Options expected;
     expected.mode = row.mode;
     if (row.sets) row.sets(expected);
     if (row.takes_file_name) expected.report_file = "r.xml";
-    std::string described = Describe(expected);
-    EXPECT_EQ(std::count(seen.begin(), seen.end(), described), 0) << row.words;
-    seen.push_back(described);
+    // A field the comparison leaves out shows here too.
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), expected), 0) << row.words;
+    seen.push_back(expected);
     for (const std::string& word : WordsOf(row.words)) {
       for (const std::string& form : {word, Upper(word), "/" + word.substr(1)}) {
         ParsedCommandLine parsed = Parse(WordsFor(row, form));
         EXPECT_TRUE(parsed.accepted) << form;
-        EXPECT_EQ(Describe(parsed.options), described) << form;
+        EXPECT_EQ(parsed.options, expected) << form;
       }
     }
   }
@@ -118,12 +114,12 @@ TEST(CommandLine, HelpAndUnknownWordsAreRejected) {
   EXPECT_FALSE(parsed.accepted);
   Options silent;
   silent.answers.silent = true;
-  EXPECT_EQ(Describe(parsed.options), Describe(silent));
+  EXPECT_EQ(parsed.options, silent);
 }
 
 TEST(CommandLine, NoOverwriteWordsAreIgnoredAnywhere) {
   EXPECT_TRUE(Accepts({"x-no_overwritey"}));
-  EXPECT_EQ(Describe(Parse({"x-no_overwritey"}).options), Describe(Options()));
+  EXPECT_EQ(Parse({"x-no_overwritey"}).options, Options());
   EXPECT_TRUE(Accepts({"-no_overwrite", "-c"}));
 }
 
@@ -159,9 +155,12 @@ TEST(CompatibilityMatrix, AllowsOnlyTheListedPairs) {
   }
   for (const OptionRow& a : OptionTable()) {
     if (!a.combines_with) continue;
-    // A misspelt name would quietly forbid the pair.
+    // A misspelt name would quietly forbid the pair; a pair named under both options would
+    // show twice in the documents.
     for (const std::string& named : WordsOf(a.combines_with))
       EXPECT_EQ(std::count(matrix.begin(), matrix.end(), named), 1) << named;
+    for (const OptionRow& b : OptionTable())
+      EXPECT_FALSE(Names(a, b) && Names(b, a)) << a.words << " " << b.words;
     for (const OptionRow& b : OptionTable()) {
       if (!b.combines_with) continue;
       std::vector<std::string> words = WordsFor(a, WordsOf(a.words).front());
@@ -180,26 +179,22 @@ TEST(CompatibilityMatrix, DebugCombinesWithEverythingAndTriplesByPairs) {
   EXPECT_FALSE(Accepts({"-u", "x.xml", "-y", "-c"}));
 }
 
-TEST(Usage, ShowsTheBaseNameWithoutItsLastExtension) {
+// The usage text lists the rows that have a usage line, in the table's order, and each row's
+// line starts with its own word, so a row given another's line shows.
+TEST(Usage, ShowsTheBaseNameAndEveryUsageLineOfTheTable) {
   test::CapturedUi capture;
   ShowUsage(capture.ui(), "C:\\tools\\pkg\\Quorvane.exe");
-  std::string console = capture.Console();
-  EXPECT_EQ(console,
-            "USAGE: Quorvane [-c] [-d <filename>] [-e] [-f] [-g] [-h] [-s] [-u <filename>] [-y]\n"
-            "With no options, interactively upgrade firmware.\n"
-            "-c  Display currently installed firmware information.\n"
-            "-d <filename>  Generate XML discovery report to <filename>.\n"
-            "-e  Enable re-write if the current firmware is the same, and upgrade if the current "
-            "firmware is older.\n"
-            "-f  Force all firmware changes to occur.\n"
-            "-g  Enable downgrade if the current firmware is newer, and upgrade if the current "
-            "firmware is older.\n"
-            "-h  Display this help menu.\n"
-            "-s  Silently (non-interactively) upgrade firmware. \n"
-            "-u <filename>  Read XML discovery report from <filename> and perform firmware "
-            "upgrade.\n"
-            "-y  Assume default repsonse for all prompts.\n");
-  EXPECT_EQ(capture.Log(), console);
+  std::string list;
+  std::string lines;
+  for (const OptionRow& row : OptionTable()) {
+    if (!row.usage_line) continue;
+    std::string option = WordsOf(row.words).front() + (row.takes_file_name ? " <filename>" : "");
+    list += (list.empty() ? "[" : " [") + option + "]";
+    EXPECT_EQ(std::string(row.usage_line).rfind(option + "  ", 0), 0u) << row.usage_line;
+    lines += row.usage_line;
+  }
+  EXPECT_EQ(capture.Console(), "USAGE: Quorvane " + list + "\n" + msg::kUsageNoOptions + lines);
+  EXPECT_EQ(capture.Log(), capture.Console());
 }
 
 TEST(Usage, KeepsTheWholeNameWhenTheDotIsInADirectory) {
@@ -257,9 +252,7 @@ TEST(Documentation, OptionTablesFollowTheOptionTable) {
   std::vector<std::string> rows;
   std::string pairs;
   std::string everything;
-  const auto table = OptionTable();
-  for (size_t a = 0; a < table.size(); ++a) {
-    const OptionRow& row = table[a];
+  for (const OptionRow& row : OptionTable()) {
     if (row.role == OptionRole::kIgnored) continue;
     std::vector<std::string> words = WordsOf(row.words);
     std::string label;
@@ -267,12 +260,9 @@ TEST(Documentation, OptionTablesFollowTheOptionTable) {
     rows.push_back(label + (row.takes_file_name ? " FILE" : ""));
     if (row.role == OptionRole::kOption && !row.combines_with)
       everything += " " + words.front() + " combines with everything.";
-    if (!row.combines_with) continue;
-    std::vector<std::string> partners;
-    for (size_t b = a + 1; b < table.size(); ++b) {
-      if (table[b].combines_with && Combine(row, table[b]))
-        partners.push_back(WordsOf(table[b].words).front());
-    }
+    // Each option's clause names the partners its own row names, so that a new option's
+    // pairs make a clause of its own.
+    std::vector<std::string> partners = WordsOf(row.combines_with);
     if (partners.empty()) continue;
     pairs += (pairs.empty() ? "" : "; ") + words.front() + " with " + partners.front();
     for (size_t i = 1; i < partners.size(); ++i)

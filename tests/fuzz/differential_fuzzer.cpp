@@ -1,14 +1,13 @@
 // The parser against the reference copy of its earlier version: for any input, with and
-// without a required tag, through both readers, the same tree, status code, line and column.
+// without a required tag, the same tree, status code, line and column.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <initializer_list>
 #include <string>
 
 #include "reference/reference_parser.h"
-#include "xml/xml_readers.h"
+#include "xml/xml_record.h"
 #include "xml/xml_test_support.h"
 
 namespace {
@@ -22,11 +21,12 @@ bool Linked(const XmlElementRecord* r) {
   return true;
 }
 
-void Compare(const std::string& text, const char* required_tag, XmlReaderChoice reader) {
+void Compare(const std::string& text, const char* required_tag) {
   XmlParseOutcome expected{-1, -1, -1};
   XmlElementRecord* want = reference::ParseText(text.c_str(), required_tag, &expected);
-  XmlParseOutcome actual{-1, -1, -1};
-  XmlNode got = ParseTextWith(reader, text.c_str(), required_tag, &actual);
+  XmlNode::Findings findings = XmlNode::ReadText(text.c_str(), required_tag);
+  const XmlParseOutcome& actual = findings.outcome;
+  const XmlNode& got = findings.node;
   std::string want_tree = test::Describe(want);
   std::string got_tree = test::Describe(got);
   reference::Free(want);
@@ -44,10 +44,7 @@ void Compare(const std::string& text, const char* required_tag, XmlReaderChoice 
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  // As the product reads (common shapes first), and through the general parser alone.
-  for (XmlReaderChoice reader : {XmlReaderChoice::kCommonShapesFirst, XmlReaderChoice::kGeneral}) {
-    Compare(text, nullptr, reader);
-    Compare(text, "a", reader);
-  }
+  Compare(text, nullptr);
+  Compare(text, "a");
   return 0;
 }

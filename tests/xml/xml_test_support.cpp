@@ -9,13 +9,6 @@ Parsed Parse(const char* text, const char* required_tag) {
   return Parsed{findings.node, findings.outcome};
 }
 
-Parsed Parse(const char* text, const char* required_tag, XmlReaderChoice reader) {
-  Parsed parsed;
-  parsed.outcome.error = -1;
-  parsed.node = ParseTextWith(reader, text, required_tag, &parsed.outcome);
-  return parsed;
-}
-
 namespace {
 
 void DescribeRecord(const XmlElementRecord* r, std::string& out) {

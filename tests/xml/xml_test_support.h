@@ -4,7 +4,6 @@
 #include <string>
 
 #include "xml/xml_node.h"
-#include "xml/xml_readers.h"
 
 namespace test {
 
@@ -14,8 +13,6 @@ struct Parsed {
 };
 
 Parsed Parse(const char* text, const char* required_tag = nullptr);
-// The same through the chosen readers.
-Parsed Parse(const char* text, const char* required_tag, XmlReaderChoice reader);
 
 // The whole tree below a node as one line: names, attributes, texts and clear sections in
 // document order. Two trees are the same when their descriptions are.
