@@ -9,8 +9,8 @@
 #include <cstring>
 #include <string>
 
-#include "inventory/catalog.h"
-#include "inventory/discovery.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/inventory/discovery.h"
 #include "ui/user_interface.h"
 #include "xml/xml_node.h"
 

@@ -4,8 +4,8 @@
 
 #include <string>
 
+#include "adapter/update/firmware.h"
 #include "ui/user_interface.h"
-#include "update/firmware.h"
 
 // Where several mode options may stand together (-ql -u), the one declared first here wins.
 enum class RunMode {

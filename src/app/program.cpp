@@ -7,15 +7,15 @@
 #include <utility>
 #include <vector>
 
+#include "adapter/env/instance_lock.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/inventory/hardware_flags.h"
+#include "adapter/tool/command_lines.h"
+#include "adapter/tool/process_flash_tool.h"
 #include "app/command_line.h"
 #include "app/run_modes.h"
-#include "env/instance_lock.h"
-#include "inventory/catalog.h"
-#include "inventory/hardware_flags.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "tool/command_lines.h"
-#include "tool/process_flash_tool.h"
 
 namespace {
 

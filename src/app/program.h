@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "adapter/tool/flash_tool.h"
+#include "adapter/update/exit_code.h"
 #include "app/command_line.h"
-#include "app/exit_code.h"
 #include "app/run_context.h"
 #include "app/run_record.h"
 #include "platform/platform.h"
-#include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 int RunProgram(int argc, char** argv);

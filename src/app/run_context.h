@@ -1,12 +1,12 @@
 // What one run works with, owned by RunProgram and handed to each step.
 #pragma once
 
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/tool/flash_tool.h"
 #include "app/options.h"
 #include "app/run_record.h"
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
 #include "platform/platform.h"
-#include "tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 struct RunContext {

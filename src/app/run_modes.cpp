@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "env/dependencies.h"
-#include "inventory/installed_firmware.h"
+#include "adapter/env/dependencies.h"
+#include "adapter/inventory/installed_firmware.h"
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "tool/command_lines.h"
 
 namespace {
 

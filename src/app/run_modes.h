@@ -3,10 +3,10 @@
 
 #include <cstddef>
 
-#include "app/exit_code.h"
+#include "adapter/inventory/discovery.h"
+#include "adapter/update/exit_code.h"
+#include "adapter/update/firmware.h"
 #include "app/run_context.h"
-#include "inventory/discovery.h"
-#include "update/firmware.h"
 
 // The mode the options chose.
 ExitCode RunSelectedMode(RunContext& run);

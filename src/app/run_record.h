@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/tool/flash_tool.h"
 #include "base/expected.h"
-#include "inventory/adapter_inventory.h"
 #include "platform/platform.h"
-#include "tool/flash_tool.h"
 
 constexpr const char kRunRecordFileName[] = "nxflash-runs.jsonl";
 constexpr const char kOldRunRecordFileName[] = "nxflash-runs.1.jsonl";

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "adapter/inventory/catalog_files.h"
 #include "app/program.h"
-#include "inventory/catalog_files.h"
 #include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
 

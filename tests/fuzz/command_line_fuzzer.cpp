@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "adapter/tool/command_lines.h"
 #include "platform/posix/command_line_split.h"
-#include "tool/command_lines.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstring>
 #include <string>
 
-#include "inventory/firmware_version.h"
-#include "inventory/hex_reader.h"
+#include "adapter/inventory/firmware_version.h"
+#include "adapter/inventory/hex_reader.h"
 
 namespace {
 

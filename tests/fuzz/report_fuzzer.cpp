@@ -12,8 +12,8 @@
 #include <set>
 #include <string>
 
-#include "inventory/catalog.h"
-#include "inventory/discovery.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/inventory/discovery.h"
 #include "xml/xml_node.h"
 
 namespace {

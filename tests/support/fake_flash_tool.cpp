@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
+#include "adapter/tool/command_lines.h"
 #include "support/files.h"
-#include "tool/command_lines.h"
 
 namespace test {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tool/flash_tool.h"
+#include "adapter/tool/flash_tool.h"
 
 namespace test {
 

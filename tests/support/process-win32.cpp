@@ -2,10 +2,10 @@
 
 #include <cstdlib>
 
+#include "adapter/tool/command_lines.h"
 #include "platform/platform.h"
 #include "support/files.h"
 #include "support/process.h"
-#include "tool/command_lines.h"
 
 namespace test {
 namespace {

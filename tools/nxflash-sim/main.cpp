@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "env/instance_lock.h"
+#include "adapter/env/instance_lock.h"
+#include "adapter/tool/command_lines.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
 namespace {

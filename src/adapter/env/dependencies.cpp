@@ -1,4 +1,4 @@
-#include "env/dependencies.h"
+#include "adapter/env/dependencies.h"
 
 #include "messages/messages.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "inventory/adapter_inventory.h"
+#include "adapter/inventory/adapter_inventory.h"
 #include "platform/platform.h"
 #include "ui/user_interface.h"
 

@@ -1,10 +1,10 @@
-#include "env/instance_lock.h"
+#include "adapter/env/instance_lock.h"
 
 #include <vector>
 
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "tool/command_lines.h"
 
 namespace {
 

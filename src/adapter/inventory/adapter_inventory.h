@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/firmware_version.h"
+#include "adapter/inventory/firmware_version.h"
 
 struct AdapterRecord {
   // What discovery found; what the run decides about a port travels in its update plan.

@@ -1,9 +1,9 @@
-#include "inventory/catalog.h"
+#include "adapter/inventory/catalog.h"
 
 #include <cstring>
 
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
-#include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "inventory/firmware_version.h"
+#include "adapter/inventory/firmware_version.h"
 #include "ui/user_interface.h"
 
 // The catalog's file name, read from the current directory.

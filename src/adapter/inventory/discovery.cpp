@@ -1,16 +1,16 @@
-#include "inventory/discovery.h"
+#include "adapter/inventory/discovery.h"
 
 #include <cstdio>
 #include <cstring>
 #include <unordered_set>
 #include <utility>
 
-#include "inventory/hex_reader.h"
-#include "inventory/temporary_file.h"
+#include "adapter/inventory/hex_reader.h"
+#include "adapter/inventory/temporary_file.h"
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "tool/command_lines.h"
 #include "xml/xml_node.h"
 
 namespace {

@@ -4,9 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
-#include "tool/flash_tool.h"
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 // What a report tells besides its ports; the -v report carries these texts.

@@ -1,4 +1,4 @@
-#include "inventory/firmware_version.h"
+#include "adapter/inventory/firmware_version.h"
 
 #include <cctype>
 #include <climits>

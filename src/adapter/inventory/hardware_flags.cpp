@@ -1,12 +1,12 @@
-#include "inventory/hardware_flags.h"
+#include "adapter/inventory/hardware_flags.h"
 
 #include <fstream>
 
-#include "inventory/temporary_file.h"
+#include "adapter/inventory/temporary_file.h"
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/text.h"
-#include "tool/command_lines.h"
 
 namespace {
 

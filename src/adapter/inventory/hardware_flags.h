@@ -4,10 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "inventory/adapter_inventory.h"
-#include "inventory/catalog.h"
-#include "inventory/discovery.h"
-#include "tool/flash_tool.h"
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/inventory/catalog.h"
+#include "adapter/inventory/discovery.h"
+#include "adapter/tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 // What a query tells about a port's iPE/dPE setting.

@@ -1,4 +1,4 @@
-#include "inventory/hex_reader.h"
+#include "adapter/inventory/hex_reader.h"
 
 namespace {
 

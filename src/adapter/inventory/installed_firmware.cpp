@@ -1,4 +1,4 @@
-#include "inventory/installed_firmware.h"
+#include "adapter/inventory/installed_firmware.h"
 
 #include <cstdio>
 #include <memory>

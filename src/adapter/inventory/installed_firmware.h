@@ -3,8 +3,8 @@
 
 #include <string>
 
-#include "inventory/adapter_inventory.h"
-#include "inventory/discovery.h"
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/inventory/discovery.h"
 #include "platform/platform.h"
 #include "ui/user_interface.h"
 

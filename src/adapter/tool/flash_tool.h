@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "adapter/tool/command_lines.h"
 #include "base/expected.h"
-#include "tool/command_lines.h"
 
 // The exit code reported when the tool could not be started, its capture file created or its
 // end read.

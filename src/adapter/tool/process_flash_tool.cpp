@@ -1,10 +1,10 @@
-#include "tool/process_flash_tool.h"
+#include "adapter/tool/process_flash_tool.h"
 
 #include <cstdio>
 
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "tool/command_lines.h"
 
 // Redraws the progress line on each second the tool runs.
 struct ProgressTick {

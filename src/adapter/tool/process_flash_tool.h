@@ -8,7 +8,7 @@
 
 #include "platform/platform.h"
 
-#include "tool/flash_tool.h"
+#include "adapter/tool/flash_tool.h"
 #include "ui/user_interface.h"
 
 // Logs the command line, runs it and waits for its end, counting the time on the console's

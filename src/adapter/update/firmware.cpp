@@ -1,8 +1,8 @@
-#include "update/firmware.h"
+#include "adapter/update/firmware.h"
 
+#include "adapter/tool/command_lines.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
-#include "tool/command_lines.h"
 
 UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy) {
   UpdaterList updaters;

@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "adapter/inventory/adapter_inventory.h"
+#include "adapter/tool/flash_tool.h"
 #include "base/expected.h"
-#include "inventory/adapter_inventory.h"
-#include "tool/flash_tool.h"
 #include "ui/one_time_notice.h"
 #include "ui/user_interface.h"
 

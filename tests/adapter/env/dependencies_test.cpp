@@ -1,4 +1,4 @@
-#include "env/dependencies.h"
+#include "adapter/env/dependencies.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "env/instance_lock.h"
+#include "adapter/env/instance_lock.h"
 
 #include <gtest/gtest.h>
 

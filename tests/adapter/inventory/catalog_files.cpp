@@ -1,4 +1,4 @@
-#include "inventory/catalog_files.h"
+#include "adapter/inventory/catalog_files.h"
 
 #include <filesystem>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "inventory/catalog.h"
+#include "adapter/inventory/catalog.h"
 #include "support/files.h"
 
 namespace test {

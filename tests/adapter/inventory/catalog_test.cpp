@@ -1,8 +1,8 @@
-#include "inventory/catalog.h"
+#include "adapter/inventory/catalog.h"
 
 #include <gtest/gtest.h>
 
-#include "inventory/catalog_files.h"
+#include "adapter/inventory/catalog_files.h"
 #include "support/ui_capture.h"
 
 namespace {

@@ -1,11 +1,11 @@
 // Reading discovery reports into the inventory, over reports written by the tests.
-#include "inventory/discovery.h"
+#include "adapter/inventory/discovery.h"
 
 #include <gtest/gtest.h>
 
 #include <iterator>
 
-#include "inventory/catalog_files.h"
+#include "adapter/inventory/catalog_files.h"
 #include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
 

@@ -1,9 +1,9 @@
 // How the flash tool's --info answer is read, and which firmware the check looks at.
-#include "inventory/hardware_flags.h"
+#include "adapter/inventory/hardware_flags.h"
 
 #include <gtest/gtest.h>
 
-#include "inventory/catalog_files.h"
+#include "adapter/inventory/catalog_files.h"
 #include "support/fake_flash_tool.h"
 #include "support/ui_capture.h"
 

@@ -1,5 +1,5 @@
 // The -c table and the version-only report, over an inventory filled directly.
-#include "inventory/installed_firmware.h"
+#include "adapter/inventory/installed_firmware.h"
 
 #include <gtest/gtest.h>
 

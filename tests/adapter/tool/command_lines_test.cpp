@@ -1,4 +1,4 @@
-#include "tool/command_lines.h"
+#include "adapter/tool/command_lines.h"
 
 #include <gtest/gtest.h>
 

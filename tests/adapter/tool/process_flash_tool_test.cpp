@@ -1,4 +1,4 @@
-#include "tool/process_flash_tool.h"
+#include "adapter/tool/process_flash_tool.h"
 
 #include <gtest/gtest.h>
 

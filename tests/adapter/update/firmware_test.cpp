@@ -1,4 +1,4 @@
-#include "update/firmware.h"
+#include "adapter/update/firmware.h"
 
 #include <gtest/gtest.h>
 
