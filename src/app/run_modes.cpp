@@ -175,109 +175,33 @@ void RecordQuit(RunContext& run, size_t at) {
 
 }  // namespace
 
-SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters) {
-  SelectionResult result;
-  for (size_t port = 0; port < run.inventory.size(); ++port) {
-    const AdapterRecord& adapter = run.inventory[port];
-    // A port is flashed only when every updater said yes; once one said no, the others are
-    // not asked about it.
-    bool every_yes = true;
-    UpdatePlan steps;
-    for (auto& updater : updaters) {
-      Answer answer = Answer::kNo;
-      if (every_yes) {
-        PortSelection selection = updater->SelectAdapter(adapter);
-        answer = selection.answer;
-        RecordDecision(run, port, answer, selection.flash && answer == Answer::kYes);
-        result.findings |= selection.found;
-        every_yes = answer == Answer::kYes;
-        if (selection.flash) steps.push_back({port, updater.get()});
-      }
-      // An interrupt at the questions answers q: nothing is flashed.
-      if (platform::InterruptRequested()) {
-        run.ui.Print(msg::kInterruptedAtQuestion);
-        answer = Answer::kQuit;
-        RecordDecision(run, port, answer, false);
-        run.record.Conclude(Outcome::kInterrupted, "at-question", msg::kInterruptedAtQuestion);
-      } else if (answer == Answer::kQuit) {
-        run.record.Conclude(Outcome::kCancelled, "", msg::kCancelledByUser);
-      }
-      if (answer == Answer::kNextAdapter) break;
-      if (answer == Answer::kQuit) {
-        RecordQuit(run, port);
-        run.ui.Print(msg::kCancelledByUser);
-        result.plan.clear();
-        result.quit = true;
-        return result;
-      }
-    }
-    if (every_yes) result.plan.insert(result.plan.end(), steps.begin(), steps.end());
-  }
-  return result;
+void RecordSelection(RunContext& run, const SelectionResult& selection) {
+  for (size_t port = 0; port < selection.asked.size(); ++port)
+    RecordDecision(run, port, selection.asked[port].answer, selection.asked[port].flash);
+  if (!selection.quit) return;
+  if (selection.interrupted)
+    run.record.Conclude(Outcome::kInterrupted, "at-question", msg::kInterruptedAtQuestion);
+  else
+    run.record.Conclude(Outcome::kCancelled, "", msg::kCancelledByUser);
+  RecordQuit(run, selection.asked.size() - 1);
 }
 
-UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan) {
-  UpdateOutcome outcome;
-  bool interrupted = false;
-  bool leave_port = false;
-  for (size_t i = 0; i < plan.size(); ++i) {
-    const PlannedFlash& step = plan[i];
-    const AdapterRecord& adapter = run.inventory[step.port];
-    // A flash that has begun always runs to its end; after an interrupt no port's flashes begin.
-    if (i == 0 || plan[i - 1].port != step.port) {
-      leave_port = platform::InterruptRequested();
-      if (leave_port) {
-        if (!interrupted) run.ui.Print(msg::kInterruptedBeforeFlash);
-        interrupted = true;
-        outcome.interrupted = true;
-        run.ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
-        outcome.failed = true;
-      }
-    }
-    if (leave_port) continue;
-    ToolRun call;
-    Expected<void> flashed = step.updater->UpgradeAdapter(adapter, &call);
-    (flashed ? outcome.done : outcome.failed) = true;
-    if (step.port < run.record.ports.size()) {
-      PortRecord& port = run.record.ports[step.port];
-      port.tool = RecordOfCall(call);
-      // A port one updater failed stays failed, whatever the next one did.
-      if (port.outcome == "not-attempted" || !flashed)
-        port.outcome = FlashOutcome(adapter, flashed.ok());
-    }
+void RecordFlashes(RunContext& run, const UpdateOutcome& outcome) {
+  for (const PortFlash& flash : outcome.flashes) {
+    if (flash.port >= run.record.ports.size()) continue;
+    PortRecord& port = run.record.ports[flash.port];
+    port.tool = RecordOfCall(flash.call);
+    port.outcome = FlashOutcome(run.inventory[flash.port], flash.flashed);
   }
-  return outcome;
-}
-
-ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
-                       bool report_only, UserInterface& ui) {
-  if (outcome.failed) {
-    ui.Print(msg::kCompletedWithErrors);
-    return ExitCode::kFailed;
-  }
-  if (report_only) {
-    if (findings.recommended) {
-      ui.Print(msg::kUpdateRecommended);
-      return ExitCode::kRecommended;
-    }
-    ui.Print(msg::kUpdateNotRecommended);
-    return findings.installed_newer ? ExitCode::kNotRecommendedNewer
-                                    : ExitCode::kNotRecommendedSame;
-  }
-  if (outcome.done) {
-    ui.Print(msg::kUpdateComplete);
-    return ExitCode::kUpdateComplete;
-  }
-  ui.Print(msg::kNothingSelected);
-  return ExitCode::kNothingSelected;
 }
 
 ExitCode RunDefaultUpdate(RunContext& run) {
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
-  UpdaterList updaters = CreateUpdaterList(run.ui, run.tool, run.options.update);
-  SelectionResult selection = SelectionPhase(run, updaters);
+  SelectionResult selection = SelectionPhase(run.ui, run.options.update, run.inventory);
+  RecordSelection(run, selection);
   if (selection.quit) return ExitCode::kNothingSelected;
-  UpdateOutcome outcome = ApplyPhase(run, selection.plan);
+  UpdateOutcome outcome = ApplyPhase(run.ui, run.tool, run.inventory, selection.plan);
+  RecordFlashes(run, outcome);
   ConcludeUpdate(run.record, outcome, selection.findings, run.options.update.report_only);
   return ReportOutcome(outcome, selection.findings, run.options.update.report_only, run.ui);
 }

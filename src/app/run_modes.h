@@ -36,18 +36,10 @@ class VersionOnlyReportWriter : public ReportObserver {
 // The gate of the update and report modes: true when the discovery found supported ports, the
 // driver rule allows them and no interrupt came; false to stop.
 bool CheckUpdateDependencies(RunContext& run);
-// How the questions ended: the plan for the apply phase, what -n's comparisons found, and
-// whether the user quit (then nothing is flashed).
-struct SelectionResult {
-  UpdatePlan plan;
-  VersionFindings findings;
-  bool quit = false;
-};
-
-// Asks every updater about every port.
-SelectionResult SelectionPhase(RunContext& run, UpdaterList& updaters);
-// Carries out the plan.
-UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan);
+// The record's decision for each port asked and, after a quit, how the questions ended.
+void RecordSelection(RunContext& run, const SelectionResult& selection);
+// The record's tool call and outcome for each port flashed.
+void RecordFlashes(RunContext& run, const UpdateOutcome& outcome);
 // The record's outcome for a discovery that found no supported port.
 void ConcludeDiscovery(RunRecord& record, const Discovery& discovery);
 // Why a port was decided as it was: answered, policy, equal, newer or report-only.
@@ -55,6 +47,3 @@ const char* CauseOf(const Options& options, const AdapterRecord& port);
 // The record's outcome of the default mode, as ReportOutcome tells it.
 void ConcludeUpdate(RunRecord& record, const UpdateOutcome& outcome,
                     const VersionFindings& findings, bool report_only);
-// Turns the outcome into the closing message and the exit code.
-ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
-                       bool report_only, UserInterface& ui);

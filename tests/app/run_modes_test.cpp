@@ -168,35 +168,6 @@ TEST(RunModes, EachModeAsksTheToolForWhatItNeedsAndEndsWithItsCode) {
   }
 }
 
-// With more than one updater a port is flashed, by each of them, only when each said yes; once
-// one said no, the others are not asked about it.
-TEST(RunModes, EveryUpdaterMustChooseAPort) {
-  test::FakeFlashTool tool;
-  test::CapturedUi capture("y\ny\ny\nn\nn\n");
-  Options options;
-  AdapterInventory ports(3);
-  for (int function = 0; function < 3; ++function) {
-    AdapterRecord& port = ports[function];
-    port.bdf = "4:0." + std::to_string(function);
-    port.installed_version = FirmwareVersion(4, 0, 556);
-    port.available_version = FirmwareVersion(4, 0, 600);
-    port.flags = AdapterRecord::kSupported;
-  }
-  RunContext run{capture.ui(), tool, options, {}, ports, {}, {}};
-  UpdaterList updaters = CreateUpdaterList(run.ui, tool, options.update);
-  updaters.push_back(std::make_unique<VAroruFirmware>(run.ui, tool, options.update));
-
-  SelectionResult selection = SelectionPhase(run, updaters);
-  UpdateOutcome outcome = ApplyPhase(run, selection.plan);
-  EXPECT_EQ(tool.calls, (std::vector<std::string>{Flash(0), Flash(0)}));
-  EXPECT_TRUE(outcome.done && !outcome.failed);
-  std::string console = capture.Console();
-  size_t asked = 0;
-  for (size_t at = 0; (at = console.find("Update firmware on", at)) != std::string::npos; ++at)
-    ++asked;
-  EXPECT_EQ(asked, 5u) << console;
-}
-
 TEST(RunModes, FailuresOfTheToolEndWithExitCodeZero) {
   struct Failure {
     std::vector<std::string> args;

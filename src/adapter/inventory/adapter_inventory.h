@@ -9,8 +9,6 @@
 
 struct AdapterRecord {
   // What discovery found; what the run decides about a port travels in its update plan.
-  enum Flag : uint32_t { kSupported = 0x1 };
-
   std::string device_id;
   std::string bdf;  // bus:device.function
   int32_t venid = 0;
@@ -22,7 +20,6 @@ struct AdapterRecord {
   FirmwareVersion installed_version;
   FirmwareVersion available_version;
   std::string product_id;
-  uint32_t flags = 0;
   std::string active_version;
   std::string action;
 };

@@ -159,7 +159,6 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   }
   reader.report.found_supported = true;
   reader.report.summary.package_version = entry->rom;
-  record.flags |= AdapterRecord::kSupported;
   record.available_version = entry->version;
   reader.report.ports.push_back(std::move(record));
   return Walk::kGoOn;

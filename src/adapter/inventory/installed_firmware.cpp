@@ -40,9 +40,7 @@ XmlNode ValueElement(const char* name, const std::string& value) {
 
 std::string InstalledFirmwareTable(const AdapterInventory& inventory) {
   std::string text;
-  for (const AdapterRecord& record : inventory) {
-    if (record.flags & AdapterRecord::kSupported) AppendBlock(record, &text);
-  }
+  for (const AdapterRecord& record : inventory) AppendBlock(record, &text);
   return text;
 }
 

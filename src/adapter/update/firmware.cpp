@@ -4,36 +4,29 @@
 #include "messages/messages.h"
 #include "platform/platform.h"
 
-UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy) {
-  UpdaterList updaters;
-  updaters.push_back(std::make_unique<VAroruFirmware>(ui, tool, policy));
-  return updaters;
-}
-
-PortSelection VAroruFirmware::SelectAdapter(const AdapterRecord& a) {
-  if (!(a.flags & AdapterRecord::kSupported)) return {};
+PortSelection SelectAdapter(UserInterface& ui, const UpdatePolicy& policy, const AdapterRecord& a) {
   FirmwareVersion installed = a.installed_version;
-  ui_.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(), installed.Format());
+  ui.Print(msg::kFoundPort, a.product_id.c_str(), a.macaddress.c_str(), installed.Format());
 
-  Confirmation confirmed = ConfirmUpdate(a);
+  Confirmation confirmed = ConfirmUpdate(ui, policy, a);
   // A port its report marks "skip" may be chosen, but it is never flashed.
   bool flash = confirmed.answer == Answer::kYes && a.action != "skip";
   return {confirmed.answer, flash, confirmed.found};
 }
 
-std::string VAroruFirmware::UpdatePrompt(const AdapterRecord& adapter) {
+std::string UpdatePrompt(const AdapterRecord& adapter) {
   FirmwareVersion installed = adapter.installed_version;
   FirmwareVersion available = adapter.available_version;
   return FormatText(msg::kUpdatePrompt, adapter.device_id.c_str(), adapter.bdf.c_str(),
                     installed.Format(), available.Format());
 }
 
-Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
+Confirmation ConfirmUpdate(UserInterface& ui, const UpdatePolicy& policy, const AdapterRecord& a) {
   std::string question = UpdatePrompt(a);
   bool older = a.installed_version < a.available_version;
   bool same = a.installed_version == a.available_version;
 
-  if (policy_.report_only) {
+  if (policy.report_only) {
     Confirmation compared;
     (older  ? compared.found.recommended
      : same ? compared.found.same_version
@@ -44,26 +37,98 @@ Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
   // -f offers every change, so a forced silent run answers yes to each.
   QuestionDefaults defaults;
   if (same) {
-    ui_.Print(msg::kSameVersionWarning);
-    if (!policy_.rewrite && !policy_.force) defaults = {Answer::kNo, Answer::kNo, "n"};
+    ui.Print(msg::kSameVersionWarning);
+    if (!policy.rewrite && !policy.force) defaults = {Answer::kNo, Answer::kNo, "n"};
   } else if (!older) {
-    ui_.Print(msg::kNewerVersionWarning);
-    if (!policy_.downgrade && !policy_.force) defaults = {Answer::kNo, Answer::kNo, "n"};
+    ui.Print(msg::kNewerVersionWarning);
+    if (!policy.downgrade && !policy.force) defaults = {Answer::kNo, Answer::kNo, "n"};
   }
-  return {ui_.Ask(question, defaults), {}};
+  return {ui.Ask(question, defaults), {}};
 }
 
-Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* call) {
-  WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
-  ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
+Expected<void> UpgradeAdapter(UserInterface& ui, FlashTool& tool, const AdapterRecord& a,
+                              OneTimeNotice& patience, ToolRun* call) {
+  WriteOnce(&patience, ui, msg::kText, msg::kPatience);
+  ui.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
-  ToolResult flash = tool_.Run(FlashCommand(a.bdf));
+  ToolResult flash = tool.Run(FlashCommand(a.bdf));
   if (call) *call = ToolRunOf(flash);
   if (Succeeded(flash)) {
-    ui_.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
+    ui.Print(msg::kUpgradeSucceeded, a.macaddress.c_str());
     platform::SleepMilliseconds(10);
     return {};
   }
-  ui_.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
+  ui.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
   return MakeError(ExitCodeOf(flash), CommandOf(flash));
+}
+
+SelectionResult SelectionPhase(UserInterface& ui, const UpdatePolicy& policy,
+                               const AdapterInventory& ports) {
+  SelectionResult result;
+  for (const AdapterRecord& adapter : ports) {
+    result.asked.push_back(SelectAdapter(ui, policy, adapter));
+    PortSelection& selection = result.asked.back();
+    result.findings |= selection.found;
+    // An interrupt at the questions answers q: nothing is flashed.
+    if (platform::InterruptRequested()) {
+      ui.Print(msg::kInterruptedAtQuestion);
+      selection.answer = Answer::kQuit;
+      selection.flash = false;
+      result.interrupted = true;
+    }
+    if (selection.answer == Answer::kQuit) {
+      ui.Print(msg::kCancelledByUser);
+      result.plan.clear();
+      result.quit = true;
+      return result;
+    }
+    if (selection.flash) result.plan.push_back(result.asked.size() - 1);
+  }
+  return result;
+}
+
+UpdateOutcome ApplyPhase(UserInterface& ui, FlashTool& tool, const AdapterInventory& ports,
+                         const UpdatePlan& plan) {
+  UpdateOutcome outcome;
+  OneTimeNotice patience;
+  for (size_t port : plan) {
+    const AdapterRecord& adapter = ports[port];
+    // A flash that has begun always runs to its end; after an interrupt no other begins.
+    if (platform::InterruptRequested()) {
+      if (!outcome.interrupted) ui.Print(msg::kInterruptedBeforeFlash);
+      outcome.interrupted = true;
+      outcome.failed = true;
+      ui.Print(msg::kPortNotUpdated, adapter.macaddress.c_str(), adapter.bdf.c_str());
+      continue;
+    }
+    PortFlash flash;
+    flash.port = port;
+    flash.flashed = UpgradeAdapter(ui, tool, adapter, patience, &flash.call).ok();
+    (flash.flashed ? outcome.done : outcome.failed) = true;
+    outcome.flashes.push_back(flash);
+  }
+  return outcome;
+}
+
+ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
+                       bool report_only, UserInterface& ui) {
+  if (outcome.failed) {
+    ui.Print(msg::kCompletedWithErrors);
+    return ExitCode::kFailed;
+  }
+  if (report_only) {
+    if (findings.recommended) {
+      ui.Print(msg::kUpdateRecommended);
+      return ExitCode::kRecommended;
+    }
+    ui.Print(msg::kUpdateNotRecommended);
+    return findings.installed_newer ? ExitCode::kNotRecommendedNewer
+                                    : ExitCode::kNotRecommendedSame;
+  }
+  if (outcome.done) {
+    ui.Print(msg::kUpdateComplete);
+    return ExitCode::kUpdateComplete;
+  }
+  ui.Print(msg::kNothingSelected);
+  return ExitCode::kNothingSelected;
 }

@@ -1,13 +1,14 @@
-// The per-vendor updater that the update loops hand each discovered adapter port to.
+// The updater, which asks about each discovered port and flashes it, and the update run's
+// phases: the questions make the plan, the apply phase carries it out.
 #pragma once
 
 #include <cstddef>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "adapter/inventory/adapter_inventory.h"
 #include "adapter/tool/flash_tool.h"
+#include "adapter/update/exit_code.h"
 #include "base/expected.h"
 #include "ui/one_time_notice.h"
 #include "ui/user_interface.h"
@@ -45,62 +46,61 @@ struct Confirmation {
   VersionFindings found;
 };
 
-// An updater's decision about one port: the answer, and whether the apply phase is to flash it.
+// The decision about one port: the answer, and whether the apply phase is to flash it.
 struct PortSelection {
   Answer answer = Answer::kNo;
   bool flash = false;
   VersionFindings found;
 };
 
-class Firmware;
+// What the apply phase will flash: indexes into the run's inventory, in port order.
+using UpdatePlan = std::vector<size_t>;
 
-// One step of the apply phase: an updater flashes a port (an index into the run's inventory).
-struct PlannedFlash {
+// One flash the apply phase began.
+struct PortFlash {
   size_t port = 0;
-  Firmware* updater = nullptr;
+  ToolRun call;  // exit code 98 when the tool did not start
+  bool flashed = false;
 };
-
-// What the apply phase will do, in order; the steps of one port are next to each other.
-using UpdatePlan = std::vector<PlannedFlash>;
 
 // What the apply phase did.
 struct UpdateOutcome {
   bool done = false;         // at least one port was flashed
   bool failed = false;       // at least one flash failed or was not begun
   bool interrupted = false;  // an interrupt kept flashes from beginning
+  std::vector<PortFlash> flashes;
 };
 
-class Firmware {
- public:
-  virtual ~Firmware() = default;
-  // Announces the port, asks (or decides) and says whether it is to be flashed.
-  virtual PortSelection SelectAdapter(const AdapterRecord& adapter) = 0;
-  // The question text for the port.
-  virtual std::string UpdatePrompt(const AdapterRecord& adapter) = 0;
-  // The version decision and the question.
-  virtual Confirmation ConfirmUpdate(const AdapterRecord& adapter) = 0;
-  // Flashes the port; the error carries the tool's exit code and command line. call, when
-  // given, receives the tool's call (exit code 98 when it did not start).
-  virtual Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) = 0;
+// How the questions ended: each asked port's selection (in port order; a port at which an
+// interrupt came answered q), the plan for the apply phase, what -n's comparisons found, and
+// whether the user quit (then the plan is empty) or an interrupt did.
+struct SelectionResult {
+  std::vector<PortSelection> asked;
+  UpdatePlan plan;
+  VersionFindings findings;
+  bool quit = false;
+  bool interrupted = false;
 };
 
-class VAroruFirmware : public Firmware {
- public:
-  VAroruFirmware(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy)
-      : ui_(ui), tool_(tool), policy_(policy) {}
+// Announces the port, asks (or decides) and says whether it is to be flashed.
+PortSelection SelectAdapter(UserInterface& ui, const UpdatePolicy& policy,
+                            const AdapterRecord& adapter);
+// The question text for the port.
+std::string UpdatePrompt(const AdapterRecord& adapter);
+// The version decision and the question.
+Confirmation ConfirmUpdate(UserInterface& ui, const UpdatePolicy& policy,
+                           const AdapterRecord& adapter);
+// Flashes the port; the error carries the tool's exit code and command line. call, when given,
+// receives the tool's call. The patience notice is shown before a run's first flash.
+Expected<void> UpgradeAdapter(UserInterface& ui, FlashTool& tool, const AdapterRecord& adapter,
+                              OneTimeNotice& patience, ToolRun* call = nullptr);
 
-  PortSelection SelectAdapter(const AdapterRecord& adapter) override;
-  std::string UpdatePrompt(const AdapterRecord& adapter) override;
-  Confirmation ConfirmUpdate(const AdapterRecord& adapter) override;
-  Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) override;
-
- private:
-  UserInterface& ui_;
-  FlashTool& tool_;
-  const UpdatePolicy policy_;
-  OneTimeNotice patience_notice_;
-};
-
-// The updaters of a run: one for the supported adapter family.
-using UpdaterList = std::vector<std::unique_ptr<Firmware>>;
-UpdaterList CreateUpdaterList(UserInterface& ui, FlashTool& tool, const UpdatePolicy& policy);
+// Asks about every port in turn; q, or an interrupt, ends the questions with nothing planned.
+SelectionResult SelectionPhase(UserInterface& ui, const UpdatePolicy& policy,
+                               const AdapterInventory& ports);
+// Carries out the plan; after an interrupt no further flash begins.
+UpdateOutcome ApplyPhase(UserInterface& ui, FlashTool& tool, const AdapterInventory& ports,
+                         const UpdatePlan& plan);
+// Turns the outcome into the closing message and the exit code.
+ExitCode ReportOutcome(const UpdateOutcome& outcome, const VersionFindings& findings,
+                       bool report_only, UserInterface& ui);

@@ -14,7 +14,6 @@ class DependencyTest : public ::testing::Test {
     AdapterRecord r;
     r.installed_version.Parse(installed, true);
     r.available_version.Parse(available, true);
-    r.flags = AdapterRecord::kSupported;
     inventory_.push_back(r);
   }
   bool Verify() { return VerifyDependencies(inventory_, capture_.ui()); }

@@ -15,27 +15,28 @@ AdapterRecord Port(const char* installed, const char* available) {
   a.product_id = "P3 Dual Port";
   a.installed_version.Parse(installed, true);
   a.available_version.Parse(available, true);
-  a.flags = AdapterRecord::kSupported;
   return a;
 }
 
-// One port, a captured console with typed answers and an updater with the given options.
+// One port, a captured console with typed answers and the given options.
 class UpdaterTest : public ::testing::Test {
  protected:
   void Use(const AdapterRecord& port, const std::string& typed = "",
            const UpdatePolicy& policy = {}) {
     port_ = port;
-    updater_.reset();
+    policy_ = policy;
     capture_ = std::make_unique<test::CapturedUi>(typed);
-    updater_ = std::make_unique<VAroruFirmware>(capture_->ui(), tool_, policy);
   }
-  PortSelection Select() { return updater_->SelectAdapter(port_); }
-  Expected<void> Upgrade() { return updater_->UpgradeAdapter(port_); }
+  PortSelection Select() { return SelectAdapter(capture_->ui(), policy_, port_); }
+  Expected<void> Upgrade() {
+    OneTimeNotice patience;
+    return UpgradeAdapter(capture_->ui(), tool_, port_, patience);
+  }
 
   AdapterRecord port_;
+  UpdatePolicy policy_;
   test::FakeFlashTool tool_;
   std::unique_ptr<test::CapturedUi> capture_;
-  std::unique_ptr<VAroruFirmware> updater_;
 };
 
 // Against a package at 4.0.534: the warning shown and what an empty answer means. Silent and
@@ -66,16 +67,8 @@ TEST_F(UpdaterTest, WarningsAndTheEmptyAnswer) {
   }
 }
 
-TEST_F(UpdaterTest, UnsupportedOrSkippedPortsAreLeftAlone) {
+TEST_F(UpdaterTest, SkippedPortsAreLeftAlone) {
   AdapterRecord p = Port("4.0.516", "4.0.534");
-  p.flags = 0;
-  Use(p, "y\n");
-  PortSelection unsupported = Select();
-  EXPECT_EQ(unsupported.answer, Answer::kNo);
-  EXPECT_FALSE(unsupported.flash);
-  EXPECT_EQ(capture_->Console(), "");
-
-  p.flags = AdapterRecord::kSupported;
   p.action = "skip";
   Use(p, "y\n");
   PortSelection skipped = Select();
@@ -124,6 +117,40 @@ TEST_F(UpdaterTest, ReportOnlyRecordsTheComparisonWithoutAsking) {
   }
   EXPECT_TRUE(found.recommended && found.same_version && found.installed_newer);
   EXPECT_EQ(capture_->Log().find("y/n/q/c"), std::string::npos);
+}
+
+// The plan holds the ports answered y, in port order; c goes on with the next port, q ends
+// the questions with nothing planned, and the apply phase flashes the plan's ports only.
+TEST(UpdatePhases, OnlyThePortsAnsweredYesAreFlashed) {
+  AdapterInventory ports(4);
+  for (size_t function = 0; function < ports.size(); ++function) {
+    ports[function].bdf = "4:0." + std::to_string(function);
+    ports[function].installed_version = FirmwareVersion(4, 0, 556);
+    ports[function].available_version = FirmwareVersion(4, 0, 600);
+  }
+  test::FakeFlashTool tool;
+  test::CapturedUi capture("y\nn\nc\ny\n");
+  SelectionResult selection = SelectionPhase(capture.ui(), {}, ports);
+  ASSERT_FALSE(selection.quit);
+  ASSERT_EQ(selection.asked.size(), 4u);
+  EXPECT_EQ(selection.asked[2].answer, Answer::kNextAdapter);
+  EXPECT_EQ(selection.plan, (UpdatePlan{0, 3}));
+  tool.flash_exit["4:0.3"] = 7;
+  UpdateOutcome outcome = ApplyPhase(capture.ui(), tool, ports, selection.plan);
+  EXPECT_EQ(tool.calls,
+            (std::vector<std::string>{"nxflash.exe -i 4:0.0 -f -a", "nxflash.exe -i 4:0.3 -f -a"}));
+  EXPECT_TRUE(outcome.done && outcome.failed && !outcome.interrupted);
+  ASSERT_EQ(outcome.flashes.size(), 2u);
+  EXPECT_TRUE(outcome.flashes[0].flashed);
+  EXPECT_EQ(outcome.flashes[1].port, 3u);
+  EXPECT_FALSE(outcome.flashes[1].flashed);
+  EXPECT_EQ(outcome.flashes[1].call.exit_code, 7u);
+
+  test::CapturedUi quitting("y\nq\n");
+  SelectionResult quit = SelectionPhase(quitting.ui(), {}, ports);
+  EXPECT_TRUE(quit.quit && !quit.interrupted);
+  EXPECT_TRUE(quit.plan.empty());
+  EXPECT_EQ(quit.asked.size(), 2u);
 }
 
 }  // namespace
