@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -152,9 +153,9 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
       own_dir + kFlashToolName,
       own_dir + kFlashToolX86Name,
       own,
-      LockFilePath(),
       log_path,
   };
+  if (std::optional<std::string> lock_file = LockFilePath()) files.names.push_back(*lock_file);
   // A file that does not exist has no identity; its name still guards it.
   for (const std::string& name : files.names) {
     if (name.empty()) continue;

@@ -61,7 +61,8 @@ bool EndsAfterInterrupt(RunContext& run) {
 }  // namespace
 
 void ConcludeDiscovery(RunRecord& record, const Discovery& discovery) {
-  std::string line = FormatText(msg::kDiscoveryFailed, discovery.exit_code);
+  std::string line =
+      FormatText(msg::kDiscoveryFailed, static_cast<int32_t>(discovery.call.exit_code));
   if (discovery.call.exit_code != 0) record.failed_call = RecordOfCall(discovery.call);
   switch (discovery.end) {
     case DiscoveryEnd::kFound:

@@ -43,20 +43,21 @@ std::string DescribeHolder(const platform::InstanceLock::Holder& holder) {
 
 }  // namespace
 
-std::string LockFilePath() {
+std::optional<std::string> LockFilePath() {
   std::string temp = platform::TempDirectory();
-  if (temp.empty()) return "";
+  if (temp.empty()) return std::nullopt;
   // The temporary directory ends with a separator already; the doubled one is harmless.
   return temp + platform::PathSeparator() + kLockFileName;
 }
 
 InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
   ui.Write(msg::kCheckingInstance);
-  std::string lock = LockFilePath();
-  if (lock.empty()) {
+  std::optional<std::string> found = LockFilePath();
+  if (!found) {
     ui.Write(msg::kNoTempDirectory);
     return {};
   }
+  const std::string& lock = *found;
   if (!platform::FileExists(lock)) return {};
 
   Expected<std::vector<std::string>> names = running_processes();

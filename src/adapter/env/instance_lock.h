@@ -3,6 +3,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,8 +12,8 @@
 
 constexpr const char kLockFileName[] = "ravare_lock_file";
 
-// Full path of the lock file in the temporary directory, or "" when there is none.
-std::string LockFilePath();
+// Full path of the lock file in the temporary directory; none when there is no such directory.
+std::optional<std::string> LockFilePath();
 
 // The base names of the running processes; an error when they cannot be listed.
 using ProcessLister = std::function<Expected<std::vector<std::string>>()>;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <unordered_set>
 #include <utility>
 
@@ -50,30 +51,31 @@ int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char
 
 // A bus, device or function number as the duplicate rule sees it, so that every spelling of
 // one number is one text: without XML white space at its ends, one leading '+' and a 0x
-// prefix, in lower case and without leading zeros. Empty when what is left is no hexadecimal
+// prefix, in lower case and without leading zeros. None when what is left is no hexadecimal
 // number (a sign, a point, another letter, nothing at all).
-std::string PortNumber(const std::string& text) {
+std::optional<std::string> PortNumber(const std::string& text) {
   std::string number = platform::Trim(text, " \t\r\n\v\f");
   if (!number.empty() && number[0] == '+') number.erase(0, 1);
   if (number.size() >= 2 && number[0] == '0' && (number[1] == 'x' || number[1] == 'X'))
     number.erase(0, 2);
   if (number.empty() || number.find_first_not_of("0123456789abcdefABCDEF") != std::string::npos)
-    return std::string();
+    return std::nullopt;
   for (char& c : number) {
     if (c >= 'A' && c <= 'F') c = static_cast<char>(c - 'A' + 'a');
   }
   size_t first = number.find_first_not_of('0');
-  return first == std::string::npos ? "0" : number.substr(first);
+  return first == std::string::npos ? std::string("0") : number.substr(first);
 }
 
-// Attribute values hold no NUL, so the three parts cannot run into one another. Empty when a
+// Attribute values hold no NUL, so the three parts cannot run into one another. None when a
 // part is no number: such a port has no address the tool could be given.
-std::string PortKey(const std::string& bus, const std::string& dev, const std::string& func) {
-  std::string parts[] = {PortNumber(bus), PortNumber(dev), PortNumber(func)};
-  for (const std::string& part : parts) {
-    if (part.empty()) return std::string();
+std::optional<std::string> PortKey(const std::string& bus, const std::string& dev,
+                                   const std::string& func) {
+  std::optional<std::string> parts[] = {PortNumber(bus), PortNumber(dev), PortNumber(func)};
+  for (const std::optional<std::string>& part : parts) {
+    if (!part) return std::nullopt;
   }
-  return parts[0] + '\0' + parts[1] + '\0' + parts[2];
+  return *parts[0] + '\0' + *parts[1] + '\0' + *parts[2];
 }
 
 std::string PciIdText(const AdapterRecord& r) {
@@ -145,13 +147,13 @@ Walk ReadDevice(Reader& reader, const XmlNode& device) {
   record.pci_id = PciIdText(record);
   const CatalogEntry* entry = FindCatalogEntry(reader.catalog, record.pci_id, reader.ui);
   if (!entry) return Walk::kGoOn;
-  std::string key = PortKey(bus, dev, func);
-  if (key.empty()) {
+  std::optional<std::string> key = PortKey(bus, dev, func);
+  if (!key) {
     reader.ui.Write(msg::kPortNumberInvalid, record.bdf.c_str(), record.device_id.c_str());
     return Walk::kGoOn;
   }
   // A port listed twice would be flashed twice: the first listing stands.
-  if (!reader.kept_ports.insert(std::move(key)).second) {
+  if (!reader.kept_ports.insert(std::move(*key)).second) {
     reader.ui.Write(msg::kDuplicatePort, record.bdf.c_str(), record.device_id.c_str());
     record.available_version = entry->version;
     reader.report.duplicates.push_back(std::move(record));
@@ -246,7 +248,6 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
   Discovery discovery;
   TemporaryFileGuard report_file(kDiscoveryReportFile);
   ToolResult run = tool.Run(DiscoveryCommand(kDiscoveryReportFile));
-  discovery.exit_code = static_cast<int32_t>(ExitCodeOf(run));
   discovery.call = ToolRunOf(run);
   discovery.end = !run              ? DiscoveryEnd::kToolNotRun
                   : !Succeeded(run) ? DiscoveryEnd::kToolFailed
@@ -265,13 +266,12 @@ Discovery DiscoverAdapters(FlashTool& tool, FirmwareCatalog* catalog, UserInterf
     discovery.duplicates = std::move(report.duplicates);
     discovery.ports = std::move(report.ports);
   }
-  if (discovered) discovery.end = DiscoveryEnd::kFound;
   if (discovered) {
-    discovery.completed = true;
+    discovery.end = DiscoveryEnd::kFound;
     ui.Write(msg::kDiscoveryCompleted);
   } else {
     if (!platform::FileExists(kDiscoveryReportFile)) ui.Write(msg::kNoDiscoveryFile);
-    ui.Write(msg::kDiscoveryFailed, discovery.exit_code);
+    ui.Write(msg::kDiscoveryFailed, static_cast<int32_t>(discovery.call.exit_code));
   }
   if (platform::FileExists(kDiscoveryReportFile)) {
     Ignore(platform::RemoveFile(kDiscoveryReportFile), "the next discovery removes it first");

@@ -49,8 +49,6 @@ enum class DiscoveryEnd {
 
 struct Discovery {
   AdapterInventory ports;
-  int32_t exit_code = 0;  // the tool's (98 when it could not be started)
-  bool completed = false;
   DiscoveryEnd end = DiscoveryEnd::kFound;
   std::string refusal;  // the report's, when it was refused
   AdapterInventory duplicates;

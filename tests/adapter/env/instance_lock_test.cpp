@@ -48,9 +48,9 @@ TEST_F(InstanceLockTest, WithoutLockFileTheRunGoesOn) {
 
 TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
   test::CapturedUi capture;
-  test::WriteBytes(LockFilePath(), "");
+  test::WriteBytes(*LockFilePath(), "");
   EXPECT_TRUE(VerifyInstance(capture.ui(), NoToolRuns));
-  EXPECT_FALSE(test::Exists(LockFilePath()));
+  EXPECT_FALSE(test::Exists(*LockFilePath()));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
             "Warning: last session did not close gracefully.  Clearing lock.\n");
@@ -58,7 +58,7 @@ TEST_F(InstanceLockTest, StaleLockFileIsDeletedWithAWarning) {
 
 TEST_F(InstanceLockTest, UndeletableLockStopsTheProgram) {
   test::CapturedUi capture;
-  ASSERT_TRUE(platform::MakeDirectory(LockFilePath()));
+  ASSERT_TRUE(platform::MakeDirectory(*LockFilePath()));
   EXPECT_FALSE(VerifyInstance(capture.ui(), NoToolRuns));
   EXPECT_EQ(capture.Log(),
             "Checking for any other instance of RavAre tool!\n"
@@ -69,9 +69,9 @@ TEST_F(InstanceLockTest, UndeletableLockStopsTheProgram) {
 // left to clear, and nothing failed.
 TEST_F(InstanceLockTest, LockFileGoneDuringTheScanIsNoFailure) {
   test::CapturedUi capture;
-  test::WriteBytes(LockFilePath(), "");
+  test::WriteBytes(*LockFilePath(), "");
   auto tool_ends = [] {
-    test::RemoveIfPresent(LockFilePath());
+    test::RemoveIfPresent(*LockFilePath());
     return NoToolRuns();
   };
   EXPECT_TRUE(VerifyInstance(capture.ui(), tool_ends));

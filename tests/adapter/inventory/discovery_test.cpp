@@ -282,8 +282,8 @@ class DiscoverTest : public ReadReportTest {
 TEST_F(DiscoverTest, ReadsTheToolsReportAndDeletesIt) {
   tool_.report = Report(Device("NIC1") + Device("NIC2"));
   Discovery found = Discover();
-  EXPECT_TRUE(found.completed);
-  EXPECT_EQ(found.exit_code, 0);
+  EXPECT_EQ(found.end, DiscoveryEnd::kFound);
+  EXPECT_EQ(found.call.exit_code, 0u);
   ASSERT_EQ(found.ports.size(), 2u);
   EXPECT_EQ(found.ports[1].device_id, "NIC2");
   EXPECT_EQ(tool_.calls, std::vector<std::string>{"nxflash.exe -d tempNicList.xml"});
@@ -325,8 +325,8 @@ TEST_F(DiscoverTest, FailuresAreLoggedWithTheToolsCode) {
     tool_.report = c.report;
     tool_.discover_exit = c.exit;
     Discovery found = Discover();
-    EXPECT_FALSE(found.completed) << c.log;
-    EXPECT_EQ(found.exit_code, static_cast<int32_t>(c.exit));
+    EXPECT_NE(found.end, DiscoveryEnd::kFound) << c.log;
+    EXPECT_EQ(found.call.exit_code, c.exit);
     EXPECT_EQ(found.ports.size(), c.ports) << c.log;
     EXPECT_EQ(LogSinceLastRun(), "Started device discovery!\n" + c.log);
     EXPECT_FALSE(test::Exists(dir_.File("tempNicList.xml")));
