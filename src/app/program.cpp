@@ -63,48 +63,6 @@ PortRecord* FindPort(RunRecord& record, const AdapterRecord& port) {
   return nullptr;
 }
 
-const char* FindingWord(HardwareFlagsState state) {
-  switch (state) {
-    case HardwareFlagsState::kActive:
-      return "enabled";
-    case HardwareFlagsState::kDisabled:
-      return "disabled";
-    case HardwareFlagsState::kUnknown:
-      break;
-  }
-  return "unknown";
-}
-
-const char* ActionWord(PortFlagsCheck::Action action) {
-  switch (action) {
-    case PortFlagsCheck::Action::kReset:
-      return "reset";
-    case PortFlagsCheck::Action::kResetFailed:
-      return "reset-failed";
-    case PortFlagsCheck::Action::kNone:
-      break;
-  }
-  return "none";
-}
-
-const char* ModeWord(RunMode mode) {
-  switch (mode) {
-    case RunMode::kShowInstalled:
-      return "show-installed";
-    case RunMode::kWriteReport:
-      return "write-report";
-    case RunMode::kApplyReport:
-      return "apply-report";
-    case RunMode::kVersionOnlyCheck:
-      return "version-only-check";
-    case RunMode::kDependencyCheck:
-      return "dependency-check";
-    case RunMode::kUpdate:
-      break;
-  }
-  return "update";
-}
-
 void ShowBanner(UserInterface& ui) {
   const std::string dashes(77, '-');
   ui.Print(msg::kLine, dashes.c_str());

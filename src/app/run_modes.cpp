@@ -36,20 +36,6 @@ const char* FlashOutcome(const AdapterRecord& port, bool flashed) {
   return port.installed_version == port.available_version ? "re-flashed" : "downgraded";
 }
 
-const char* AnswerWord(Answer answer) {
-  switch (answer) {
-    case Answer::kYes:
-      return "y";
-    case Answer::kNo:
-      return "n";
-    case Answer::kQuit:
-      return "q";
-    case Answer::kNextAdapter:
-      break;
-  }
-  return "c";
-}
-
 // After an interrupt the running tool call has finished; the run starts no other.
 bool EndsAfterInterrupt(RunContext& run) {
   if (!platform::InterruptRequested()) return false;

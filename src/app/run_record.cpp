@@ -109,6 +109,62 @@ const char* OutcomeWord(Outcome outcome) {
   return InfoOf(outcome).word;
 }
 
+const char* ModeWord(RunMode mode) {
+  switch (mode) {
+    case RunMode::kShowInstalled:
+      return "show-installed";
+    case RunMode::kWriteReport:
+      return "write-report";
+    case RunMode::kApplyReport:
+      return "apply-report";
+    case RunMode::kVersionOnlyCheck:
+      return "version-only-check";
+    case RunMode::kDependencyCheck:
+      return "dependency-check";
+    case RunMode::kUpdate:
+      break;
+  }
+  return "update";
+}
+
+const char* AnswerWord(Answer answer) {
+  switch (answer) {
+    case Answer::kYes:
+      return "y";
+    case Answer::kNo:
+      return "n";
+    case Answer::kQuit:
+      return "q";
+    case Answer::kNextAdapter:
+      break;
+  }
+  return "c";
+}
+
+const char* FindingWord(HardwareFlagsState state) {
+  switch (state) {
+    case HardwareFlagsState::kActive:
+      return "enabled";
+    case HardwareFlagsState::kDisabled:
+      return "disabled";
+    case HardwareFlagsState::kUnknown:
+      break;
+  }
+  return "unknown";
+}
+
+const char* ActionWord(PortFlagsCheck::Action action) {
+  switch (action) {
+    case PortFlagsCheck::Action::kReset:
+      return "reset";
+    case PortFlagsCheck::Action::kResetFailed:
+      return "reset-failed";
+    case PortFlagsCheck::Action::kNone:
+      break;
+  }
+  return "none";
+}
+
 CallRecord RecordOfCall(const ToolRun& run) {
   CallRecord call;
   call.command = run.command;

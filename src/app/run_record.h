@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "adapter/inventory/adapter_inventory.h"
+#include "adapter/inventory/hardware_flags.h"
 #include "adapter/tool/flash_tool.h"
+#include "app/options.h"
 #include "base/expected.h"
 #include "platform/platform.h"
+#include "ui/user_interface.h"
 
 constexpr const char kRunRecordFileName[] = "nxflash-runs.jsonl";
 constexpr const char kOldRunRecordFileName[] = "nxflash-runs.1.jsonl";
@@ -49,7 +52,12 @@ enum class Outcome {
   kVersionFileFound,
   kVersionFileMissing,
 };
+// The record's words, one for each value of its field.
 const char* OutcomeWord(Outcome outcome);
+const char* ModeWord(RunMode mode);
+const char* AnswerWord(Answer answer);  // y, n, q or c
+const char* FindingWord(HardwareFlagsState state);
+const char* ActionWord(PortFlagsCheck::Action action);
 
 // A flash tool call as the record shows it; output only when the call failed.
 struct CallRecord {
