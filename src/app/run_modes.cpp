@@ -236,7 +236,7 @@ UpdateOutcome ApplyPhase(RunContext& run, const UpdatePlan& plan) {
     }
     if (leave_port) continue;
     ToolRun call;
-    Expected<void> flashed = step.updater->UpgradeAdapter(adapter, &call);
+    Expected<void, ToolExitCode> flashed = step.updater->UpgradeAdapter(adapter, &call);
     (flashed ? outcome.done : outcome.failed) = true;
     if (step.port < run.record.ports.size()) {
       PortRecord& port = run.record.ports[step.port];
@@ -296,13 +296,14 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   // Held from before the discovery to the rename: a directory swapped in meanwhile is never
   // the one the report goes to, and an old report stays as it was until a new one replaces it.
   platform::HeldDirectory dir;
-  Expected<void> held = dir.Open(report);
+  platform::SystemResult<void> held = dir.Open(report);
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
-  Expected<std::string> place =
-      held ? dir.MakePrivate(kPrivateReportDirectory) : Expected<std::string>(held.error());
+  platform::SystemResult<std::string> place =
+      held ? dir.MakePrivate(kPrivateReportDirectory)
+           : platform::SystemResult<std::string>(held.error());
   // A tool that ends well but leaves no report has failed all the same.
   ToolResult call = place ? run.tool.Run(DiscoveryCommand(PrivateReportPath(*place)))
-                          : ToolResult(MakeError(kToolNotStarted, std::string()));
+                          : ToolResult(MakeError(ToolFailure::kNotStarted));
   bool written = place && Succeeded(call) && dir.MoveIn(kPrivateReportFile).ok();
   dir.RemovePrivate();
   if (!written) {

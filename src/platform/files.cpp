@@ -61,18 +61,19 @@ bool IsPlainFileName(const std::string& name) {
          name.find_first_of("/\\:") == std::string::npos && !IsWindowsDeviceName(name);
 }
 
-Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
-                               FileFactsReader read_facts) {
-  Expected<OpenedFileFacts> facts = read_facts(handle);
+Expected<void, OpenStatus> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
+                                           FileFactsReader read_facts) {
+  SystemResult<OpenedFileFacts> facts = read_facts(handle);
   if (!facts) return MakeError(OpenStatus::kFailed, facts.error().text);
   if (facts->is_link) return MakeError(OpenStatus::kIsLink);
   if (Contains(refused, facts->id)) return MakeError(OpenStatus::kProtected);
   return {};
 }
 
-Error CaptureOpenError(const Error& open) {
-  if (open.Is(OpenStatus::kIsLink)) return MakeError(RunStatus::CaptureIsLink, open.text);
-  if (open.Is(OpenStatus::kProtected)) return MakeError(RunStatus::CaptureIsProtected, open.text);
+Error<RunStatus> CaptureOpenError(const Error<OpenStatus>& open) {
+  if (open.code == OpenStatus::kIsLink) return MakeError(RunStatus::CaptureIsLink, open.text);
+  if (open.code == OpenStatus::kProtected)
+    return MakeError(RunStatus::CaptureIsProtected, open.text);
   return MakeError(RunStatus::CaptureFailed, open.text);
 }
 

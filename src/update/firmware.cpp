@@ -53,7 +53,7 @@ Confirmation VAroruFirmware::ConfirmUpdate(const AdapterRecord& a) {
   return {ui_.Ask(question, defaults), {}};
 }
 
-Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* call) {
+Expected<void, ToolExitCode> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* call) {
   WriteOnce(&patience_notice_, ui_, msg::kText, msg::kPatience);
   ui_.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
@@ -65,5 +65,5 @@ Expected<void> VAroruFirmware::UpgradeAdapter(const AdapterRecord& a, ToolRun* c
     return {};
   }
   ui_.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
-  return MakeError(ExitCodeOf(flash), CommandOf(flash));
+  return MakeError(ToolExitCode{ExitCodeOf(flash)}, CommandOf(flash));
 }

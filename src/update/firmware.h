@@ -81,7 +81,8 @@ class Firmware {
   virtual Confirmation ConfirmUpdate(const AdapterRecord& adapter) = 0;
   // Flashes the port; the error carries the tool's exit code and command line. call, when
   // given, receives the tool's call (exit code 98 when it did not start).
-  virtual Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) = 0;
+  virtual Expected<void, ToolExitCode> UpgradeAdapter(const AdapterRecord& adapter,
+                                                      ToolRun* call = nullptr) = 0;
 };
 
 class VAroruFirmware : public Firmware {
@@ -92,7 +93,8 @@ class VAroruFirmware : public Firmware {
   PortSelection SelectAdapter(const AdapterRecord& adapter) override;
   std::string UpdatePrompt(const AdapterRecord& adapter) override;
   Confirmation ConfirmUpdate(const AdapterRecord& adapter) override;
-  Expected<void> UpgradeAdapter(const AdapterRecord& adapter, ToolRun* call = nullptr) override;
+  Expected<void, ToolExitCode> UpgradeAdapter(const AdapterRecord& adapter,
+                                              ToolRun* call = nullptr) override;
 
  private:
   UserInterface& ui_;

@@ -30,7 +30,7 @@ class UpdaterTest : public ::testing::Test {
     updater_ = std::make_unique<VAroruFirmware>(capture_->ui(), tool_, policy);
   }
   PortSelection Select() { return updater_->SelectAdapter(port_); }
-  Expected<void> Upgrade() { return updater_->UpgradeAdapter(port_); }
+  Expected<void, ToolExitCode> Upgrade() { return updater_->UpgradeAdapter(port_); }
 
   AdapterRecord port_;
   test::FakeFlashTool tool_;
@@ -104,9 +104,9 @@ TEST_F(UpdaterTest, AnswersChooseThePortAndAFailedFlashReportsTheToolsCode) {
 
   Use(Port("4.0.516", "4.0.534"));
   tool_.flash_exit["4:0.0"] = 3;
-  Expected<void> flashed = Upgrade();
+  Expected<void, ToolExitCode> flashed = Upgrade();
   ASSERT_FALSE(flashed);
-  EXPECT_EQ(flashed.error().code, 3);
+  EXPECT_EQ(flashed.error().code.value, 3u);
   EXPECT_NE(capture_->Console().find("Command to upgrade firmware failed with internal error "
                                      "code 3\n\tCommand: nxflash.exe -i 4:0.0 -f -a\n"),
             std::string::npos);
