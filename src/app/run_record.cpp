@@ -141,8 +141,9 @@ void RunRecord::Conclude(Outcome how, const std::string& why, const std::string&
 RunRecord BeginRunRecord(const std::vector<std::string>& arguments, const std::string& mode) {
   RunRecord record;
   record.version = platform::OwnFileVersion().value_or(msg::kNoFileVersion);
-  record.host = platform::HostName();
-  record.user = platform::UserName();
+  // The record names an unknown host or user with an empty text.
+  record.host = platform::HostName().value_or(std::string());
+  record.user = platform::UserName().value_or(std::string());
   record.pid = platform::ProcessId();
   record.start = platform::UtcTimeText();
   record.arguments = arguments;
@@ -180,7 +181,8 @@ std::string RunRecordPath(const std::string& log_path) {
 Expected<void, platform::OpenStatus> AppendRunRecord(const std::string& path,
                                                      const std::string& line,
                                                      const platform::FileIds& refused) {
-  if (platform::FileSize(path) > kRunRecordFileLimit) {
+  // A file whose size cannot be read is appended to as it is.
+  if (platform::FileSize(path).value_or(0) > kRunRecordFileLimit) {
     const std::string old = path.substr(0, path.find_last_of("/\\") + 1) + kOldRunRecordFileName;
     Ignore(platform::RemoveFile(old), "usually there is none; then the rename tells");
     // A full file that could not be kept aside takes no more lines.

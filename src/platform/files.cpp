@@ -12,9 +12,10 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &status) == 0;
 }
 
-uint64_t FileSize(const std::string& path) {
+std::optional<uint64_t> FileSize(const std::string& path) {
   struct stat status;
-  return stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return static_cast<uint64_t>(status.st_size);
 }
 
 bool IsDirectory(const std::string& path) {

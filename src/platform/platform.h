@@ -46,8 +46,8 @@ SystemResult<void> RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
-// The file's size in bytes; 0 when it cannot be read.
-uint64_t FileSize(const std::string& path);
+// The file's size in bytes; none when it cannot be read.
+std::optional<uint64_t> FileSize(const std::string& path);
 // Gives a file another name in the same directory; an error (the host's error number) when
 // it could not, as when the new name is taken.
 SystemResult<void> RenameFile(const std::string& from, const std::string& to);
@@ -234,9 +234,10 @@ std::string LocalTimeText();
 std::string UtcTimeText();
 // Milliseconds of a clock that never goes back, for durations.
 uint64_t SteadyMilliseconds();
-// The machine's name, the user running the utility and its process id; "" when unknown.
-std::string HostName();
-std::string UserName();
+// The machine's name, the user running the utility and its process id; a name is none when
+// the host does not tell it.
+std::optional<std::string> HostName();
+std::optional<std::string> UserName();
 uint32_t ProcessId();
 
 // How a run's event is filed in the host's system log.

@@ -415,13 +415,13 @@ uint64_t SteadyMilliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-std::string HostName() {
+std::optional<std::string> HostName() {
   char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "";
+  if (gethostname(name, sizeof name - 1) != 0) return std::nullopt;
   return name;
 }
 
-std::string UserName() {
+std::optional<std::string> UserName() {
   std::vector<char> buffer(16384);
   passwd entry{};
   passwd* found = nullptr;

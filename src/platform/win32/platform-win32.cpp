@@ -490,19 +490,20 @@ uint64_t SteadyMilliseconds() {
   return GetTickCount64();
 }
 
-std::string HostName() {
+std::optional<std::string> HostName() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;
-  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+  if (!GetComputerNameA(name, &size)) return std::nullopt;
+  return std::string(name, size);
 }
 
-std::string UserName() {
+std::optional<std::string> UserName() {
   char name[257] = {};
   DWORD size = sizeof name;
   AdvapiLibrary advapi;
   auto get_user = advapi.Function<BOOL(WINAPI*)(LPSTR, LPDWORD)>("GetUserNameA");
-  if (get_user && get_user(name, &size)) return name;
-  return "";
+  if (get_user && get_user(name, &size)) return std::string(name);
+  return std::nullopt;
 }
 
 uint32_t ProcessId() {
