@@ -77,7 +77,7 @@ void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, Xml
 }
 
 Expected<void, XmlStatus> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
-  Expected<XmlNode, XmlStatus> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
+  XmlResult<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   if (!root) {
     LogConfigurationLoadFailure(ui, kSupportingFileName, root.error().code);
     if (root.error().code == kXmlFileNotFound) {
@@ -90,7 +90,7 @@ Expected<void, XmlStatus> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInte
 }
 
 std::vector<std::string> CatalogImageFiles() {
-  Expected<XmlNode, XmlStatus> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
+  XmlResult<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   std::vector<std::string> files;
   if (!root) return files;
   ForEachEntryElement(*root, [&](const XmlNode& element) {

@@ -199,7 +199,7 @@ DiscoveryReport Refuse(Reader& reader, const XmlNode& type_element, const std::s
 DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
                                     UserInterface& ui) {
   Reader reader{catalog, ui, {}, {}};
-  Expected<XmlNode, XmlStatus> loaded = XmlNode::LoadFile(path.c_str(), kReportRoot);
+  XmlResult<XmlNode> loaded = XmlNode::LoadFile(path.c_str(), kReportRoot);
   if (!loaded) {
     LogConfigurationLoadFailure(ui, path, loaded.error().code);
     return reader.report;

@@ -56,7 +56,7 @@ using Buffer = std::unique_ptr<unsigned char, FreeBuffer>;
 const char kHeaderLine[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
 // A clean parse's element, or its status and where it stopped.
-Expected<XmlNode, XmlStatus> Strict(XmlNode::Findings findings) {
+XmlResult<XmlNode> Strict(XmlNode::Findings findings) {
   const XmlParseOutcome& outcome = findings.outcome;
   if (outcome.error == kXmlNoError) return std::move(findings.node);
   std::string where;
@@ -68,11 +68,11 @@ Expected<XmlNode, XmlStatus> Strict(XmlNode::Findings findings) {
 
 }  // namespace
 
-Expected<XmlNode, XmlStatus> XmlNode::LoadFile(const char* path, const char* required_tag) {
+XmlResult<XmlNode> XmlNode::LoadFile(const char* path, const char* required_tag) {
   return Strict(ReadFile(path, required_tag));
 }
 
-Expected<XmlNode, XmlStatus> XmlNode::ParseText(const char* text, const char* required_tag) {
+XmlResult<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag) {
   return Strict(ReadText(text, required_tag));
 }
 
@@ -104,16 +104,16 @@ XmlNode::Findings XmlNode::ReadFile(const char* path, const char* required_tag) 
   return ReadText(reinterpret_cast<const char*>(buffer.get() + skip), required_tag);
 }
 
-Expected<void, XmlStatus> XmlNode::SaveFile(const char* path, bool formatted) const {
+XmlResult<void> XmlNode::SaveFile(const char* path, bool formatted) const {
   if (record_ == nullptr) return {};
   std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
   if (file == nullptr) return MakeError(kXmlCannotOpenForWriting);
-  Expected<void, XmlStatus> saved = SaveTo(file, formatted);
+  XmlResult<void> saved = SaveTo(file, formatted);
   if (std::fclose(file) != 0) return MakeError(kXmlCannotWrite);
   return saved;
 }
 
-Expected<void, XmlStatus> XmlNode::SaveTo(std::FILE* file, bool formatted) const {
+XmlResult<void> XmlNode::SaveTo(std::FILE* file, bool formatted) const {
   if (record_ == nullptr) return {};
   // A tree that starts with its own declaration gets no second header.
   XmlNode first = ChildAt(0);

@@ -65,7 +65,7 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
   Loaded empty = Load(dir.File("empty.xml"), "a");
   EXPECT_EQ(empty.outcome.error, kXmlNoXmlData);
   EXPECT_EQ(empty.outcome.column, 0);
-  Expected<XmlNode, XmlStatus> absent = XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr);
+  XmlResult<XmlNode> absent = XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr);
   ASSERT_FALSE(absent);
   EXPECT_TRUE(absent.error().code == kXmlFileNotFound);
 }
@@ -74,10 +74,10 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
 TEST(XmlFiles, StrictLoadRefusesRepairedTreesAndTellsWhere) {
   test::TempDir dir;
   test::WriteBytes(dir.File("r.xml"), "<a><b><c>x</a>");
-  Expected<XmlNode, XmlStatus> repaired = XmlNode::LoadFile(dir.File("r.xml").c_str(), "a");
+  XmlResult<XmlNode> repaired = XmlNode::LoadFile(dir.File("r.xml").c_str(), "a");
   ASSERT_FALSE(repaired);
   EXPECT_TRUE(repaired.error().code == kXmlWarningUnmatchedEndTag);
-  Expected<XmlNode, XmlStatus> broken = XmlNode::ParseText("<a></b>", nullptr);
+  XmlResult<XmlNode> broken = XmlNode::ParseText("<a></b>", nullptr);
   ASSERT_FALSE(broken);
   EXPECT_TRUE(broken.error().code == kXmlUnmatchedEndTag);
   EXPECT_EQ(broken.error().text, "line 1, column 8");

@@ -149,7 +149,7 @@ TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
     refuses = std::fclose(full) != 0 || put_failed;
   }
   if (!refuses) GTEST_SKIP() << "no full device on this host";
-  Expected<void, XmlStatus> saved = root.SaveFile("/dev/full", true);
+  XmlResult<void> saved = root.SaveFile("/dev/full", true);
   ASSERT_FALSE(saved);
   EXPECT_TRUE(saved.error().code == kXmlCannotWrite);
 }
