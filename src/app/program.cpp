@@ -36,7 +36,7 @@ ExitCode RunModeGuarded(RunContext& run) {
   return ExitCode::kFailed;
 }
 
-Expected<void> CheckSupportingFile(UserInterface& ui, RunRecord& record) {
+Expected<void, ExitCode> CheckSupportingFile(UserInterface& ui, RunRecord& record) {
   if (!platform::FileExists(kSupportingFileName)) {
     ui.Print(msg::kSupportingFileMissing, kSupportingFileName);
     record.Conclude(Outcome::kCatalogMissing, "",
@@ -66,7 +66,8 @@ PortRecord* FindPort(RunRecord& record, const AdapterRecord& port) {
 void ShowBanner(UserInterface& ui) {
   const std::string dashes(77, '-');
   ui.Print(msg::kLine, dashes.c_str());
-  ui.Print(msg::kBannerTitle, msg::kProgramTitle, platform::OwnFileVersion().c_str());
+  ui.Print(msg::kBannerTitle, msg::kProgramTitle,
+           platform::OwnFileVersion().value_or(msg::kNoFileVersion).c_str());
   ui.Print(msg::kLine, msg::kCopyrightLine);
   ui.Print(msg::kLineAndBlank, dashes.c_str());
 }
@@ -99,7 +100,8 @@ std::string PrepareLogFile() {
 
 ProtectedFiles CollectProtectedFiles(const std::string& log_path,
                                      const platform::InstanceLock* lock) {
-  std::string own = platform::OwnExecutablePath();
+  // An own path the host does not tell guards no name of its own ("" is skipped below).
+  std::string own = platform::OwnExecutablePath().value_or(std::string());
   std::string own_dir = own.substr(0, own.find_last_of("/\\") + 1);
   ProtectedFiles files;
   files.names = {
@@ -117,7 +119,7 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
   // A file that does not exist has no identity; its name still guards it.
   for (const std::string& name : files.names) {
     if (name.empty()) continue;
-    Expected<platform::FileId> id = platform::FileIdentity(name);
+    platform::SystemResult<platform::FileId> id = platform::FileIdentity(name);
     if (id) files.ids.push_back(*id);
   }
   // The catalog is data: a name of it that could reach past the package directory (another
@@ -129,11 +131,11 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
       continue;
     }
     files.names.push_back(image);
-    Expected<platform::FileId> id = platform::EntryIdentity(image);
+    platform::SystemResult<platform::FileId> id = platform::EntryIdentity(image);
     if (id) files.ids.push_back(*id);
   }
   if (lock) {
-    Expected<platform::FileId> id = lock->Identity();
+    platform::SystemResult<platform::FileId> id = lock->Identity();
     if (id) files.ids.push_back(*id);
   }
   // The run records are guarded by name only: their identity would refuse the record's own write.
@@ -147,21 +149,21 @@ ProtectedFiles CollectProtectedFiles(const std::string& log_path,
 }
 
 bool IsProtectedReportFile(const std::string& name, const ProtectedFiles& files) {
-  Expected<platform::FileId> id = platform::FileIdentity(name);
+  platform::SystemResult<platform::FileId> id = platform::FileIdentity(name);
   if (id && platform::Contains(files.ids, *id)) return true;
   // A dangling link names a file that has no identity yet: its target is judged by name.
-  std::string target = platform::LinkTarget(name);
+  std::optional<std::string> target = platform::LinkTarget(name);
   for (const std::string& file : files.names) {
     if (file.empty()) continue;
     if (platform::SamePath(name, file)) return true;
-    if (!target.empty() && platform::SamePath(target, file)) return true;
+    if (target && platform::SamePath(*target, file)) return true;
   }
   return false;
 }
 
-Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
-                                 platform::InstanceLock* instance, const Options& options,
-                                 RunRecord* record) {
+Expected<void, ExitCode> InitializeProgram(std::unique_ptr<UserInterface>* ui,
+                                           platform::InstanceLock* instance, const Options& options,
+                                           RunRecord* record) {
   RunRecord unused;
   RunRecord& told = record ? *record : unused;
   try {
@@ -178,9 +180,9 @@ Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
     settings.protected_files = CollectProtectedFiles("", nullptr).ids;
     settings.progress = platform::StdoutIsConsole();
     *ui = std::make_unique<UserInterface>(std::move(settings));
-    Expected<void> locked = TakeInstanceLock(instance, **ui);
+    Expected<void, platform::InstanceLock::Failure> locked = TakeInstanceLock(instance, **ui);
     if (!locked) {
-      if (locked.error().Is(platform::InstanceLock::Failure::kHeldElsewhere)) {
+      if (locked.error().code == platform::InstanceLock::Failure::kHeldElsewhere) {
         told.Conclude(Outcome::kAnotherRun, "instance-lock", msg::kToolAlreadyRunning);
       } else {
         told.Conclude(Outcome::kLockUnavailable, "", msg::kInstanceLockUnavailable);
@@ -300,12 +302,13 @@ int RunProgram(int argc, char** argv) {
                                     parsed.accepted ? ModeWord(parsed.options.mode) : "update");
   platform::InstanceLock instance;
   std::unique_ptr<UserInterface> ui;
-  Expected<void> started = InitializeProgram(&ui, &instance, parsed.options, &record);
+  Expected<void, ExitCode> started = InitializeProgram(&ui, &instance, parsed.options, &record);
   if (!started) {
-    FinishRun(record, started.error().code, ui.get(),
+    const int exit_code = static_cast<int>(started.error().code);
+    FinishRun(record, exit_code, ui.get(),
               CollectProtectedFiles(ui ? ui->log_path() : "", &instance).ids,
               platform::ReportRunEvent);
-    return started.error().code;
+    return exit_code;
   }
   // Now that the lock is held, it is one of the files nothing may be written over.
   ProtectedFiles guarded = CollectProtectedFiles(ui->log_path(), &instance);

@@ -23,9 +23,9 @@ int RunProgram(int argc, char** argv);
 // the run must end; ui is made all the same, so that the lines of a refusal reach the log.
 // Failures that end the run are also told on standard error, unless -s was given.
 // record, when given, is told why a refused run ended.
-Expected<void> InitializeProgram(std::unique_ptr<UserInterface>* ui,
-                                 platform::InstanceLock* instance, const Options& options,
-                                 RunRecord* record = nullptr);
+Expected<void, ExitCode> InitializeProgram(std::unique_ptr<UserInterface>* ui,
+                                           platform::InstanceLock* instance, const Options& options,
+                                           RunRecord* record = nullptr);
 // The files that no report name and no file the utility writes may be: the catalog, both
 // flash tools (in the current directory and beside the utility), the utility, every firmware
 // image the catalog names by a plain file name (the entry itself, a link not followed), the

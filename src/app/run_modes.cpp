@@ -207,13 +207,14 @@ ExitCode WriteDiscoveryReport(RunContext& run) {
   // Held from before the discovery to the rename: a directory swapped in meanwhile is never
   // the one the report goes to, and an old report stays as it was until a new one replaces it.
   platform::HeldDirectory dir;
-  Expected<void> held = dir.Open(report);
+  platform::SystemResult<void> held = dir.Open(report);
   if (!CheckUpdateDependencies(run)) return ExitCode::kFailed;
-  Expected<std::string> place =
-      held ? dir.MakePrivate(kPrivateReportDirectory) : Expected<std::string>(held.error());
+  platform::SystemResult<std::string> place =
+      held ? dir.MakePrivate(kPrivateReportDirectory)
+           : platform::SystemResult<std::string>(held.error());
   // A tool that ends well but leaves no report has failed all the same.
   ToolResult call = place ? run.tool.Run(DiscoveryCommand(PrivateReportPath(*place)))
-                          : ToolResult(MakeError(kToolNotStarted, std::string()));
+                          : ToolResult(MakeError(ToolFailure::kNotStarted));
   bool written = place && Succeeded(call) && dir.MoveIn(kPrivateReportFile).ok();
   dir.RemovePrivate();
   if (!written) {

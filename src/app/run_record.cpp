@@ -196,9 +196,10 @@ void RunRecord::Conclude(Outcome how, const std::string& why, const std::string&
 
 RunRecord BeginRunRecord(const std::vector<std::string>& arguments, const std::string& mode) {
   RunRecord record;
-  record.version = platform::OwnFileVersion();
-  record.host = platform::HostName();
-  record.user = platform::UserName();
+  record.version = platform::OwnFileVersion().value_or(msg::kNoFileVersion);
+  // The record names an unknown host or user with an empty text.
+  record.host = platform::HostName().value_or(std::string());
+  record.user = platform::UserName().value_or(std::string());
   record.pid = platform::ProcessId();
   record.start = platform::UtcTimeText();
   record.arguments = arguments;
@@ -233,13 +234,15 @@ std::string RunRecordPath(const std::string& log_path) {
   return log_path.substr(0, log_path.find_last_of("/\\") + 1) + kRunRecordFileName;
 }
 
-Expected<void> AppendRunRecord(const std::string& path, const std::string& line,
-                               const platform::FileIds& refused) {
-  if (platform::FileSize(path) > kRunRecordFileLimit) {
+Expected<void, platform::OpenStatus> AppendRunRecord(const std::string& path,
+                                                     const std::string& line,
+                                                     const platform::FileIds& refused) {
+  // A file whose size cannot be read is appended to as it is.
+  if (platform::FileSize(path).value_or(0) > kRunRecordFileLimit) {
     const std::string old = path.substr(0, path.find_last_of("/\\") + 1) + kOldRunRecordFileName;
     Ignore(platform::RemoveFile(old), "usually there is none; then the rename tells");
-    Expected<void> kept = platform::RenameFile(path, old);
-    if (!kept) return kept.error();
+    // A full file that could not be kept aside takes no more lines.
+    if (!platform::RenameFile(path, old)) return MakeError(platform::OpenStatus::kFailed);
   }
   return platform::AppendLine(path, line, refused);
 }

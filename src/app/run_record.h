@@ -111,8 +111,9 @@ std::string RunRecordLine(const RunRecord& record);
 std::string RunRecordPath(const std::string& log_path);
 // Appends the line and its line end with one write, never through a link nor onto a refused
 // file; a file past the limit is first kept under the old name.
-Expected<void> AppendRunRecord(const std::string& path, const std::string& line,
-                               const platform::FileIds& refused);
+Expected<void, platform::OpenStatus> AppendRunRecord(const std::string& path,
+                                                     const std::string& line,
+                                                     const platform::FileIds& refused);
 
 // The event a run files in the host's system log: its level, its ID (one per class of
 // outcome) and its text.

@@ -7,28 +7,25 @@
 #include <utility>
 #include <variant>
 
-// Why a step failed: a code the caller may act on (an enum of the step's own, an exit code)
+// Why a step failed: a code of the step's own domain (an enum of its own, an exit code, a host
+// error number), each its own type, so codes of two domains can neither be mixed nor compared;
 // and, where the step has one, a text for the log.
+template <typename Code>
 struct Error {
-  int code = 0;
+  Code code{};
   std::string text;
-
-  template <typename Code>
-  bool Is(Code value) const {
-    return code == static_cast<int>(value);
-  }
 };
 
 template <typename Code>
-Error MakeError(Code code, std::string text = std::string()) {
-  return Error{static_cast<int>(code), std::move(text)};
+Error<Code> MakeError(Code code, std::string text = std::string()) {
+  return Error<Code>{code, std::move(text)};
 }
 
-template <typename T>
+template <typename T, typename Code>
 class [[nodiscard]] Expected {
  public:
   Expected(T value) : state_(std::in_place_index<0>, std::move(value)) {}
-  Expected(Error error) : state_(std::in_place_index<1>, std::move(error)) {}
+  Expected(Error<Code> error) : state_(std::in_place_index<1>, std::move(error)) {}
 
   bool ok() const { return state_.index() == 0; }
   explicit operator bool() const { return ok(); }
@@ -39,31 +36,31 @@ class [[nodiscard]] Expected {
   const T& operator*() const { return value(); }
   T* operator->() { return &value(); }
   const T* operator->() const { return &value(); }
-  const Error& error() const { return std::get<1>(state_); }
+  const Error<Code>& error() const { return std::get<1>(state_); }
 
  private:
-  std::variant<T, Error> state_;
+  std::variant<T, Error<Code>> state_;
 };
 
 // A step with nothing to return but success.
-template <>
-class [[nodiscard]] Expected<void> {
+template <typename Code>
+class [[nodiscard]] Expected<void, Code> {
  public:
   Expected() = default;
-  Expected(Error error) : failed_(true), error_(std::move(error)) {}
+  Expected(Error<Code> error) : failed_(true), error_(std::move(error)) {}
 
   bool ok() const { return !failed_; }
   explicit operator bool() const { return ok(); }
-  const Error& error() const { return error_; }
+  const Error<Code>& error() const { return error_; }
 
  private:
   bool failed_ = false;
-  Error error_;
+  Error<Code> error_;
 };
 
 // Drops a result on purpose; reason says why the caller needs neither its value nor its error.
-template <typename T>
-void Ignore(const Expected<T>& result, const char* reason) {
+template <typename T, typename Code>
+void Ignore(const Expected<T, Code>& result, const char* reason) {
   static_cast<void>(result);
   static_cast<void>(reason);
 }

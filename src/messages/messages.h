@@ -11,6 +11,8 @@ constexpr char kProgramTitle[] =
     "Zelt Orla-Series RavAre P3 Online Firmware Upgrade Utility for Windows";
 constexpr char kCopyrightLine[] = "Copyright (C) 2026 Zelt Corporation. All rights reserved.";
 constexpr char kBannerTitle[] = "%s (%s)\n";
+// The utility's own version where its file carries none.
+constexpr char kNoFileVersion[] = "0.0.0.0";
 constexpr char kLine[] = "%s\n";
 constexpr char kLineAndBlank[] = "%s\n\n";
 constexpr char kText[] = "%s";
@@ -53,7 +55,6 @@ constexpr char kUsageAssumeDefault[] = "-y  Assume default repsonse for all prom
 // The question.
 constexpr char kQuestion[] = "%s y/n/q/c (%s):";
 constexpr char kInputProblem[] = "Unknown input problem!\nQuit...\n";
-constexpr char kLogOpenFailed[] = "UserInterface::Write(): fopen() %s failed %lu\n";
 constexpr char kLogUnavailable[] =
     "Error: the log file %s cannot be opened; this run is not recorded.\n";
 constexpr char kLogWriteFailed[] =

@@ -26,7 +26,7 @@ ConsoleLayout GrowConsole(const ConsoleLayout& now, int columns, int rows, int l
 }
 
 void GrowConsoleThrough(ConsoleCalls& console, int columns, int rows) {
-  Expected<ConsoleLayout> read = console.Read();
+  SystemResult<ConsoleLayout> read = console.Read();
   if (!read) return;
   const ConsoleLayout& now = *read;
   int largest_columns = 0, largest_rows = 0;

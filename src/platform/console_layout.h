@@ -3,7 +3,7 @@
 // the Windows calls so the rule can be checked on every host.
 #pragma once
 
-#include "base/expected.h"
+#include "platform/platform.h"
 
 namespace platform {
 
@@ -24,10 +24,10 @@ class ConsoleCalls {
  public:
   virtual ~ConsoleCalls() = default;
   // An error when standard output is no console.
-  virtual Expected<ConsoleLayout> Read() = 0;
+  virtual SystemResult<ConsoleLayout> Read() = 0;
   virtual void LargestWindow(int* columns, int* rows) = 0;  // 0 when not known
-  virtual Expected<void> SetBuffer(int columns, int rows) = 0;
-  virtual Expected<void> SetWindow(int left, int top, int right, int bottom) = 0;
+  virtual SystemResult<void> SetBuffer(int columns, int rows) = 0;
+  virtual SystemResult<void> SetWindow(int left, int top, int right, int bottom) = 0;
 };
 
 // Grows the console to at least columns by rows through these calls: the buffer first, since

@@ -12,9 +12,10 @@ bool FileExists(const std::string& path) {
   return stat(path.c_str(), &status) == 0;
 }
 
-uint64_t FileSize(const std::string& path) {
+std::optional<uint64_t> FileSize(const std::string& path) {
   struct stat status;
-  return stat(path.c_str(), &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+  if (stat(path.c_str(), &status) != 0) return std::nullopt;
+  return static_cast<uint64_t>(status.st_size);
 }
 
 bool IsDirectory(const std::string& path) {
@@ -61,18 +62,19 @@ bool IsPlainFileName(const std::string& name) {
          name.find_first_of("/\\:") == std::string::npos && !IsWindowsDeviceName(name);
 }
 
-Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
-                               FileFactsReader read_facts) {
-  Expected<OpenedFileFacts> facts = read_facts(handle);
+Expected<void, OpenStatus> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
+                                           FileFactsReader read_facts) {
+  SystemResult<OpenedFileFacts> facts = read_facts(handle);
   if (!facts) return MakeError(OpenStatus::kFailed, facts.error().text);
   if (facts->is_link) return MakeError(OpenStatus::kIsLink);
   if (Contains(refused, facts->id)) return MakeError(OpenStatus::kProtected);
   return {};
 }
 
-Error CaptureOpenError(const Error& open) {
-  if (open.Is(OpenStatus::kIsLink)) return MakeError(RunStatus::CaptureIsLink, open.text);
-  if (open.Is(OpenStatus::kProtected)) return MakeError(RunStatus::CaptureIsProtected, open.text);
+Error<RunStatus> CaptureOpenError(const Error<OpenStatus>& open) {
+  if (open.code == OpenStatus::kIsLink) return MakeError(RunStatus::CaptureIsLink, open.text);
+  if (open.code == OpenStatus::kProtected)
+    return MakeError(RunStatus::CaptureIsProtected, open.text);
   return MakeError(RunStatus::CaptureFailed, open.text);
 }
 

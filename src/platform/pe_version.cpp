@@ -30,7 +30,8 @@ struct Reader {
 };
 
 // Maps a relative virtual address to a file offset through the section table.
-Expected<size_t> RvaToOffset(Reader& r, size_t sections, uint32_t count, uint32_t rva) {
+Expected<size_t, PeVersionError> RvaToOffset(Reader& r, size_t sections, uint32_t count,
+                                             uint32_t rva) {
   for (uint32_t i = 0; i < count && r.ok; ++i) {
     size_t s = sections + i * 40;
     uint32_t virtual_size = r.U32(s + 8);
@@ -48,7 +49,7 @@ Expected<size_t> RvaToOffset(Reader& r, size_t sections, uint32_t count, uint32_
 
 // The first entry of a resource directory whose id matches (or any entry when want is 0);
 // returns its offset field.
-Expected<uint32_t> FirstEntry(Reader& r, size_t dir, uint32_t want) {
+Expected<uint32_t, PeVersionError> FirstEntry(Reader& r, size_t dir, uint32_t want) {
   uint32_t named = r.U16(dir + 12);
   uint32_t ids = r.U16(dir + 14);
   for (uint32_t i = 0; i < named + ids && r.ok; ++i) {
@@ -65,8 +66,8 @@ Expected<uint32_t> FirstEntry(Reader& r, size_t dir, uint32_t want) {
 
 }  // namespace
 
-Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image) {
-  const Error no_version = MakeError(PeVersionError::kNoVersion);
+Expected<PeFixedVersion, PeVersionError> ParsePeFixedVersion(const std::string& image) {
+  const Error<PeVersionError> no_version = MakeError(PeVersionError::kNoVersion);
   Reader r{image};
   if (image.size() < 64 || image[0] != 'M' || image[1] != 'Z') return no_version;
   size_t pe = r.U32(0x3C);
@@ -81,21 +82,22 @@ Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image) {
   uint32_t resource_rva = r.U32(directories + 2 * 8);
   size_t sections = optional + optional_size;
   if (!r.ok || resource_rva == 0) return no_version;
-  Expected<size_t> root = RvaToOffset(r, sections, section_count, resource_rva);
+  Expected<size_t, PeVersionError> root = RvaToOffset(r, sections, section_count, resource_rva);
   if (!root) return no_version;
 
   // Three levels: type, name, language. Subdirectory offsets are relative to the root.
-  Expected<uint32_t> type = FirstEntry(r, *root, kResourceTypeVersion);
+  Expected<uint32_t, PeVersionError> type = FirstEntry(r, *root, kResourceTypeVersion);
   if (!type || !(*type & kSubdirectoryBit)) return no_version;
-  Expected<uint32_t> name = FirstEntry(r, *root + (*type & ~kSubdirectoryBit), 0);
+  Expected<uint32_t, PeVersionError> name = FirstEntry(r, *root + (*type & ~kSubdirectoryBit), 0);
   if (!name || !(*name & kSubdirectoryBit)) return no_version;
-  Expected<uint32_t> language = FirstEntry(r, *root + (*name & ~kSubdirectoryBit), 0);
+  Expected<uint32_t, PeVersionError> language =
+      FirstEntry(r, *root + (*name & ~kSubdirectoryBit), 0);
   if (!language || (*language & kSubdirectoryBit)) return no_version;
   size_t data_entry = *root + *language;
   uint32_t data_rva = r.U32(data_entry);
   uint32_t data_size = r.U32(data_entry + 4);
   if (!r.ok) return no_version;
-  Expected<size_t> found = RvaToOffset(r, sections, section_count, data_rva);
+  Expected<size_t, PeVersionError> found = RvaToOffset(r, sections, section_count, data_rva);
   if (!found) return no_version;
   const size_t data = *found;
 
@@ -110,7 +112,7 @@ Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image) {
   return no_version;
 }
 
-Expected<PeFixedVersion> ReadPeFixedVersion(const std::string& path) {
+Expected<PeFixedVersion, PeVersionError> ReadPeFixedVersion(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) return MakeError(PeVersionError::kUnreadable);
   std::string image((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

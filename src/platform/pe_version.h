@@ -20,8 +20,8 @@ struct PeFixedVersion {
 enum class PeVersionError { kUnreadable = 1, kNoVersion };
 
 // kNoVersion when the bytes are no PE image or carry no VERSIONINFO resource.
-Expected<PeFixedVersion> ParsePeFixedVersion(const std::string& image);
+Expected<PeFixedVersion, PeVersionError> ParsePeFixedVersion(const std::string& image);
 // kUnreadable when the file cannot be opened.
-Expected<PeFixedVersion> ReadPeFixedVersion(const std::string& path);
+Expected<PeFixedVersion, PeVersionError> ReadPeFixedVersion(const std::string& path);
 
 }  // namespace platform

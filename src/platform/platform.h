@@ -6,12 +6,23 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/expected.h"
 
 namespace platform {
+
+// A host error number: errno on POSIX, GetLastError() on Windows.
+struct SystemError {
+  int number = 0;
+};
+inline bool operator==(SystemError a, SystemError b) {
+  return a.number == b.number;
+}
+template <typename T>
+using SystemResult = Expected<T, SystemError>;
 
 // The separator the host's paths use between directories ('\\' or '/').
 char PathSeparator();
@@ -21,24 +32,25 @@ bool IsPathSeparator(char c);
 // The drive part of the system directory ("C:" on Windows). On POSIX the SYSTEMDRIVE
 // environment variable without a trailing '/', or "" (the root) when unset.
 std::string SystemDrive();
-// The system directory ("C:\Windows\system32"; POSIX: <drive>/windows/system32), or "".
-std::string SystemDirectory();
-// The temporary directory with its trailing separator; "" when the host has none or its
+// The system directory ("C:\Windows\system32"; POSIX: <drive>/windows/system32); none when
+// the host does not tell it or it does not fit 260 characters.
+std::optional<std::string> SystemDirectory();
+// The temporary directory with its trailing separator; none when the host has none or its
 // path does not fit 260 characters.
-std::string TempDirectory();
+std::optional<std::string> TempDirectory();
 // Creates one directory; an error (the host's error number) when it could not be created, as
 // when it exists already.
-Expected<void> MakeDirectory(const std::string& path);
+SystemResult<void> MakeDirectory(const std::string& path);
 // Deletes a file (never a directory); an error (the host's error number) when it could not.
-Expected<void> RemoveFile(const std::string& path);
+SystemResult<void> RemoveFile(const std::string& path);
 // True when a status query on the path succeeds; a directory of that name counts too.
 bool FileExists(const std::string& path);
 bool IsDirectory(const std::string& path);
-// The file's size in bytes; 0 when it cannot be read.
-uint64_t FileSize(const std::string& path);
+// The file's size in bytes; none when it cannot be read.
+std::optional<uint64_t> FileSize(const std::string& path);
 // Gives a file another name in the same directory; an error (the host's error number) when
 // it could not, as when the new name is taken.
-Expected<void> RenameFile(const std::string& from, const std::string& to);
+SystemResult<void> RenameFile(const std::string& from, const std::string& to);
 // The absolute path a file name stands for from the current directory, with links and "."
 // and ".." resolved as far as the path exists.
 std::string FullPath(const std::string& path);
@@ -62,9 +74,9 @@ inline bool operator==(const FileId& a, const FileId& b) {
 using FileIds = std::vector<FileId>;
 bool Contains(const FileIds& ids, const FileId& id);
 // The identity of the file a name reaches, links followed; an error when there is none.
-Expected<FileId> FileIdentity(const std::string& path);
+SystemResult<FileId> FileIdentity(const std::string& path);
 // The identity of the file at the name itself, a link there not followed.
-Expected<FileId> EntryIdentity(const std::string& path);
+SystemResult<FileId> EntryIdentity(const std::string& path);
 
 // True for a file name that stays in the current directory on every host: no separator of
 // either kind, no drive, device or stream form (no ':'), neither "." nor "..", and no
@@ -87,7 +99,7 @@ struct OpenedFileFacts {
 // Reads those facts from an open descriptor or handle; an error when they cannot be read. The
 // host's own reader is the default; tests give another to show how an open acts on facts the
 // host under test cannot produce (Wine makes no reparse points).
-using FileFactsReader = Expected<OpenedFileFacts> (*)(intptr_t handle);
+using FileFactsReader = SystemResult<OpenedFileFacts> (*)(intptr_t handle);
 
 // Why an open for writing failed (the code of its Error).
 enum class OpenStatus {
@@ -104,8 +116,9 @@ enum class WriteMode { kAppend, kReplace, kCreateNew };
 // opened handle, so no other name can slip in between check and write; only then kReplace
 // empties it. kAppend opens the log's way (text mode where the host has one). The file is the
 // caller's to close; the error's code is an OpenStatus.
-Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                                    FileFactsReader read_facts = nullptr);
+Expected<std::FILE*, OpenStatus> OpenForWriting(const std::string& path, WriteMode mode,
+                                                const FileIds& refused,
+                                                FileFactsReader read_facts = nullptr);
 
 // The directory a file is to be finished in, held from before the file is made to the one
 // rename that puts it in place, so that no name swapped in meanwhile can redirect it: on POSIX
@@ -122,13 +135,13 @@ class HeldDirectory {
 
   // Opens the directory that holds file (the current one for a plain name); an error (the
   // host's error number) when it is missing, no directory or a link.
-  Expected<void> Open(const std::string& file);
+  SystemResult<void> Open(const std::string& file);
   // Makes and holds the first free private directory PREFIX, PREFIX1 ... PREFIX99 in the
   // held one; the value is its path as the directory of file was given ("" for none).
-  Expected<std::string> MakePrivate(const std::string& prefix);
+  SystemResult<std::string> MakePrivate(const std::string& prefix);
   // Renames name in the private directory to the file's own name in the held one, replacing
   // whatever has that name whole.
-  Expected<void> MoveIn(const std::string& name);
+  SystemResult<void> MoveIn(const std::string& name);
   // Removes the private directory and whatever was left in it.
   void RemovePrivate();
 
@@ -142,12 +155,13 @@ class HeldDirectory {
 
 // Appends text and the host's line end (CR LF on Windows) to a file in one write, through an
 // open judged as OpenForWriting's; the error's code is an OpenStatus.
-Expected<void> AppendLine(const std::string& path, const std::string& text, const FileIds& refused);
+Expected<void, OpenStatus> AppendLine(const std::string& path, const std::string& text,
+                                      const FileIds& refused);
 
-// Full path of the running executable, or "".
-std::string OwnExecutablePath();
-// The running executable's file version, "a.b.c.d", or "0.0.0.0" when it carries none.
-std::string OwnFileVersion();
+// Full path of the running executable; none when the host does not tell it.
+std::optional<std::string> OwnExecutablePath();
+// The running executable's file version, "a.b.c.d"; none when it carries none.
+std::optional<std::string> OwnFileVersion();
 
 // Product version of a file's VERSIONINFO resource: the most and least significant
 // 32-bit words of the fixed file information.
@@ -155,15 +169,15 @@ struct ProductVersion {
   uint32_t most = 0;
   uint32_t least = 0;
 };
-// An error when the file has no such resource.
-Expected<ProductVersion> FileProductVersion(const std::string& path);
+// None when the file cannot be read or has no such resource.
+std::optional<ProductVersion> FileProductVersion(const std::string& path);
 
 // True when the host reports the NT family, major version 5 and minor version 2 or higher.
 bool IsNt52OrLater();
 
 // Base names of the executables of the running processes, in the order the host lists
 // them. An error when the process list cannot be read.
-Expected<std::vector<std::string>> RunningProcessNames();
+SystemResult<std::vector<std::string>> RunningProcessNames();
 
 // Why a command line did not run to its end (the code of its Error).
 enum class RunStatus {
@@ -175,11 +189,12 @@ enum class RunStatus {
 };
 
 // How a capture file that did not open ends a tool run: the open's error as a RunStatus one.
-Error CaptureOpenError(const Error& open);
+Error<RunStatus> CaptureOpenError(const Error<OpenStatus>& open);
 
 // Shared by both hosts' opens: judges a freshly opened file by its handle's facts (read with
 // read_facts); an OpenStatus error when it may not be written.
-Expected<void> JudgeOpenedFile(intptr_t handle, const FileIds& refused, FileFactsReader read_facts);
+Expected<void, OpenStatus> JudgeOpenedFile(intptr_t handle, const FileIds& refused,
+                                           FileFactsReader read_facts);
 
 // Called while a started child runs, about once a second, with the whole seconds since it
 // started (1, 2, ...). The child is never stopped or killed because of it.
@@ -195,11 +210,12 @@ using WaitTick = std::function<void(unsigned elapsed_seconds)>;
 // The value is the child's exit code; the error's code is a RunStatus. A POSIX host runs
 // argv as given, when there is one, rather than the command line's words; Windows starts the
 // command line. capture_mode kCreateNew makes a fresh capture file.
-Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick = nullptr,
-                                  const FileIds& refused = FileIds(),
-                                  const std::vector<std::string>* argv = nullptr,
-                                  WriteMode capture_mode = WriteMode::kReplace);
+Expected<uint32_t, RunStatus> RunCommandLine(const std::string& command_line,
+                                             const std::string& capture_file,
+                                             const WaitTick& tick = nullptr,
+                                             const FileIds& refused = FileIds(),
+                                             const std::vector<std::string>* argv = nullptr,
+                                             WriteMode capture_mode = WriteMode::kReplace);
 
 void SleepMilliseconds(unsigned ms);
 
@@ -218,9 +234,10 @@ std::string LocalTimeText();
 std::string UtcTimeText();
 // Milliseconds of a clock that never goes back, for durations.
 uint64_t SteadyMilliseconds();
-// The machine's name, the user running the utility and its process id; "" when unknown.
-std::string HostName();
-std::string UserName();
+// The machine's name, the user running the utility and its process id; a name is none when
+// the host does not tell it.
+std::optional<std::string> HostName();
+std::optional<std::string> UserName();
 uint32_t ProcessId();
 
 // How a run's event is filed in the host's system log.
@@ -249,8 +266,8 @@ bool ReadWasInterrupted();
 // True when the path itself is a symbolic link or another reparse point, dangling or not.
 bool IsLink(const std::string& path);
 // The name a symbolic link (on Windows also a junction) points to, a relative one taken from
-// the link's own directory, whether it exists or not; "" when the path is no such link.
-std::string LinkTarget(const std::string& path);
+// the link's own directory, whether it exists or not; none when the path is no such link.
+std::optional<std::string> LinkTarget(const std::string& path);
 
 // The utility's own machine-wide lock, so that one run at a time works on the adapters: a
 // named mutex on Windows, an abstract socket name on Linux (an flock on a file at a fixed
@@ -285,10 +302,10 @@ class InstanceLock {
 
   // name is a plain word; each host turns it into its own kind of name. On kHeldElsewhere
   // holder() tells who holds it.
-  Expected<void> Take(const std::string& name);
+  Expected<void, Failure> Take(const std::string& name);
   const Holder& holder() const { return holder_; }
   // The identity of the lock when it is a file the utility holds open; an error otherwise.
-  Expected<FileId> Identity() const;
+  SystemResult<FileId> Identity() const;
 
  private:
   intptr_t handle_ = 0;  // the mutex handle or the file descriptor

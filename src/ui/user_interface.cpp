@@ -1,7 +1,6 @@
 #include "ui/user_interface.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cstdarg>
 #include <cstring>
 #include <utility>
@@ -65,15 +64,13 @@ UserInterface::~UserInterface() {
   if (log_) std::fclose(log_);
 }
 
-Expected<void> UserInterface::OpenLog() {
+Expected<void, platform::OpenStatus> UserInterface::OpenLog() {
   if (log_) return {};
-  errno = 0;
-  Expected<std::FILE*> opened =
+  Expected<std::FILE*, platform::OpenStatus> opened =
       platform::OpenForWriting(log_path_, platform::WriteMode::kAppend, protected_files_);
   if (!opened) {
     if (!log_failed_) Error(msg::kLogUnavailable, log_path_.c_str());
     log_failed_ = true;
-    Trace(msg::kLogOpenFailed, log_path_.c_str(), static_cast<unsigned long>(errno));
     return opened.error();
   }
   log_ = *opened;

@@ -97,7 +97,7 @@ class UserInterface {
 
  private:
   // Opens the log on first use; an error (told once) when it cannot be written.
-  Expected<void> OpenLog();
+  Expected<void, platform::OpenStatus> OpenLog();
   void AppendToLog(const std::string& text);
   void WriteText(const std::string& text);
   void DisplayText(const std::string& text);

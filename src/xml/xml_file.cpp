@@ -56,23 +56,23 @@ using Buffer = std::unique_ptr<unsigned char, FreeBuffer>;
 const char kHeaderLine[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
 
 // A clean parse's element, or its status and where it stopped.
-Expected<XmlNode> Strict(XmlNode::Findings findings) {
+XmlResult<XmlNode> Strict(XmlNode::Findings findings) {
   const XmlParseOutcome& outcome = findings.outcome;
   if (outcome.error == kXmlNoError) return std::move(findings.node);
   std::string where;
   if (outcome.line > 0) {
     where = "line " + std::to_string(outcome.line) + ", column " + std::to_string(outcome.column);
   }
-  return MakeError(outcome.error, where);
+  return MakeError(static_cast<XmlStatus>(outcome.error), where);
 }
 
 }  // namespace
 
-Expected<XmlNode> XmlNode::LoadFile(const char* path, const char* required_tag) {
+XmlResult<XmlNode> XmlNode::LoadFile(const char* path, const char* required_tag) {
   return Strict(ReadFile(path, required_tag));
 }
 
-Expected<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag) {
+XmlResult<XmlNode> XmlNode::ParseText(const char* text, const char* required_tag) {
   return Strict(ReadText(text, required_tag));
 }
 
@@ -104,16 +104,16 @@ XmlNode::Findings XmlNode::ReadFile(const char* path, const char* required_tag) 
   return ReadText(reinterpret_cast<const char*>(buffer.get() + skip), required_tag);
 }
 
-Expected<void> XmlNode::SaveFile(const char* path, bool formatted) const {
+XmlResult<void> XmlNode::SaveFile(const char* path, bool formatted) const {
   if (record_ == nullptr) return {};
   std::FILE* file = path ? std::fopen(path, "wb") : nullptr;
   if (file == nullptr) return MakeError(kXmlCannotOpenForWriting);
-  Expected<void> saved = SaveTo(file, formatted);
+  XmlResult<void> saved = SaveTo(file, formatted);
   if (std::fclose(file) != 0) return MakeError(kXmlCannotWrite);
   return saved;
 }
 
-Expected<void> XmlNode::SaveTo(std::FILE* file, bool formatted) const {
+XmlResult<void> XmlNode::SaveTo(std::FILE* file, bool formatted) const {
   if (record_ == nullptr) return {};
   // A tree that starts with its own declaration gets no second header.
   XmlNode first = ChildAt(0);

@@ -32,6 +32,9 @@ enum XmlStatus : int {
   kXmlBase64Truncated = 19,
   kXmlBase64BufferTooSmall = 20,
 };
+// A load's or save's result: its error's code is the status.
+template <typename T>
+using XmlResult = Expected<T, XmlStatus>;
 
 // The fixed text of a status code; "Unknown" outside the table.
 const char* XmlStatusText(int code);
@@ -59,8 +62,8 @@ class XmlNode {
   // Loading. The value is the required element (or, with no required tag, the parse's root),
   // parentless. Any status but kXmlNoError is an error, a warning too: Error.code is the
   // XmlStatus, Error.text where the parse stopped ("line 3, column 7") or empty.
-  static Expected<XmlNode> LoadFile(const char* path, const char* required_tag);
-  static Expected<XmlNode> ParseText(const char* text, const char* required_tag);
+  static XmlResult<XmlNode> LoadFile(const char* path, const char* required_tag);
+  static XmlResult<XmlNode> ParseText(const char* text, const char* required_tag);
   // Everything a load or parse found, for readers that take a tree repaired past a warning
   // (tools, tests): the element, the empty node after an error, and the outcome.
   struct Findings;
@@ -89,9 +92,9 @@ class XmlNode {
   std::unique_ptr<char[]> ToText(bool formatted, int* length_out = nullptr) const;
   // Byte order mark, header line when needed, then the text; an error whose code is
   // kXmlCannotOpenForWriting or kXmlCannotWrite.
-  Expected<void> SaveFile(const char* path, bool formatted) const;
+  XmlResult<void> SaveFile(const char* path, bool formatted) const;
   // The same through a file the caller opened, which it still closes; kXmlCannotWrite.
-  Expected<void> SaveTo(std::FILE* file, bool formatted) const;
+  XmlResult<void> SaveTo(std::FILE* file, bool formatted) const;
 
  private:
   explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)

@@ -293,12 +293,12 @@ class DriverRuleTest : public UpdateTest {
   }
   void TearDown() override {
     for (const char* d : {"zeltnd5x86.sys", "qlxgnd32.sys"})
-      test::RemoveIfPresent(test::Join(platform::SystemDirectory(), d));
+      test::RemoveIfPresent(test::Join(platform::SystemDirectory().value(), d));
     UpdateTest::TearDown();
   }
   // On Linux the system directory follows SYSTEMDRIVE; under Wine it is the prefix's own.
   void InstallDriver(const char* name, uint16_t a, uint16_t b, uint16_t c, uint16_t d) {
-    test::WriteBytes(test::Join(platform::SystemDirectory(), name),
+    test::WriteBytes(test::Join(platform::SystemDirectory().value(), name),
                      test::MakeVersionedPe(a, b, c, d));
   }
   std::string system32_;

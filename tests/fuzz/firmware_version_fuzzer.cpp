@@ -35,7 +35,7 @@ FirmwareVersion Parsed(const std::string& text, bool three_part) {
 }
 
 void CheckHex(const std::string& text) {
-  Expected<int32_t> strict = ReadStrictHex(text.c_str());
+  Expected<int32_t, HexError> strict = ReadStrictHex(text.c_str());
   errno = 0;
   char* end = nullptr;
   long long value = std::strtoll(text.c_str(), &end, 16);

@@ -28,7 +28,8 @@ bool HoldsFixedInfo(const uint8_t* data, size_t size, const platform::PeFixedVer
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string image(reinterpret_cast<const char*>(data), size);
-  Expected<platform::PeFixedVersion> version = platform::ParsePeFixedVersion(image);
+  Expected<platform::PeFixedVersion, platform::PeVersionError> version =
+      platform::ParsePeFixedVersion(image);
   if (version && !HoldsFixedInfo(data, size, *version)) {
     __builtin_trap();
   }

@@ -41,7 +41,7 @@ void WriteFile(const char* name, const std::string& bytes) {
 
 // Elements named inner inside elements named outer inside the root, as the readers look.
 size_t CountNested(const char* path, const char* root_name, const char* outer, const char* inner) {
-  Expected<XmlNode> loaded = XmlNode::LoadFile(path, root_name);
+  XmlResult<XmlNode> loaded = XmlNode::LoadFile(path, root_name);
   if (!loaded) return 0;
   const XmlNode& root = *loaded;
   auto named = [](const XmlNode& node, const char* name) {

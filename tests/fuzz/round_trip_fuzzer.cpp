@@ -91,7 +91,7 @@ bool Writable(const XmlElementRecord* r, bool top) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  Expected<XmlNode> parsed = XmlNode::ParseText(text.c_str(), nullptr);
+  XmlResult<XmlNode> parsed = XmlNode::ParseText(text.c_str(), nullptr);
   if (!parsed || !Writable(RecordOf(*parsed), true)) return 0;
   const XmlNode& first = *parsed;
   std::string expected = test::Describe(first);
@@ -99,7 +99,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     int length = -1;
     std::unique_ptr<char[]> written = first.ToText(formatted, &length);
     if (length < 0 || std::strlen(written.get()) != static_cast<size_t>(length)) std::abort();
-    Expected<XmlNode> again = XmlNode::ParseText(written.get(), nullptr);
+    XmlResult<XmlNode> again = XmlNode::ParseText(written.get(), nullptr);
     if (!again || test::Describe(*again) != expected) std::abort();
   }
   return 0;

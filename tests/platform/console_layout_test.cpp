@@ -56,30 +56,31 @@ class ModelConsole : public platform::ConsoleCalls {
   ModelConsole(platform::ConsoleLayout now, int largest_columns, int largest_rows)
       : now_(now), largest_columns_(largest_columns), largest_rows_(largest_rows) {}
 
-  Expected<platform::ConsoleLayout> Read() override {
-    if (!readable) return Error{};
+  platform::SystemResult<platform::ConsoleLayout> Read() override {
+    if (!readable) return Error<platform::SystemError>{};
     return now_;
   }
   void LargestWindow(int* columns, int* rows) override {
     *columns = largest_columns_;
     *rows = largest_rows_;
   }
-  Expected<void> SetBuffer(int columns, int rows) override {
+  platform::SystemResult<void> SetBuffer(int columns, int rows) override {
     Note("buffer " + std::to_string(columns) + "x" + std::to_string(rows));
-    if (!buffer_settable || columns < Width(now_) || rows < Height(now_)) return Error{};
+    if (!buffer_settable || columns < Width(now_) || rows < Height(now_))
+      return Error<platform::SystemError>{};
     shrunk |= columns < now_.buffer_columns || rows < now_.buffer_rows;
     now_.buffer_columns = columns;
     now_.buffer_rows = rows;
     return {};
   }
-  Expected<void> SetWindow(int left, int top, int right, int bottom) override {
+  platform::SystemResult<void> SetWindow(int left, int top, int right, int bottom) override {
     Note("window " + std::to_string(right - left + 1) + "x" + std::to_string(bottom - top + 1));
     platform::ConsoleLayout w = now_;
     w.left = left, w.top = top, w.right = right, w.bottom = bottom;
     if (left < 0 || top < 0 || right >= now_.buffer_columns || bottom >= now_.buffer_rows ||
         (largest_columns_ && Width(w) > largest_columns_) ||
         (largest_rows_ && Height(w) > largest_rows_))
-      return Error{};
+      return Error<platform::SystemError>{};
     shrunk |= Width(w) < Width(now_) || Height(w) < Height(now_);
     now_ = w;
     return {};

@@ -36,13 +36,13 @@ TEST(OpenForWriting, JudgesTheOpenedFileBeforeEmptyingIt) {
     platform::FileFactsReader reader;
     platform::OpenStatus status;
   } cases[] = {
-      {[](intptr_t) -> Expected<platform::OpenedFileFacts> {
+      {[](intptr_t) -> platform::SystemResult<platform::OpenedFileFacts> {
          platform::OpenedFileFacts facts;
          facts.is_link = true;
          return facts;
        },
        platform::OpenStatus::kIsLink},
-      {[](intptr_t) -> Expected<platform::OpenedFileFacts> {
+      {[](intptr_t) -> platform::SystemResult<platform::OpenedFileFacts> {
          platform::OpenedFileFacts facts;
          facts.id = {7, 42};
          return facts;
@@ -51,10 +51,10 @@ TEST(OpenForWriting, JudgesTheOpenedFileBeforeEmptyingIt) {
   };
   for (const Case& c : cases) {
     test::WriteBytes(path, "kept");
-    Expected<std::FILE*> opened =
+    Expected<std::FILE*, platform::OpenStatus> opened =
         platform::OpenForWriting(path, platform::WriteMode::kReplace, {{7, 42}}, c.reader);
     ASSERT_FALSE(opened);
-    EXPECT_TRUE(opened.error().Is(c.status));
+    EXPECT_TRUE(opened.error().code == c.status);
     EXPECT_EQ(test::ReadBytes(path), "kept");
   }
 }

@@ -9,7 +9,7 @@
 namespace {
 
 TEST(PeVersion, ReadsTheFixedProductVersion) {
-  Expected<platform::PeFixedVersion> v =
+  Expected<platform::PeFixedVersion, platform::PeVersionError> v =
       platform::ParsePeFixedVersion(test::MakeVersionedPe(4, 3, 13, 701));
   ASSERT_TRUE(v);
   EXPECT_EQ(v->product_most, (4u << 16) | 3u);
@@ -30,7 +30,8 @@ TEST(PeVersion, RefusesWhatIsNoVersionedImage) {
 TEST(PeVersion, HostReadsTheSameVersionFromAFile) {
   test::TempDir dir;
   test::WriteBytes(dir.File("driver.sys"), test::MakeVersionedPe(4, 0, 554, 65535));
-  Expected<platform::ProductVersion> version = platform::FileProductVersion(dir.File("driver.sys"));
+  std::optional<platform::ProductVersion> version =
+      platform::FileProductVersion(dir.File("driver.sys"));
   ASSERT_TRUE(version);
   EXPECT_EQ(version->most, 4u << 16);
   EXPECT_EQ(version->least, (554u << 16) | 65535u);

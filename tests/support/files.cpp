@@ -42,7 +42,7 @@ std::string Join(const std::string& dir, const std::string& name) {
 }
 
 std::string BinaryDir() {
-  std::string self = platform::OwnExecutablePath();
+  std::string self = platform::OwnExecutablePath().value();
   size_t end = self.size();
   while (end > 0 && !platform::IsPathSeparator(self[end - 1])) --end;
   return self.substr(0, end > 0 ? end - 1 : 0);
@@ -51,7 +51,7 @@ std::string BinaryDir() {
 TempDir::TempDir() {
   static int counter = 0;
   auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-  std::string base = platform::TempDirectory();
+  std::string base = platform::TempDirectory().value();
   for (int attempt = 0;; ++attempt) {
     path_ = base + "qv-test-" + std::to_string(stamp) + "-" + std::to_string(++counter);
     if (platform::MakeDirectory(path_) || attempt > 100) break;

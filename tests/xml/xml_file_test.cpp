@@ -65,21 +65,21 @@ TEST(XmlFiles, MissingAndEmptyFiles) {
   Loaded empty = Load(dir.File("empty.xml"), "a");
   EXPECT_EQ(empty.outcome.error, kXmlNoXmlData);
   EXPECT_EQ(empty.outcome.column, 0);
-  Expected<XmlNode> absent = XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr);
+  XmlResult<XmlNode> absent = XmlNode::LoadFile(dir.File("absent.xml").c_str(), nullptr);
   ASSERT_FALSE(absent);
-  EXPECT_TRUE(absent.error().Is(kXmlFileNotFound));
+  EXPECT_TRUE(absent.error().code == kXmlFileNotFound);
 }
 
 // What the product loads is never a tree the parser had to repair; a failed parse says where.
 TEST(XmlFiles, StrictLoadRefusesRepairedTreesAndTellsWhere) {
   test::TempDir dir;
   test::WriteBytes(dir.File("r.xml"), "<a><b><c>x</a>");
-  Expected<XmlNode> repaired = XmlNode::LoadFile(dir.File("r.xml").c_str(), "a");
+  XmlResult<XmlNode> repaired = XmlNode::LoadFile(dir.File("r.xml").c_str(), "a");
   ASSERT_FALSE(repaired);
-  EXPECT_TRUE(repaired.error().Is(kXmlWarningUnmatchedEndTag));
-  Expected<XmlNode> broken = XmlNode::ParseText("<a></b>", nullptr);
+  EXPECT_TRUE(repaired.error().code == kXmlWarningUnmatchedEndTag);
+  XmlResult<XmlNode> broken = XmlNode::ParseText("<a></b>", nullptr);
   ASSERT_FALSE(broken);
-  EXPECT_TRUE(broken.error().Is(kXmlUnmatchedEndTag));
+  EXPECT_TRUE(broken.error().code == kXmlUnmatchedEndTag);
   EXPECT_EQ(broken.error().text, "line 1, column 8");
   EXPECT_STREQ(XmlNode::ParseText("<r><a/></r>", "a")->Name(), "a");
 }

@@ -138,10 +138,9 @@ TEST(XmlSave, EmptyNodeWritesNothing) {
 TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
   test::TempDir dir;
   XmlNode root = XmlNode::NewRoot("r");
-  EXPECT_TRUE(root.SaveFile(dir.File("no/such/dir/r.xml").c_str(), true)
-                  .error()
-                  .Is(kXmlCannotOpenForWriting));
-  EXPECT_TRUE(root.SaveFile(nullptr, true).error().Is(kXmlCannotOpenForWriting));
+  EXPECT_TRUE(root.SaveFile(dir.File("no/such/dir/r.xml").c_str(), true).error().code ==
+              kXmlCannotOpenForWriting);
+  EXPECT_TRUE(root.SaveFile(nullptr, true).error().code == kXmlCannotOpenForWriting);
   // A device that refuses every write, where the host has one.
   std::FILE* full = std::fopen("/dev/full", "wb");
   bool refuses = false;
@@ -150,9 +149,9 @@ TEST(XmlSave, FailuresGiveFifteenAndSixteen) {
     refuses = std::fclose(full) != 0 || put_failed;
   }
   if (!refuses) GTEST_SKIP() << "no full device on this host";
-  Expected<void> saved = root.SaveFile("/dev/full", true);
+  XmlResult<void> saved = root.SaveFile("/dev/full", true);
   ASSERT_FALSE(saved);
-  EXPECT_TRUE(saved.error().Is(kXmlCannotWrite));
+  EXPECT_TRUE(saved.error().code == kXmlCannotWrite);
 }
 
 }  // namespace

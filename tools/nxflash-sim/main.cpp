@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -507,8 +508,8 @@ int Run(const Command& command, Sim* sim) {
 }
 
 std::string LockPath() {
-  std::string temp = platform::TempDirectory();
-  return temp.empty() ? "" : temp + platform::PathSeparator() + kLockFileName;
+  std::optional<std::string> temp = platform::TempDirectory();
+  return temp ? *temp + platform::PathSeparator() + kLockFileName : "";
 }
 
 }  // namespace

@@ -25,9 +25,10 @@ bool AllAdaptersAtThreshold(const AdapterInventory& inventory) {
 
 }  // namespace
 
-Expected<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file) {
-  std::string path = platform::SystemDirectory() + platform::PathSeparator() + driver_file;
-  return platform::FileProductVersion(path);
+std::optional<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file) {
+  std::optional<std::string> system = platform::SystemDirectory();
+  if (!system) return std::nullopt;
+  return platform::FileProductVersion(*system + platform::PathSeparator() + driver_file);
 }
 
 bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least,
@@ -71,7 +72,7 @@ bool VerifyDependencies(const AdapterInventory& inventory, UserInterface& ui) {
   }
   ui.Write(msg::kSomeBelowThreshold);
   const char* driver = platform::IsNt52OrLater() ? kServer2003Driver : kOtherDriver;
-  Expected<platform::ProductVersion> installed = ReadDriverVersion(driver);
+  std::optional<platform::ProductVersion> installed = ReadDriverVersion(driver);
   if (!installed) {
     ui.Write(msg::kDriverVersionUnknown, driver);
     return false;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "adapter/inventory/adapter_inventory.h"
@@ -14,8 +15,8 @@
 // rule cannot be evaluated.
 bool VerifyDependencies(const AdapterInventory& inventory, UserInterface& ui);
 
-// The product version of a driver file in the system directory; an error when unreadable.
-Expected<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file);
+// The product version of a driver file in the system directory; none when unreadable.
+std::optional<platform::ProductVersion> ReadDriverVersion(const std::string& driver_file);
 // True when the installed driver is strictly below its limit.
 bool DriverVersionAllowed(const std::string& driver_file, uint32_t most, uint32_t least,
                           UserInterface& ui);

@@ -44,10 +44,10 @@ std::string DescribeHolder(const platform::InstanceLock::Holder& holder) {
 }  // namespace
 
 std::optional<std::string> LockFilePath() {
-  std::string temp = platform::TempDirectory();
-  if (temp.empty()) return std::nullopt;
+  std::optional<std::string> temp = platform::TempDirectory();
+  if (!temp) return std::nullopt;
   // The temporary directory ends with a separator already; the doubled one is harmless.
-  return temp + platform::PathSeparator() + kLockFileName;
+  return *temp + platform::PathSeparator() + kLockFileName;
 }
 
 InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_processes) {
@@ -60,7 +60,7 @@ InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_p
   const std::string& lock = *found;
   if (!platform::FileExists(lock)) return {};
 
-  Expected<std::vector<std::string>> names = running_processes();
+  platform::SystemResult<std::vector<std::string>> names = running_processes();
   if (!names) {
     ui.Write(msg::kNoProcessList);
     return {};
@@ -82,11 +82,12 @@ InstanceVerdict VerifyInstance(UserInterface& ui, const ProcessLister& running_p
   return {false, "lock-file-stuck"};
 }
 
-Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
-                                const std::string& name) {
-  Expected<void> taken = lock->Take(name);
+Expected<void, platform::InstanceLock::Failure> TakeInstanceLock(platform::InstanceLock* lock,
+                                                                 UserInterface& ui,
+                                                                 const std::string& name) {
+  Expected<void, platform::InstanceLock::Failure> taken = lock->Take(name);
   if (taken) return taken;
-  if (taken.error().Is(platform::InstanceLock::Failure::kHeldElsewhere)) {
+  if (taken.error().code == platform::InstanceLock::Failure::kHeldElsewhere) {
     std::string told = DescribeHolder(lock->holder());
     ui.Write(msg::kText, told.c_str());
     ui.Error(msg::kText, told.c_str());

@@ -16,7 +16,7 @@ constexpr const char kLockFileName[] = "ravare_lock_file";
 std::optional<std::string> LockFilePath();
 
 // The base names of the running processes; an error when they cannot be listed.
-using ProcessLister = std::function<Expected<std::vector<std::string>>()>;
+using ProcessLister = std::function<platform::SystemResult<std::vector<std::string>>()>;
 
 // Whether the program may go on, and when not, why: "tool-running" or "lock-file-stuck".
 struct InstanceVerdict {
@@ -33,5 +33,5 @@ constexpr const char kInstanceLockName[] = "Quorvane-single-instance";
 // Takes the utility's own lock, so that two runs never work on the adapters together; it is
 // held as long as lock lives. An error (after its log line; the code a
 // platform::InstanceLock::Failure) when the program must stop.
-Expected<void> TakeInstanceLock(platform::InstanceLock* lock, UserInterface& ui,
-                                const std::string& name = kInstanceLockName);
+Expected<void, platform::InstanceLock::Failure> TakeInstanceLock(
+    platform::InstanceLock* lock, UserInterface& ui, const std::string& name = kInstanceLockName);

@@ -72,15 +72,15 @@ std::string CatalogKey(const std::string& venid, const std::string& devid,
   return PadId(venid) + "-" + PadId(devid) + "-" + PadId(subvenid) + "-" + PadId(subdevid);
 }
 
-void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, int code) {
-  ui.Write(msg::kLoadFailed, path.c_str(), code);
+void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, XmlStatus code) {
+  ui.Write(msg::kLoadFailed, path.c_str(), static_cast<int>(code));
 }
 
-Expected<void> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
-  Expected<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
+Expected<void, XmlStatus> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) {
+  XmlResult<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   if (!root) {
     LogConfigurationLoadFailure(ui, kSupportingFileName, root.error().code);
-    if (root.error().Is(kXmlFileNotFound)) {
+    if (root.error().code == kXmlFileNotFound) {
       ui.Write(msg::kPackageFilesMissing, kFlashToolName, kFlashToolX86Name, kProgramFileName);
     }
     return root.error();
@@ -90,7 +90,7 @@ Expected<void> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui) 
 }
 
 std::vector<std::string> CatalogImageFiles() {
-  Expected<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
+  XmlResult<XmlNode> root = XmlNode::LoadFile(kSupportingFileName, "nic_fw_package");
   std::vector<std::string> files;
   if (!root) return files;
   ForEachEntryElement(*root, [&](const XmlNode& element) {

@@ -9,6 +9,10 @@
 #include "adapter/inventory/firmware_version.h"
 #include "ui/user_interface.h"
 
+// The XML layer's status of a load (xml/xml_node.h), declared here so that the layers above
+// see no XML header.
+enum XmlStatus : int;
+
 // The catalog's file name, read from the current directory.
 constexpr const char kSupportingFileName[] = "NICFWData.xml";
 // The utility's own executable, as the package names it.
@@ -37,7 +41,7 @@ std::string CatalogKey(const std::string& venid, const std::string& devid,
 
 // Reads NICFWData.xml from the current directory into the catalog. A failure is logged here
 // and leaves the catalog as it was; its error is the load's XmlStatus.
-Expected<void> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
+Expected<void, XmlStatus> LoadFirmwareCatalog(FirmwareCatalog* catalog, UserInterface& ui);
 // The firmware image names (fwFile) of NICFWData.xml, read without a log line: nothing when
 // the catalog cannot be read.
 std::vector<std::string> CatalogImageFiles();
@@ -46,4 +50,4 @@ const CatalogEntry* FindCatalogEntry(const FirmwareCatalog& catalog, const std::
                                      UserInterface& ui);
 
 // The log line for an XML file that could not be loaded, by its XmlStatus code.
-void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, int code);
+void LogConfigurationLoadFailure(UserInterface& ui, const std::string& path, XmlStatus code);

@@ -43,7 +43,7 @@ std::string ValueOf(const XmlNode& node) {
 
 // A bad ID is a warning, not a stop: the field reads 0 and the port fails the lookup.
 int32_t ReadId(Reader& reader, const XmlNode& node, const char* what, const char* tag) {
-  Expected<int32_t> id = ReadStrictHex(node.AttributeValue("value"));
+  Expected<int32_t, HexError> id = ReadStrictHex(node.AttributeValue("value"));
   if (id) return *id;
   reader.ui.Write(msg::kInvalidId, what, tag);
   return 0;
@@ -200,7 +200,7 @@ DiscoveryReport Refuse(Reader& reader, const XmlNode& type_element, const std::s
 DiscoveryReport ReadDiscoveryReport(const std::string& path, const FirmwareCatalog& catalog,
                                     UserInterface& ui) {
   Reader reader{catalog, ui, {}, {}};
-  Expected<XmlNode> loaded = XmlNode::LoadFile(path.c_str(), kReportRoot);
+  XmlResult<XmlNode> loaded = XmlNode::LoadFile(path.c_str(), kReportRoot);
   if (!loaded) {
     LogConfigurationLoadFailure(ui, path, loaded.error().code);
     return reader.report;

@@ -15,8 +15,8 @@ int HexDigit(char c) {
 
 }  // namespace
 
-Expected<int32_t> ReadStrictHex(const char* text) {
-  const Error not_hex = MakeError(HexError::kNotHex);
+Expected<int32_t, HexError> ReadStrictHex(const char* text) {
+  const Error<HexError> not_hex = MakeError(HexError::kNotHex);
   if (!text) return not_hex;
   const char* p = text;
   while (IsSpace(*p)) ++p;

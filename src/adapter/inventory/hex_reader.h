@@ -12,4 +12,4 @@ enum class HexError { kNotHex = 1, kOutOfRange };
 // up to the end of the text. kNotHex for null or empty text and any character left over,
 // kOutOfRange for values outside the signed 32-bit range; the limits 7FFFFFFF and -80000000
 // are refused too, since a clamping reader cannot tell them from an overflow.
-Expected<int32_t> ReadStrictHex(const char* text);
+Expected<int32_t, HexError> ReadStrictHex(const char* text);

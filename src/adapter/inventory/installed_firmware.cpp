@@ -44,10 +44,11 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory) {
   return text;
 }
 
-Expected<void> WriteVersionOnlyReport(const std::string& path, const VersionSummary& summary,
-                                      UserInterface& ui, const platform::FileIds& protected_files) {
+Expected<void, platform::OpenStatus> WriteVersionOnlyReport(
+    const std::string& path, const VersionSummary& summary, UserInterface& ui,
+    const platform::FileIds& protected_files) {
   XmlNode root = XmlNode::NewRoot("zelt_rom_discovery");
-  root.AppendAttribute("version", platform::OwnFileVersion().c_str());
+  root.AppendAttribute("version", platform::OwnFileVersion().value_or(msg::kNoFileVersion).c_str());
   root.AppendChild(ValueElement("type", "RAVARE_NIC"));
   root.AppendChild(ValueElement("alt_name", msg::kProgramTitle));
   root.AppendChild(ValueElement("current_version", summary.current_version));
@@ -55,16 +56,16 @@ Expected<void> WriteVersionOnlyReport(const std::string& path, const VersionSumm
   root.AppendChild(ValueElement("takes_effect", summary.takes_effect));
 
   // One open decides and writes: what the name leads to cannot change in between.
-  Expected<std::FILE*> opened =
+  Expected<std::FILE*, platform::OpenStatus> opened =
       platform::OpenForWriting(path, platform::WriteMode::kReplace, protected_files);
   bool saved = false;
   if (opened) {
     saved = root.SaveTo(*opened, true).ok();
     if (std::fclose(*opened) != 0) saved = false;
-  } else if (opened.error().Is(platform::OpenStatus::kIsLink)) {
+  } else if (opened.error().code == platform::OpenStatus::kIsLink) {
     ui.Write(msg::kRefusedLink, path.c_str());
     return opened.error();
-  } else if (opened.error().Is(platform::OpenStatus::kProtected)) {
+  } else if (opened.error().code == platform::OpenStatus::kProtected) {
     ui.Write(msg::kRefusedProtectedFile, path.c_str());
     return opened.error();
   }

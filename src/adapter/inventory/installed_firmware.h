@@ -15,6 +15,6 @@ std::string InstalledFirmwareTable(const AdapterInventory& inventory);
 // written is logged after the text (-ql tells afterwards whether the file exists); a path that
 // is a link or one of protected_files is never written, and that refusal is logged. Every
 // failure is logged here; its error is the OpenStatus, or kFailed for a failed write.
-Expected<void> WriteVersionOnlyReport(
+Expected<void, platform::OpenStatus> WriteVersionOnlyReport(
     const std::string& path, const VersionSummary& summary, UserInterface& ui,
     const platform::FileIds& protected_files = platform::FileIds());

@@ -23,16 +23,23 @@ struct ToolRun {
   uint64_t duration_ms = 0;
   std::string output;  // the end of what it printed, where that was captured
 };
-// A run, or the error of a tool that could not be started (nor its capture file created, nor
-// its end read): code kToolNotStarted, text the command line.
-using ToolResult = Expected<ToolRun>;
+// Why a call gave no run: the tool could not be started, its capture file created or its end
+// read. The logs report it as exit code kToolNotStarted.
+enum class ToolFailure { kNotStarted = 1 };
+// A run, or the error of a tool that did not run: code kNotStarted, text the command line.
+using ToolResult = Expected<ToolRun, ToolFailure>;
+
+// The exit code of a call that failed, as its error's code: the tool's own, or kToolNotStarted.
+struct ToolExitCode {
+  uint32_t value = 0;
+};
 
 inline bool Succeeded(const ToolResult& result) {
   return result.ok() && result->exit_code == 0;
 }
 // The exit code the logs report: the tool's own, or kToolNotStarted.
 inline uint32_t ExitCodeOf(const ToolResult& result) {
-  return result ? result->exit_code : static_cast<uint32_t>(result.error().code);
+  return result ? result->exit_code : kToolNotStarted;
 }
 inline const std::string& CommandOf(const ToolResult& result) {
   return result ? result->command : result.error().text;

@@ -35,14 +35,14 @@ std::string ReadTail(const std::string& path) {
 // Where a call without a capture file of its own leaves its output for the record: the
 // temporary directory, as the tool's lock file; "" where there is none.
 std::string OutputCapturePath() {
-  std::string temp = platform::TempDirectory();
-  return temp.empty() ? temp : temp + kToolOutputFile;
+  std::optional<std::string> temp = platform::TempDirectory();
+  return temp ? *temp + kToolOutputFile : std::string();
 }
 
 // The capture file was not made, so nothing ran.
-bool IsCaptureError(const Error& why) {
-  return why.Is(platform::RunStatus::CaptureFailed) || why.Is(platform::RunStatus::CaptureIsLink) ||
-         why.Is(platform::RunStatus::CaptureIsProtected);
+bool IsCaptureError(platform::RunStatus why) {
+  return why == platform::RunStatus::CaptureFailed || why == platform::RunStatus::CaptureIsLink ||
+         why == platform::RunStatus::CaptureIsProtected;
 }
 
 }  // namespace
@@ -63,12 +63,12 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
     mode = platform::WriteMode::kCreateNew;
   }
   const uint64_t began = platform::SteadyMilliseconds();
-  Expected<uint32_t> ran =
+  Expected<uint32_t, platform::RunStatus> ran =
       platform::RunCommandLine(command_line, capture, tick, protected_files, argv, mode);
   bool fresh = capture != output_file;
   // Without a capture of its own the call runs as it always did, its output thrown away, and
   // whatever holds the capture's name is left alone.
-  if (!ran && fresh && IsCaptureError(ran.error())) {
+  if (!ran && fresh && IsCaptureError(ran.error().code)) {
     fresh = false;
     ran = platform::RunCommandLine(command_line, "", tick, protected_files, argv);
   }
@@ -80,14 +80,14 @@ ToolResult RunExternalCommand(UserInterface& ui, const std::string& command_line
     Ignore(platform::RemoveFile(capture), "the next call makes a fresh one");
   }
   if (ran) return ToolRun{command_line, *ran, took, std::move(tail)};
-  const Error& why = ran.error();
-  if (why.Is(platform::RunStatus::CaptureIsLink)) {
+  const platform::RunStatus why = ran.error().code;
+  if (why == platform::RunStatus::CaptureIsLink) {
     ui.Write(msg::kRefusedLink, output_file.c_str());
-  } else if (why.Is(platform::RunStatus::CaptureIsProtected)) {
+  } else if (why == platform::RunStatus::CaptureIsProtected) {
     ui.Write(msg::kRefusedProtectedFile, output_file.c_str());
   }
   if (IsCaptureError(why)) ui.Write(msg::kCaptureFileFailed);
-  return MakeError(kToolNotStarted, command_line);
+  return MakeError(ToolFailure::kNotStarted, command_line);
 }
 
 ToolResult ProcessFlashTool::Run(const ToolCommand& command) {

@@ -46,8 +46,9 @@ Confirmation ConfirmUpdate(UserInterface& ui, const UpdatePolicy& policy, const 
   return {ui.Ask(question, defaults), {}};
 }
 
-Expected<void> UpgradeAdapter(UserInterface& ui, FlashTool& tool, const AdapterRecord& a,
-                              OneTimeNotice& patience, ToolRun* call) {
+Expected<void, ToolExitCode> UpgradeAdapter(UserInterface& ui, FlashTool& tool,
+                                            const AdapterRecord& a, OneTimeNotice& patience,
+                                            ToolRun* call) {
   WriteOnce(&patience, ui, msg::kText, msg::kPatience);
   ui.Print(msg::kSelectingPort, a.product_id.c_str(), a.macaddress.c_str());
 
@@ -59,7 +60,7 @@ Expected<void> UpgradeAdapter(UserInterface& ui, FlashTool& tool, const AdapterR
     return {};
   }
   ui.Print(msg::kUpgradeFailed, static_cast<int>(ExitCodeOf(flash)), CommandOf(flash).c_str());
-  return MakeError(ExitCodeOf(flash), CommandOf(flash));
+  return MakeError(ToolExitCode{ExitCodeOf(flash)}, CommandOf(flash));
 }
 
 SelectionResult SelectionPhase(UserInterface& ui, const UpdatePolicy& policy,

@@ -92,8 +92,9 @@ Confirmation ConfirmUpdate(UserInterface& ui, const UpdatePolicy& policy,
                            const AdapterRecord& adapter);
 // Flashes the port; the error carries the tool's exit code and command line. call, when given,
 // receives the tool's call. The patience notice is shown before a run's first flash.
-Expected<void> UpgradeAdapter(UserInterface& ui, FlashTool& tool, const AdapterRecord& adapter,
-                              OneTimeNotice& patience, ToolRun* call = nullptr);
+Expected<void, ToolExitCode> UpgradeAdapter(UserInterface& ui, FlashTool& tool,
+                                            const AdapterRecord& adapter, OneTimeNotice& patience,
+                                            ToolRun* call = nullptr);
 
 // Asks about every port in turn; q, or an interrupt, ends the questions with nothing planned.
 SelectionResult SelectionPhase(UserInterface& ui, const UpdatePolicy& policy,

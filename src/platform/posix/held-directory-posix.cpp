@@ -36,18 +36,18 @@ HeldDirectory::~HeldDirectory() {
   if (dir_ >= 0) close(static_cast<int>(dir_));
 }
 
-Expected<void> HeldDirectory::Open(const std::string& file) {
+SystemResult<void> HeldDirectory::Open(const std::string& file) {
   size_t slash = file.rfind('/');
   dir_path_ = slash == std::string::npos ? "" : file.substr(0, slash + 1);
   final_name_ = file.substr(dir_path_.size());
   std::string dir = dir_path_.empty() ? "." : dir_path_;
   int fd = open(dir.c_str(), kDirectoryFlags);
-  if (fd < 0) return MakeError(errno);
+  if (fd < 0) return MakeError(SystemError{errno});
   dir_ = fd;
   return {};
 }
 
-Expected<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
+SystemResult<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
   int dir = static_cast<int>(dir_);
   int error = EBADF;
   for (int n = 0; dir >= 0 && n < 100; ++n) {
@@ -67,18 +67,18 @@ Expected<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
     private_name_ = name;
     return dir_path_ + name;
   }
-  return MakeError(error);
+  return MakeError(SystemError{error});
 }
 
-Expected<void> HeldDirectory::MoveIn(const std::string& name) {
+SystemResult<void> HeldDirectory::MoveIn(const std::string& name) {
   struct stat status;
   int from = static_cast<int>(private_);
   // Only a plain file the tool made is put in place.
   if (from < 0 || fstatat(from, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0)
-    return MakeError(from < 0 ? EBADF : errno);
-  if (!S_ISREG(status.st_mode)) return MakeError(EINVAL);
+    return MakeError(SystemError{from < 0 ? EBADF : errno});
+  if (!S_ISREG(status.st_mode)) return MakeError(SystemError{EINVAL});
   if (renameat(from, name.c_str(), static_cast<int>(dir_), final_name_.c_str()) != 0)
-    return MakeError(errno);
+    return MakeError(SystemError{errno});
   return {};
 }
 

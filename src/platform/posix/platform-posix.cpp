@@ -40,13 +40,17 @@ bool IsExecutableFile(const std::string& path) {
   return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && access(path.c_str(), X_OK) == 0;
 }
 
-// The utility's own directory first, then the current directory, then PATH.
-std::string FindProgram(const std::string& name) {
-  if (name.empty()) return "";
-  if (name.find('/') != std::string::npos) return IsExecutableFile(name) ? name : "";
-  std::string own = OwnExecutablePath();
-  if (!own.empty() && IsExecutableFile(DirectoryOf(own) + "/" + name))
-    return DirectoryOf(own) + "/" + name;
+// The utility's own directory first, then the current directory, then PATH; none when no
+// executable file has the name.
+std::optional<std::string> FindProgram(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  if (name.find('/') != std::string::npos) {
+    if (!IsExecutableFile(name)) return std::nullopt;
+    return name;
+  }
+  std::optional<std::string> own = OwnExecutablePath();
+  if (own && IsExecutableFile(DirectoryOf(*own) + "/" + name))
+    return DirectoryOf(*own) + "/" + name;
   if (IsExecutableFile("./" + name)) return "./" + name;
   const char* path = std::getenv("PATH");
   std::string dirs = path ? path : "";
@@ -59,7 +63,7 @@ std::string FindProgram(const std::string& name) {
     if (IsExecutableFile(dir + "/" + name)) return dir + "/" + name;
     start = end + 1;
   }
-  return "";
+  return std::nullopt;
 }
 
 // A descriptor that turns readable when the child ends, or -1 where the kernel offers none.
@@ -76,11 +80,11 @@ int OpenChildDescriptor(pid_t pid) {
 // second is due, so a long flash neither wakes the utility needlessly nor ends late. Without
 // a descriptor for the child it falls back to looking every 20 ms. The value is the child's
 // wait status.
-Expected<int> WaitForChild(pid_t pid, const WaitTick& tick) {
+SystemResult<int> WaitForChild(pid_t pid, const WaitTick& tick) {
   int status = 0;
   if (!tick) {
     while (waitpid(pid, &status, 0) < 0) {
-      if (errno != EINTR) return MakeError(errno);
+      if (errno != EINTR) return MakeError(SystemError{errno});
     }
     return status;
   }
@@ -92,7 +96,7 @@ Expected<int> WaitForChild(pid_t pid, const WaitTick& tick) {
     if (ended == pid || (ended < 0 && errno != EINTR)) {
       const int error = errno;
       if (child >= 0) close(child);
-      if (ended != pid) return MakeError(error);
+      if (ended != pid) return MakeError(SystemError{error});
       return status;
     }
     auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -116,9 +120,9 @@ Expected<int> WaitForChild(pid_t pid, const WaitTick& tick) {
   }
 }
 
-Expected<OpenedFileFacts> ReadDescriptorFacts(intptr_t handle) {
+SystemResult<OpenedFileFacts> ReadDescriptorFacts(intptr_t handle) {
   struct stat status;
-  if (fstat(static_cast<int>(handle), &status) != 0) return MakeError(errno);
+  if (fstat(static_cast<int>(handle), &status) != 0) return MakeError(SystemError{errno});
   OpenedFileFacts facts;
   facts.is_link = S_ISLNK(status.st_mode);
   facts.id = {static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
@@ -127,16 +131,16 @@ Expected<OpenedFileFacts> ReadDescriptorFacts(intptr_t handle) {
 
 // Opens for writing without following a link at the name and without waiting for a FIFO's
 // reader, judges the opened file, and only then empties it for kReplace.
-Expected<int> OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
-                           FileFactsReader read_facts) {
+Expected<int, OpenStatus> OpenWritable(const std::string& path, WriteMode mode,
+                                       const FileIds& refused, FileFactsReader read_facts) {
   int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   if (mode == WriteMode::kAppend) flags |= O_APPEND;
   if (mode == WriteMode::kCreateNew) flags |= O_EXCL;
   int fd = open(path.c_str(), flags, 0666);
   if (fd < 0) return MakeError(errno == ELOOP ? OpenStatus::kIsLink : OpenStatus::kFailed);
   const bool made = mode == WriteMode::kCreateNew;
-  Expected<void> judged = JudgeOpenedFile(fd, made ? FileIds() : refused,
-                                          read_facts ? read_facts : ReadDescriptorFacts);
+  Expected<void, OpenStatus> judged = JudgeOpenedFile(
+      fd, made ? FileIds() : refused, read_facts ? read_facts : ReadDescriptorFacts);
   // Only a file that may be written loses O_NONBLOCK and, for kReplace, its contents;
   // EINVAL from ftruncate: a device, which has nothing to empty.
   if (judged && (fcntl(fd, F_SETFL, flags & O_APPEND) != 0 ||
@@ -168,32 +172,34 @@ std::string SystemDrive() {
   return text;
 }
 
-std::string SystemDirectory() {
+std::optional<std::string> SystemDirectory() {
   std::string dir = SystemDrive() + "/windows/system32";
-  return dir.size() < kMaxPath ? dir : "";
+  if (dir.size() >= kMaxPath) return std::nullopt;
+  return dir;
 }
 
-std::string TempDirectory() {
+std::optional<std::string> TempDirectory() {
   const char* tmp = std::getenv("TMPDIR");
   std::string dir = (tmp && *tmp) ? tmp : "/tmp";
   if (dir.back() != '/') dir += '/';
-  return dir.size() <= kMaxPath ? dir : "";
+  if (dir.size() > kMaxPath) return std::nullopt;
+  return dir;
 }
 
-Expected<void> MakeDirectory(const std::string& path) {
-  if (mkdir(path.c_str(), 0777) != 0) return MakeError(errno);
+SystemResult<void> MakeDirectory(const std::string& path) {
+  if (mkdir(path.c_str(), 0777) != 0) return MakeError(SystemError{errno});
   return {};
 }
 
 // unlink, not remove: a directory is never deleted as if it were a file.
-Expected<void> RemoveFile(const std::string& path) {
-  if (unlink(path.c_str()) != 0) return MakeError(errno);
+SystemResult<void> RemoveFile(const std::string& path) {
+  if (unlink(path.c_str()) != 0) return MakeError(SystemError{errno});
   return {};
 }
 
-Expected<void> RenameFile(const std::string& from, const std::string& to) {
+SystemResult<void> RenameFile(const std::string& from, const std::string& to) {
   // link and unlink, not rename: rename would replace a file already there.
-  if (link(from.c_str(), to.c_str()) != 0) return MakeError(errno);
+  if (link(from.c_str(), to.c_str()) != 0) return MakeError(SystemError{errno});
   // The new name holds the file now; a second name left behind loses nothing.
   Ignore(RemoveFile(from), "the file is reached by its new name either way");
   return {};
@@ -221,15 +227,15 @@ bool SamePath(const std::string& a, const std::string& b) {
   return FullPath(a) == FullPath(b);
 }
 
-Expected<FileId> FileIdentity(const std::string& path) {
+SystemResult<FileId> FileIdentity(const std::string& path) {
   struct stat status;
-  if (stat(path.c_str(), &status) != 0) return MakeError(errno);
+  if (stat(path.c_str(), &status) != 0) return MakeError(SystemError{errno});
   return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
-Expected<FileId> EntryIdentity(const std::string& path) {
+SystemResult<FileId> EntryIdentity(const std::string& path) {
   struct stat status;
-  if (lstat(path.c_str(), &status) != 0) return MakeError(errno);
+  if (lstat(path.c_str(), &status) != 0) return MakeError(SystemError{errno});
   return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 
@@ -237,9 +243,10 @@ bool RefusesPathForm(const std::string&) {
   return false;
 }
 
-Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                                    FileFactsReader read_facts) {
-  Expected<int> fd = OpenWritable(path, mode, refused, read_facts);
+Expected<std::FILE*, OpenStatus> OpenForWriting(const std::string& path, WriteMode mode,
+                                                const FileIds& refused,
+                                                FileFactsReader read_facts) {
+  Expected<int, OpenStatus> fd = OpenWritable(path, mode, refused, read_facts);
   if (!fd) return fd.error();
   std::FILE* file = fdopen(*fd, mode == WriteMode::kAppend ? "a" : "w");
   if (!file) {
@@ -249,9 +256,9 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
-Expected<void> AppendLine(const std::string& path, const std::string& text,
-                          const FileIds& refused) {
-  Expected<int> fd = OpenWritable(path, WriteMode::kAppend, refused, nullptr);
+Expected<void, OpenStatus> AppendLine(const std::string& path, const std::string& text,
+                                      const FileIds& refused) {
+  Expected<int, OpenStatus> fd = OpenWritable(path, WriteMode::kAppend, refused, nullptr);
   if (!fd) return fd.error();
   const std::string line = text + '\n';
   ssize_t written = write(*fd, line.data(), line.size());
@@ -261,23 +268,23 @@ Expected<void> AppendLine(const std::string& path, const std::string& text,
   return {};
 }
 
-std::string OwnExecutablePath() {
+std::optional<std::string> OwnExecutablePath() {
   char buffer[4096];
   ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-  if (n <= 0) return "";
+  if (n <= 0) return std::nullopt;
   return std::string(buffer, static_cast<size_t>(n));
 }
 
-std::string OwnFileVersion() {
+std::optional<std::string> OwnFileVersion() {
   char text[64];
   std::snprintf(text, sizeof text, "%d.%d.%d.%d", QV_VERSION_MAJOR, QV_VERSION_MINOR,
                 QV_VERSION_PATCH, QV_VERSION_TWEAK);
   return text;
 }
 
-Expected<ProductVersion> FileProductVersion(const std::string& path) {
-  Expected<PeFixedVersion> version = ReadPeFixedVersion(path);
-  if (!version) return version.error();
+std::optional<ProductVersion> FileProductVersion(const std::string& path) {
+  Expected<PeFixedVersion, PeVersionError> version = ReadPeFixedVersion(path);
+  if (!version) return std::nullopt;
   return ProductVersion{version->product_most, version->product_least};
 }
 
@@ -285,9 +292,9 @@ bool IsNt52OrLater() {
   return false;
 }
 
-Expected<std::vector<std::string>> RunningProcessNames() {
+SystemResult<std::vector<std::string>> RunningProcessNames() {
   DIR* proc = opendir("/proc");
-  if (!proc) return MakeError(errno);
+  if (!proc) return MakeError(SystemError{errno});
   std::vector<std::string> names;
   while (dirent* entry = readdir(proc)) {
     const char* pid = entry->d_name;
@@ -307,19 +314,21 @@ Expected<std::vector<std::string>> RunningProcessNames() {
   return names;
 }
 
-Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused,
-                                  const std::vector<std::string>* given, WriteMode capture_mode) {
+Expected<uint32_t, RunStatus> RunCommandLine(const std::string& command_line,
+                                             const std::string& capture_file, const WaitTick& tick,
+                                             const FileIds& refused,
+                                             const std::vector<std::string>* given,
+                                             WriteMode capture_mode) {
   int output = -1;
   if (!capture_file.empty()) {
-    Expected<int> opened = OpenWritable(capture_file, capture_mode, refused, nullptr);
+    Expected<int, OpenStatus> opened = OpenWritable(capture_file, capture_mode, refused, nullptr);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
   }
   std::vector<std::string> args =
       given && !given->empty() ? *given : SplitWindowsCommandLine(command_line);
-  std::string program = FindProgram(args[0]);
-  if (program.empty()) {
+  std::optional<std::string> program = FindProgram(args[0]);
+  if (!program) {
     if (output >= 0) close(output);
     return MakeError(RunStatus::StartFailed);
   }
@@ -349,13 +358,13 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   sigaddset(&defaults, SIGPIPE);
   posix_spawnattr_setsigdefault(&attributes, &defaults);
   pid_t pid = 0;
-  int rc = posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), environ);
+  int rc = posix_spawn(&pid, program->c_str(), &actions, &attributes, argv.data(), environ);
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   if (output >= 0) close(output);
   if (rc != 0) return MakeError(RunStatus::StartFailed);
 
-  Expected<int> waited = WaitForChild(pid, tick);
+  SystemResult<int> waited = WaitForChild(pid, tick);
   if (!waited) return MakeError(RunStatus::ExitCodeUnknown);
   const int status = *waited;
   if (WIFEXITED(status)) return static_cast<uint32_t>(WEXITSTATUS(status));
@@ -406,13 +415,13 @@ uint64_t SteadyMilliseconds() {
       std::chrono::duration_cast<std::chrono::milliseconds>(since).count());
 }
 
-std::string HostName() {
+std::optional<std::string> HostName() {
   char name[256] = {};
-  if (gethostname(name, sizeof name - 1) != 0) return "";
+  if (gethostname(name, sizeof name - 1) != 0) return std::nullopt;
   return name;
 }
 
-std::string UserName() {
+std::optional<std::string> UserName() {
   std::vector<char> buffer(16384);
   passwd entry{};
   passwd* found = nullptr;

@@ -151,10 +151,10 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &status) == 0 && S_ISLNK(status.st_mode);
 }
 
-std::string LinkTarget(const std::string& path) {
+std::optional<std::string> LinkTarget(const std::string& path) {
   char target[4096];
   ssize_t n = readlink(path.c_str(), target, sizeof target - 1);
-  if (n <= 0) return "";
+  if (n <= 0) return std::nullopt;
   std::string name(target, static_cast<size_t>(n));
   size_t slash = path.rfind('/');
   if (name[0] == '/' || slash == std::string::npos) return name;
@@ -169,7 +169,7 @@ InstanceLock::~InstanceLock() {
 // An abstract socket name: one per network namespace, the same for every user and every
 // setting, never a file that could be moved, replaced or left behind, and released by the
 // kernel with the last descriptor, however the process ends.
-Expected<void> InstanceLock::Take(const std::string& name) {
+Expected<void, InstanceLock::Failure> InstanceLock::Take(const std::string& name) {
   sockaddr_un address = {};
   address.sun_family = AF_UNIX;
   if (name.empty() || name.size() >= sizeof address.sun_path)
@@ -192,7 +192,7 @@ Expected<void> InstanceLock::Take(const std::string& name) {
   return {};
 }
 #else
-Expected<void> InstanceLock::Take(const std::string& name) {
+Expected<void, InstanceLock::Failure> InstanceLock::Take(const std::string& name) {
   int fd = OpenLockFile(name);
   if (fd < 0) return MakeError(Failure::kUnavailable);
   while (flock(fd, LOCK_EX | LOCK_NB) != 0) {
@@ -208,10 +208,10 @@ Expected<void> InstanceLock::Take(const std::string& name) {
 }
 #endif
 
-Expected<FileId> InstanceLock::Identity() const {
+SystemResult<FileId> InstanceLock::Identity() const {
   struct stat status;
   if (!taken_ || fstat(static_cast<int>(handle_), &status) != 0 || !S_ISREG(status.st_mode))
-    return Error{};
+    return Error<SystemError>{};
   return FileId{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino)};
 }
 

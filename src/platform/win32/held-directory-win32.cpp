@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/platform.h"
+#include "platform/win32/host-win32.h"
 
 namespace platform {
 namespace {
@@ -27,15 +28,6 @@ HANDLE OpenDirectory(const std::string& path) {
     return INVALID_HANDLE_VALUE;
   }
   return dir;
-}
-
-std::wstring Wide(const std::string& text) {
-  int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &wide[0], n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
 }
 
 // The request SetFileInformationByHandle hands on, made directly: Wine 8 leaves that call's
@@ -63,18 +55,18 @@ HeldDirectory::~HeldDirectory() {
   if (dir_ != -1) CloseHandle(reinterpret_cast<HANDLE>(dir_));
 }
 
-Expected<void> HeldDirectory::Open(const std::string& file) {
+SystemResult<void> HeldDirectory::Open(const std::string& file) {
   size_t separator = file.find_last_of("\\/");
   if (separator == std::string::npos && file.size() >= 2 && file[1] == ':') separator = 1;
   dir_path_ = separator == std::string::npos ? "" : file.substr(0, separator + 1);
   final_name_ = file.substr(dir_path_.size());
   HANDLE dir = OpenDirectory(dir_path_.empty() ? "." : dir_path_);
-  if (dir == INVALID_HANDLE_VALUE) return MakeError(GetLastError());
+  if (dir == INVALID_HANDLE_VALUE) return MakeError(LastError());
   dir_ = reinterpret_cast<intptr_t>(dir);
   return {};
 }
 
-Expected<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
+SystemResult<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
   DWORD error = ERROR_INVALID_HANDLE;
   for (int n = 0; dir_ != -1 && n < 100; ++n) {
     std::string name = prefix + (n ? std::to_string(n) : "");
@@ -94,25 +86,25 @@ Expected<std::string> HeldDirectory::MakePrivate(const std::string& prefix) {
     private_name_ = name;
     return path;
   }
-  return MakeError(error);
+  return MakeError(SystemError{static_cast<int>(error)});
 }
 
-Expected<void> HeldDirectory::MoveIn(const std::string& name) {
-  if (private_ == -1) return MakeError(ERROR_INVALID_HANDLE);
+SystemResult<void> HeldDirectory::MoveIn(const std::string& name) {
+  if (private_ == -1) return MakeError(SystemError{ERROR_INVALID_HANDLE});
   // The private directory cannot be swapped while it is held, so its path still leads to it.
   std::string from = dir_path_ + private_name_ + "\\" + name;
   HANDLE file = CreateFileA(from.c_str(), DELETE | SYNCHRONIZE,
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return MakeError(GetLastError());
+  if (file == INVALID_HANDLE_VALUE) return MakeError(LastError());
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(file, &info) ||
       (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
     CloseHandle(file);
-    return MakeError(ERROR_INVALID_PARAMETER);
+    return MakeError(SystemError{ERROR_INVALID_PARAMETER});
   }
   // The new name is relative to the held directory's handle, never to a path.
-  std::wstring target = Wide(final_name_);
+  std::wstring target = WidePath(final_name_);
   size_t bytes = sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t);
   std::unique_ptr<char[]> buffer(new char[bytes]());
   auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.get());
@@ -124,7 +116,7 @@ Expected<void> HeldDirectory::MoveIn(const std::string& name) {
   if (!SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(bytes)))
     error = RenameThroughNtdll(file, rename, bytes);
   CloseHandle(file);
-  if (error != ERROR_SUCCESS) return MakeError(error);
+  if (error != ERROR_SUCCESS) return MakeError(SystemError{static_cast<int>(error)});
   return {};
 }
 

@@ -10,10 +10,12 @@
 #include <cstdlib>
 #include <ctime>
 #include <memory>
+#include <optional>
 
 #include "platform/console_layout.h"
 #include "platform/platform.h"
 #include "platform/text.h"
+#include "platform/win32/host-win32.h"
 
 namespace platform {
 namespace {
@@ -37,19 +39,19 @@ class VersionLibrary {
   VersionLibrary(const VersionLibrary&) = delete;
   VersionLibrary& operator=(const VersionLibrary&) = delete;
 
-  // Reads the root block of a file's version information; an error when it has none.
-  Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::wstring& path) const {
-    const Error none = MakeError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-    if (!size_ || !info_ || !query_) return none;
+  // Reads the root block of a file's version information, where the file has one.
+  std::optional<VS_FIXEDFILEINFO> FixedFileInfo(const std::wstring& path) const {
+    if (!size_ || !info_ || !query_) return std::nullopt;
     DWORD handle = 0;
     DWORD size = size_(path.c_str(), &handle);
-    if (size == 0) return none;
+    if (size == 0) return std::nullopt;
     std::unique_ptr<char[]> data(new (std::nothrow) char[size]);
-    if (!data) return none;
-    if (!info_(path.c_str(), 0, size, data.get())) return none;
+    if (!data) return std::nullopt;
+    if (!info_(path.c_str(), 0, size, data.get())) return std::nullopt;
     VS_FIXEDFILEINFO* info = nullptr;
     UINT length = 0;
-    if (!query_(data.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info) return none;
+    if (!query_(data.get(), L"\\", reinterpret_cast<void**>(&info), &length) || !info)
+      return std::nullopt;
     return *info;
   }
 
@@ -65,17 +67,7 @@ class VersionLibrary {
   BOOL(WINAPI* query_)(LPCVOID, LPCWSTR, LPVOID*, PUINT) = nullptr;
 };
 
-// A path of the narrow API in its wide form, as the narrow calls themselves convert it.
-std::wstring WidePath(const std::string& path) {
-  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
-  if (n <= 0) return std::wstring();
-  std::wstring wide(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
-  wide.resize(static_cast<size_t>(n - 1));
-  return wide;
-}
-
-Expected<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
+std::optional<VS_FIXEDFILEINFO> FixedFileInfo(const std::string& path) {
   return VersionLibrary().FixedFileInfo(WidePath(path));
 }
 
@@ -146,10 +138,10 @@ FileId IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
           (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }
 
-Expected<OpenedFileFacts> ReadHandleFacts(intptr_t handle) {
+SystemResult<OpenedFileFacts> ReadHandleFacts(intptr_t handle) {
   BY_HANDLE_FILE_INFORMATION info;
   if (!GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle), &info))
-    return MakeError(GetLastError());
+    return MakeError(LastError());
   OpenedFileFacts facts;
   facts.is_link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   facts.id = IdentityOf(info);
@@ -159,8 +151,9 @@ Expected<OpenedFileFacts> ReadHandleFacts(intptr_t handle) {
 // Opens for writing with the name itself, not what a link or other reparse point at it leads
 // to, judges the opened handle, and only then empties the file for kReplace. The handle is
 // inheritable when a child is to write through it.
-Expected<HANDLE> OpenWritable(const std::string& path, WriteMode mode, const FileIds& refused,
-                              FileFactsReader read_facts, bool inheritable, DWORD share) {
+Expected<HANDLE, OpenStatus> OpenWritable(const std::string& path, WriteMode mode,
+                                          const FileIds& refused, FileFactsReader read_facts,
+                                          bool inheritable, DWORD share) {
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
   // Appending data only: every write lands at the end, whoever else writes.
   DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE |
@@ -170,7 +163,7 @@ Expected<HANDLE> OpenWritable(const std::string& path, WriteMode mode, const Fil
                               made ? CREATE_NEW : OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (opened == INVALID_HANDLE_VALUE) return MakeError(OpenStatus::kFailed);
-  Expected<void> judged =
+  Expected<void, OpenStatus> judged =
       JudgeOpenedFile(reinterpret_cast<intptr_t>(opened), made ? FileIds() : refused,
                       read_facts ? read_facts : ReadHandleFacts);
   if (judged && mode == WriteMode::kReplace && !SetEndOfFile(opened)) {  // at offset 0
@@ -194,45 +187,54 @@ char PathSeparator() {
   return '\\';
 }
 
+std::wstring WidePath(const std::string& path) {
+  int n = MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, &wide[0], n);
+  wide.resize(static_cast<size_t>(n - 1));
+  return wide;
+}
+
 bool IsPathSeparator(char c) {
   return c == '\\';
 }
 
-std::string SystemDirectory() {
+std::optional<std::string> SystemDirectory() {
   char buffer[kMaxPath];
   UINT n = GetSystemDirectoryA(buffer, kMaxPath);
-  if (n == 0 || n >= kMaxPath) return "";
+  if (n == 0 || n >= kMaxPath) return std::nullopt;
   return std::string(buffer, n);
 }
 
 std::string SystemDrive() {
-  std::string dir = SystemDirectory();
+  std::optional<std::string> dir = SystemDirectory();
   char drive[3] = {};
-  if (dir.empty() ||
-      _splitpath_s(dir.c_str(), drive, sizeof drive, nullptr, 0, nullptr, 0, nullptr, 0) != 0)
+  if (!dir ||
+      _splitpath_s(dir->c_str(), drive, sizeof drive, nullptr, 0, nullptr, 0, nullptr, 0) != 0)
     return "";
   return drive;
 }
 
-std::string TempDirectory() {
+std::optional<std::string> TempDirectory() {
   char buffer[kMaxPath + 1];
   DWORD n = GetTempPathA(kMaxPath, buffer);
-  if (n == 0 || n > kMaxPath) return "";
+  if (n == 0 || n > kMaxPath) return std::nullopt;
   return std::string(buffer, n);
 }
 
-Expected<void> MakeDirectory(const std::string& path) {
-  if (!CreateDirectoryA(path.c_str(), nullptr)) return MakeError(GetLastError());
+SystemResult<void> MakeDirectory(const std::string& path) {
+  if (!CreateDirectoryA(path.c_str(), nullptr)) return MakeError(LastError());
   return {};
 }
 
-Expected<void> RemoveFile(const std::string& path) {
-  if (std::remove(path.c_str()) != 0) return MakeError(errno);
+SystemResult<void> RemoveFile(const std::string& path) {
+  if (std::remove(path.c_str()) != 0) return MakeError(SystemError{errno});
   return {};
 }
 
-Expected<void> RenameFile(const std::string& from, const std::string& to) {
-  if (MoveFileA(from.c_str(), to.c_str()) == 0) return MakeError(GetLastError());
+SystemResult<void> RenameFile(const std::string& from, const std::string& to) {
+  if (MoveFileA(from.c_str(), to.c_str()) == 0) return MakeError(LastError());
   return {};
 }
 
@@ -259,27 +261,27 @@ bool SamePath(const std::string& a, const std::string& b) {
 
 namespace {
 
-Expected<FileId> IdentityOpening(const std::string& path, DWORD flags) {
+SystemResult<FileId> IdentityOpening(const std::string& path, DWORD flags) {
   // No access is asked for: the file information needs none, and backup semantics let a
   // directory be opened too.
   HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | flags, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return MakeError(GetLastError());
+  if (file == INVALID_HANDLE_VALUE) return MakeError(LastError());
   BY_HANDLE_FILE_INFORMATION info;
   bool known = GetFileInformationByHandle(file, &info) != 0;
   const DWORD error = GetLastError();
   CloseHandle(file);
-  if (!known) return MakeError(error);
+  if (!known) return MakeError(SystemError{static_cast<int>(error)});
   return IdentityOf(info);
 }
 
 }  // namespace
 
-Expected<FileId> FileIdentity(const std::string& path) {
+SystemResult<FileId> FileIdentity(const std::string& path) {
   return IdentityOpening(path, 0);
 }
 
-Expected<FileId> EntryIdentity(const std::string& path) {
+SystemResult<FileId> EntryIdentity(const std::string& path) {
   return IdentityOpening(path, FILE_FLAG_OPEN_REPARSE_POINT);
 }
 
@@ -287,9 +289,10 @@ bool RefusesPathForm(const std::string& name) {
   return IsDeviceOrStreamName(name);
 }
 
-Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, const FileIds& refused,
-                                    FileFactsReader read_facts) {
-  Expected<HANDLE> handle =
+Expected<std::FILE*, OpenStatus> OpenForWriting(const std::string& path, WriteMode mode,
+                                                const FileIds& refused,
+                                                FileFactsReader read_facts) {
+  Expected<HANDLE, OpenStatus> handle =
       OpenWritable(path, mode, refused, read_facts, false, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!handle) return handle.error();
   const bool append = mode == WriteMode::kAppend;
@@ -307,10 +310,10 @@ Expected<std::FILE*> OpenForWriting(const std::string& path, WriteMode mode, con
   return file;
 }
 
-Expected<void> AppendLine(const std::string& path, const std::string& text,
-                          const FileIds& refused) {
-  Expected<HANDLE> handle = OpenWritable(path, WriteMode::kAppend, refused, nullptr, false,
-                                         FILE_SHARE_READ | FILE_SHARE_WRITE);
+Expected<void, OpenStatus> AppendLine(const std::string& path, const std::string& text,
+                                      const FileIds& refused) {
+  Expected<HANDLE, OpenStatus> handle = OpenWritable(path, WriteMode::kAppend, refused, nullptr,
+                                                     false, FILE_SHARE_READ | FILE_SHARE_WRITE);
   if (!handle) return handle.error();
   const std::string line = text + "\r\n";
   DWORD written = 0;
@@ -320,22 +323,22 @@ Expected<void> AppendLine(const std::string& path, const std::string& text,
   return {};
 }
 
-std::string OwnExecutablePath() {
+std::optional<std::string> OwnExecutablePath() {
   std::wstring wide = OwnPathWide();
-  if (wide.empty() || wide.size() >= kMaxPath) return "";
+  if (wide.empty() || wide.size() >= kMaxPath) return std::nullopt;
   // In the active code page, as every narrow call of the utility reads its names.
   int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
                               nullptr, nullptr);
-  if (n <= 0) return "";
+  if (n <= 0) return std::nullopt;
   std::string path(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &path[0], n, nullptr,
                       nullptr);
   return path;
 }
 
-std::string OwnFileVersion() {
-  Expected<VS_FIXEDFILEINFO> fixed = VersionLibrary().FixedFileInfo(OwnPathWide());
-  if (!fixed) return "0.0.0.0";
+std::optional<std::string> OwnFileVersion() {
+  std::optional<VS_FIXEDFILEINFO> fixed = VersionLibrary().FixedFileInfo(OwnPathWide());
+  if (!fixed) return std::nullopt;
   const VS_FIXEDFILEINFO& info = *fixed;
   char text[256];
   std::snprintf(text, sizeof text, "%d.%d.%d.%d", static_cast<int>(HIWORD(info.dwFileVersionMS)),
@@ -345,9 +348,9 @@ std::string OwnFileVersion() {
   return text;
 }
 
-Expected<ProductVersion> FileProductVersion(const std::string& path) {
-  Expected<VS_FIXEDFILEINFO> info = FixedFileInfo(path);
-  if (!info) return info.error();
+std::optional<ProductVersion> FileProductVersion(const std::string& path) {
+  std::optional<VS_FIXEDFILEINFO> info = FixedFileInfo(path);
+  if (!info) return std::nullopt;
   return ProductVersion{info->dwProductVersionMS, info->dwProductVersionLS};
 }
 
@@ -359,10 +362,10 @@ bool IsNt52OrLater() {
          info.dwMinorVersion >= 2;
 }
 
-Expected<std::vector<std::string>> RunningProcessNames() {
+SystemResult<std::vector<std::string>> RunningProcessNames() {
   DWORD ids[1024];
   DWORD bytes = 0;
-  if (!EnumProcesses(ids, sizeof ids, &bytes)) return MakeError(GetLastError());
+  if (!EnumProcesses(ids, sizeof ids, &bytes)) return MakeError(LastError());
   std::vector<std::string> names;
   for (DWORD i = 0; i < bytes / sizeof(DWORD); ++i) {
     if (ids[i] == 0) continue;
@@ -380,9 +383,11 @@ Expected<std::vector<std::string>> RunningProcessNames() {
   return names;
 }
 
-Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::string& capture_file,
-                                  const WaitTick& tick, const FileIds& refused,
-                                  const std::vector<std::string>*, WriteMode capture_mode) {
+Expected<uint32_t, RunStatus> RunCommandLine(const std::string& command_line,
+                                             const std::string& capture_file, const WaitTick& tick,
+                                             const FileIds& refused,
+                                             const std::vector<std::string>*,
+                                             WriteMode capture_mode) {
   // The child never shares the utility's own standard handles: its output goes to the
   // capture file or nowhere, even when the utility's output is redirected.
   STARTUPINFOA startup = {};
@@ -390,7 +395,7 @@ Expected<uint32_t> RunCommandLine(const std::string& command_line, const std::st
   startup.dwFlags = STARTF_USESTDHANDLES;
   HANDLE output = INVALID_HANDLE_VALUE;
   if (!capture_file.empty()) {
-    Expected<HANDLE> opened =
+    Expected<HANDLE, OpenStatus> opened =
         OpenWritable(capture_file, capture_mode, refused, nullptr, true, FILE_SHARE_READ);
     if (!opened) return CaptureOpenError(opened.error());
     output = *opened;
@@ -434,9 +439,9 @@ bool StdoutIsConsole() {
 void SizeConsole(int columns, int rows) {
   class Win32Console : public ConsoleCalls {
    public:
-    Expected<ConsoleLayout> Read() override {
+    SystemResult<ConsoleLayout> Read() override {
       CONSOLE_SCREEN_BUFFER_INFO info;
-      if (!GetConsoleScreenBufferInfo(out_, &info)) return MakeError(GetLastError());
+      if (!GetConsoleScreenBufferInfo(out_, &info)) return MakeError(LastError());
       return ConsoleLayout{info.dwSize.X,     info.dwSize.Y,       info.srWindow.Left,
                            info.srWindow.Top, info.srWindow.Right, info.srWindow.Bottom};
     }
@@ -445,16 +450,16 @@ void SizeConsole(int columns, int rows) {
       *columns = largest.X;
       *rows = largest.Y;
     }
-    Expected<void> SetBuffer(int columns, int rows) override {
+    SystemResult<void> SetBuffer(int columns, int rows) override {
       if (!SetConsoleScreenBufferSize(out_,
                                       {static_cast<SHORT>(columns), static_cast<SHORT>(rows)}))
-        return MakeError(GetLastError());
+        return MakeError(LastError());
       return {};
     }
-    Expected<void> SetWindow(int left, int top, int right, int bottom) override {
+    SystemResult<void> SetWindow(int left, int top, int right, int bottom) override {
       SMALL_RECT window = {static_cast<SHORT>(left), static_cast<SHORT>(top),
                            static_cast<SHORT>(right), static_cast<SHORT>(bottom)};
-      if (!SetConsoleWindowInfo(out_, TRUE, &window)) return MakeError(GetLastError());
+      if (!SetConsoleWindowInfo(out_, TRUE, &window)) return MakeError(LastError());
       return {};
     }
 
@@ -485,19 +490,20 @@ uint64_t SteadyMilliseconds() {
   return GetTickCount64();
 }
 
-std::string HostName() {
+std::optional<std::string> HostName() {
   char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
   DWORD size = sizeof name;
-  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+  if (!GetComputerNameA(name, &size)) return std::nullopt;
+  return std::string(name, size);
 }
 
-std::string UserName() {
+std::optional<std::string> UserName() {
   char name[257] = {};
   DWORD size = sizeof name;
   AdvapiLibrary advapi;
   auto get_user = advapi.Function<BOOL(WINAPI*)(LPSTR, LPDWORD)>("GetUserNameA");
-  if (get_user && get_user(name, &size)) return name;
-  return "";
+  if (get_user && get_user(name, &size)) return std::string(name);
+  return std::nullopt;
 }
 
 uint32_t ProcessId() {

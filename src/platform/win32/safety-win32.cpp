@@ -71,38 +71,38 @@ struct LinkReparseData {
 
 }  // namespace
 
-std::string LinkTarget(const std::string& path) {
+std::optional<std::string> LinkTarget(const std::string& path) {
   HANDLE link = CreateFileA(
       path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
       nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (link == INVALID_HANDLE_VALUE) return "";
+  if (link == INVALID_HANDLE_VALUE) return std::nullopt;
   std::vector<char> data(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
   DWORD got = 0;
   BOOL read = DeviceIoControl(link, FSCTL_GET_REPARSE_POINT, nullptr, 0, data.data(),
                               static_cast<DWORD>(data.size()), &got, nullptr);
   CloseHandle(link);
   LinkReparseData head;
-  if (!read || got < sizeof head) return "";
+  if (!read || got < sizeof head) return std::nullopt;
   std::memcpy(&head, data.data(), sizeof head);
   // A symbolic link's names start after its flags; a junction's right after the head.
   size_t names = sizeof head;
   bool relative = false;
   if (head.tag == IO_REPARSE_TAG_SYMLINK) {
     ULONG flags = 0;
-    if (got < names + sizeof flags) return "";
+    if (got < names + sizeof flags) return std::nullopt;
     std::memcpy(&flags, data.data() + names, sizeof flags);
     relative = (flags & SYMLINK_FLAG_RELATIVE) != 0;
     names += sizeof flags;
   } else if (head.tag != IO_REPARSE_TAG_MOUNT_POINT) {
-    return "";
+    return std::nullopt;
   }
   size_t at = names + head.print_offset;
-  if (head.print_length == 0 || at + head.print_length > got) return "";
+  if (head.print_length == 0 || at + head.print_length > got) return std::nullopt;
   std::wstring wide(head.print_length / sizeof(wchar_t), L'\0');
   std::memcpy(&wide[0], data.data() + at, head.print_length);
   int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), nullptr, 0,
                               nullptr, nullptr);
-  if (n <= 0) return "";
+  if (n <= 0) return std::nullopt;
   std::string target(static_cast<size_t>(n), '\0');
   WideCharToMultiByte(CP_ACP, 0, wide.c_str(), static_cast<int>(wide.size()), &target[0], n,
                       nullptr, nullptr);
@@ -117,7 +117,7 @@ InstanceLock::~InstanceLock() {
   CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-Expected<void> InstanceLock::Take(const std::string& name) {
+Expected<void, InstanceLock::Failure> InstanceLock::Take(const std::string& name) {
   // A named mutex lives as long as a handle to it is open, so its existence alone is the
   // lock; the global namespace makes it one per machine, across sessions. The utility also
   // owns it, so that a later run can tell a run of the utility from a program that only
@@ -149,11 +149,11 @@ Expected<void> InstanceLock::Take(const std::string& name) {
   return {};
 }
 
-Expected<FileId> InstanceLock::Identity() const {
+SystemResult<FileId> InstanceLock::Identity() const {
   // A mutex has no file information; a lock held as a file has.
   BY_HANDLE_FILE_INFORMATION info;
   if (!taken_ || !GetFileInformationByHandle(reinterpret_cast<HANDLE>(handle_), &info))
-    return Error{};
+    return Error<SystemError>{};
   return FileId{info.dwVolumeSerialNumber,
                 (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow};
 }

@@ -35,7 +35,7 @@ class InstanceLockTest : public ::testing::Test {
 };
 
 // The processes of a host where no flash tool runs, whatever runs on the test's own host.
-Expected<std::vector<std::string>> NoToolRuns() {
+platform::SystemResult<std::vector<std::string>> NoToolRuns() {
   return std::vector<std::string>{"init", "quorvane"};
 }
 

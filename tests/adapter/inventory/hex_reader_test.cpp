@@ -19,9 +19,9 @@ TEST(ReadStrictHex, AcceptsDigitsWithOptionalBlanksSignAndPrefix) {
 TEST(ReadStrictHex, RefusesIncompleteOrCorruptText) {
   for (const char* bad :
        {"", " ", "40G0", "4040 ", "0x", "0xg", "x10", "- 1", "--1", "1-", "0x0x1", "4040\n"}) {
-    EXPECT_TRUE(ReadStrictHex(bad).error().Is(HexError::kNotHex)) << '"' << bad << '"';
+    EXPECT_TRUE(ReadStrictHex(bad).error().code == HexError::kNotHex) << '"' << bad << '"';
   }
-  EXPECT_TRUE(ReadStrictHex(nullptr).error().Is(HexError::kNotHex));
+  EXPECT_TRUE(ReadStrictHex(nullptr).error().code == HexError::kNotHex);
 }
 
 TEST(ReadStrictHex, RefusesTheLimitsAndBeyond) {
@@ -29,7 +29,7 @@ TEST(ReadStrictHex, RefusesTheLimitsAndBeyond) {
   EXPECT_EQ(*ReadStrictHex("-7FFFFFFF"), -0x7FFFFFFF);
   for (const char* bad : {"7FFFFFFF", "-80000000", "80000000", "FFFFFFFF", "-80000001",
                           "123456789ABCDEF0123456789"}) {
-    EXPECT_TRUE(ReadStrictHex(bad).error().Is(HexError::kOutOfRange)) << bad;
+    EXPECT_TRUE(ReadStrictHex(bad).error().code == HexError::kOutOfRange) << bad;
   }
 }
 

@@ -62,7 +62,7 @@ TEST_F(ToolRunnerTest, UncreatableCaptureFileGives98WithoutRunning) {
 // leaves no capture behind; a file planted under the capture's name is never written through.
 TEST_F(ToolRunnerTest, AFailedCallKeepsTheEndOfItsOutputOnly) {
   const std::string kept = dir_.File("kept.txt");
-  const std::string planted = platform::TempDirectory() + kToolOutputFile;
+  const std::string planted = platform::TempDirectory().value() + kToolOutputFile;
   test::WriteBytes(kept, "kept");
   std::error_code ec;
   std::filesystem::create_hard_link(kept, planted, ec);

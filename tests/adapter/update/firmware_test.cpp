@@ -28,7 +28,7 @@ class UpdaterTest : public ::testing::Test {
     capture_ = std::make_unique<test::CapturedUi>(typed);
   }
   PortSelection Select() { return SelectAdapter(capture_->ui(), policy_, port_); }
-  Expected<void> Upgrade() {
+  Expected<void, ToolExitCode> Upgrade() {
     OneTimeNotice patience;
     return UpgradeAdapter(capture_->ui(), tool_, port_, patience);
   }
@@ -97,9 +97,9 @@ TEST_F(UpdaterTest, AnswersChooseThePortAndAFailedFlashReportsTheToolsCode) {
 
   Use(Port("4.0.516", "4.0.534"));
   tool_.flash_exit["4:0.0"] = 3;
-  Expected<void> flashed = Upgrade();
+  Expected<void, ToolExitCode> flashed = Upgrade();
   ASSERT_FALSE(flashed);
-  EXPECT_EQ(flashed.error().code, 3);
+  EXPECT_EQ(flashed.error().code.value, 3u);
   EXPECT_NE(capture_->Console().find("Command to upgrade firmware failed with internal error "
                                      "code 3\n\tCommand: nxflash.exe -i 4:0.0 -f -a\n"),
             std::string::npos);
