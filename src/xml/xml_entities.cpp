@@ -1,10 +1,8 @@
 #include "xml/xml_entities.h"
 
-#include <cstdlib>
 #include <cstring>
 
-#include "xml/xml_node.h"
-#include "xml/xml_record.h"
+#include "xml/xml_element.h"
 
 namespace {
 
@@ -28,9 +26,9 @@ size_t StepLength(const char* text, size_t remaining) {
   return step < remaining ? step : remaining;
 }
 
-// The measuring pass: the decoded length, or -1 (error set) for a reference without its
-// semicolon or an unknown entity.
-ptrdiff_t MeasureDecoded(const char* text, size_t length, int* error) {
+// The measuring pass: the decoded length, or an error for a reference without its semicolon
+// or an unknown entity.
+Expected<size_t> MeasureDecoded(const char* text, size_t length) {
   size_t out = 0;
   size_t i = 0;
   while (i < length && text[i] != '\0') {
@@ -44,22 +42,16 @@ ptrdiff_t MeasureDecoded(const char* text, size_t length, int* error) {
       size_t j = i + 2;
       if (text[j] == 'x' || text[j] == 'X') ++j;
       while (j < length && text[j] != ';' && text[j] != '\0') ++j;
-      if (j >= length || text[j] != ';') {
-        *error = kXmlUnknownCharacterEntity;
-        return -1;
-      }
+      if (j >= length || text[j] != ';') return MakeError(kXmlUnknownCharacterEntity);
       i = j + 1;
     } else {
       const XmlEntity* entity = MatchEntity(text + i, length - i);
-      if (entity == nullptr) {
-        *error = kXmlUnknownCharacterEntity;
-        return -1;
-      }
+      if (entity == nullptr) return MakeError(kXmlUnknownCharacterEntity);
       i += entity->length;
     }
     ++out;
   }
-  return static_cast<ptrdiff_t>(out);
+  return out;
 }
 
 int DigitValue(char c, bool hexadecimal) {
@@ -88,7 +80,7 @@ int NumericValue(const char* text, size_t i, size_t* end) {
 }
 
 // The copying pass's checks, made before anything is copied: digits, and values up to 255.
-bool CheckNumericReferences(const char* text, size_t length, int* error) {
+Expected<void> CheckNumericReferences(const char* text, size_t length) {
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
@@ -98,33 +90,29 @@ bool CheckNumericReferences(const char* text, size_t length, int* error) {
     if (IsNumericReference(text + i, length - i)) {
       size_t end = 0;
       int value = NumericValue(text, i, &end);
-      if (value < 0) {
-        *error = kXmlUnknownCharacterEntity;
-        return false;
-      }
-      if (value > 255) {
-        *error = kXmlCharacterCodeAbove255;
-        return false;
-      }
+      if (value < 0) return MakeError(kXmlUnknownCharacterEntity);
+      if (value > 255) return MakeError(kXmlCharacterCodeAbove255);
       i = end + 1;
     } else {
       i += MatchEntity(text + i, length - i)->length;
     }
   }
-  return true;
+  return {};
 }
 
 }  // namespace
 
-ptrdiff_t DecodedLength(const char* text, size_t length, int* error) {
+Expected<size_t> DecodedLength(const char* text, size_t length) {
   // Most runs are short and hold no reference: one pass finds the first NUL or ampersand.
   size_t plain = 0;
   while (plain < length && text[plain] != '\0' && text[plain] != '&') ++plain;
-  if (plain == length || text[plain] == '\0') return static_cast<ptrdiff_t>(plain);
+  if (plain == length || text[plain] == '\0') return plain;
   const void* nul = std::memchr(text + plain, '\0', length - plain);
   if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-  ptrdiff_t decoded = MeasureDecoded(text, length, error);
-  if (decoded < 0 || !CheckNumericReferences(text, length, error)) return -1;
+  Expected<size_t> decoded = MeasureDecoded(text, length);
+  if (!decoded) return decoded;
+  Expected<void> checked = CheckNumericReferences(text, length);
+  if (!checked) return checked.error();
   return decoded;
 }
 
@@ -138,7 +126,7 @@ void DecodeInto(const char* text, size_t length, char* out) {
       unsigned char c = static_cast<unsigned char>(text[end]);
       end += c < 0xC2 ? 1 : StepLength(text + end, length - end);
     }
-    std::memmove(out, text + i, end - i);  // out may be text itself, a little behind
+    std::memcpy(out, text + i, end - i);
     out += end - i;
     i = end;
     if (i >= length || text[i] == '\0') break;
@@ -153,31 +141,4 @@ void DecodeInto(const char* text, size_t length, char* out) {
       i += entity->length;
     }
   }
-}
-
-ptrdiff_t DecodeInPlace(char* text, size_t length, int* error) {
-  // Plain characters and named references in one pass; from the first numeric reference,
-  // unknown reference or longer character on, the rest goes through the two passes above,
-  // which step from there exactly as they would have from the start.
-  size_t out = 0;
-  size_t i = 0;
-  while (i < length) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c == '&') {
-      const XmlEntity* entity = MatchEntity(text + i, length - i);
-      if (entity == nullptr) break;
-      text[out++] = entity->character;
-      i += entity->length;
-    } else if (c < 0xC2 && c != '\0') {
-      text[out++] = static_cast<char>(c);
-      ++i;
-    } else {
-      break;
-    }
-  }
-  if (i == length) return static_cast<ptrdiff_t>(out);
-  ptrdiff_t rest = DecodedLength(text + i, length - i, error);
-  if (rest < 0) return -1;
-  DecodeInto(text + i, length - i, text + out);
-  return static_cast<ptrdiff_t>(out) + rest;
 }
