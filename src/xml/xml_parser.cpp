@@ -71,11 +71,14 @@ int ClearRowAfter(const char* p) {
   return -1;
 }
 
-// An open element, and where its name is written in the text (null for the document).
+// An open element, where its name is written in the text (null for the document), and
+// where its children and document order start on the parser's stacks.
 struct OpenTag {
   XmlElement* element;
   const char* name;
   size_t name_length;
+  size_t first_child;
+  size_t first_item;
 };
 
 // What the parser made of a text: the document element, an XmlStatus, and where a warning or
@@ -110,6 +113,7 @@ class GeneralParser {
     attribute_name_length_ = token.length;
   }
   XmlElement& Top() { return *open_.back().element; }
+  void CloseTop();
 
   // Each handler returns false when parsing stops, having set error_ where it is one.
   bool BetweenTags(const Token& token);
@@ -119,6 +123,10 @@ class GeneralParser {
   const char* pos_;
   std::shared_ptr<XmlElement> document_ = std::make_shared<XmlElement>();
   std::vector<OpenTag> open_;
+  // The children and document order of the open elements, which each element takes at their
+  // exact size when it closes.
+  std::vector<std::shared_ptr<XmlElement>> children_;
+  std::vector<XmlItem> items_;
   // Only the element on top of the stack can be in its start tag.
   bool in_start_tag_ = false;
   AttributePhase phase_ = AttributePhase::kExpectName;
@@ -246,44 +254,42 @@ void GeneralParser::SkipToMarkup() {
 }
 
 // Stores the pending run up to end, trimmed.
-
-// Stores the pending run up to end, trimmed.
 bool GeneralParser::StoreText(const char* end) {
   const char* start = pending_text_;
   while (end > start && IsXmlSpace(end[-1])) --end;
   pending_text_ = nullptr;
   auto length = static_cast<size_t>(end - start);
   XmlElement& e = Top();
-  size_t n = e.order.size();
+  size_t n = items_.size() - open_.back().first_item;
   // A comment between two texts disappears and the texts join.
-  if (n >= 2 && e.order[n - 1] == XmlItem::kClear && e.order[n - 2] == XmlItem::kText &&
+  if (n >= 2 && items_.back() == XmlItem::kClear && items_[items_.size() - 2] == XmlItem::kText &&
       e.clears.back().opening == kClearTags[kCommentRow].opening) {
     if (!DecodeRun(start, length, text_ampersand_, &e.texts.back())) return false;
     e.clears.pop_back();
-    e.order.pop_back();
+    items_.pop_back();
     return true;
   }
   std::string text;
   if (!DecodeRun(start, length, text_ampersand_, &text)) return false;
   e.texts.push_back(std::move(text));
-  e.order.push_back(XmlItem::kText);
+  items_.push_back(XmlItem::kText);
   return true;
 }
 
 // Appends a run to out decoded when ampersand says it may hold a reference, up to the first
 // NUL a reference to character 0 put there; false for a bad reference.
 bool GeneralParser::DecodeRun(const char* start, size_t length, bool ampersand, std::string* out) {
-  size_t decoded = length;
-  if (ampersand) {
-    Expected<size_t> measured = DecodedLength(start, length);
-    if (!measured) {
-      error_ = measured.error().code;
-      return false;
-    }
-    decoded = *measured;
+  if (!ampersand) {
+    out->append(start, length);
+    return true;
+  }
+  Expected<size_t> decoded = DecodedLength(start, length);
+  if (!decoded) {
+    error_ = decoded.error().code;
+    return false;
   }
   size_t kept = out->size();
-  out->resize(kept + decoded);
+  out->resize(kept + *decoded);
   DecodeInto(start, length, out->data() + kept);
   out->resize(kept + std::strlen(out->c_str() + kept));
   return true;
@@ -318,7 +324,7 @@ bool GeneralParser::ReadClearSection(int row) {
   pos_ = end + std::strlen(closing);
   if (length > 0) {
     Top().clears.push_back(XmlClearSection{std::string(content, length), tag.opening, closing});
-    Top().order.push_back(XmlItem::kClear);
+    items_.push_back(XmlItem::kClear);
   }
   return true;
 }
@@ -352,14 +358,26 @@ void GeneralParser::OpenElement(const char* name, size_t name_length, bool is_de
   element->name.assign(name, name_length);
   element->has_name = true;
   element->is_declaration = is_declaration;
-  XmlElement& parent = Top();
-  element->parent = &parent;
-  open_.push_back(OpenTag{element.get(), name, name_length});
-  parent.children.push_back(std::move(element));
-  parent.order.push_back(XmlItem::kChild);
+  element->parent = &Top();
+  XmlElement* opened = element.get();
+  children_.push_back(std::move(element));
+  items_.push_back(XmlItem::kChild);
+  open_.push_back(OpenTag{opened, name, name_length, children_.size(), items_.size()});
   in_start_tag_ = true;
   phase_ = AttributePhase::kExpectName;
   attribute_name_length_ = 0;
+}
+
+void GeneralParser::CloseTop() {
+  const OpenTag& tag = open_.back();
+  XmlElement& e = *tag.element;
+  auto first_child = children_.begin() + static_cast<std::ptrdiff_t>(tag.first_child);
+  e.children.assign(std::make_move_iterator(first_child), std::make_move_iterator(children_.end()));
+  children_.erase(first_child, children_.end());
+  auto first_item = items_.begin() + static_cast<std::ptrdiff_t>(tag.first_item);
+  e.order.assign(first_item, items_.end());
+  items_.erase(first_item, items_.end());
+  open_.pop_back();
 }
 
 // The element on top of the stack is closed; its parent goes on, or closes too when an end
@@ -367,7 +385,7 @@ void GeneralParser::OpenElement(const char* name, size_t name_length, bool is_de
 bool GeneralParser::CloseElement() {
   in_start_tag_ = false;
   for (;;) {
-    open_.pop_back();
+    CloseTop();
     if (open_.empty()) return false;  // the document itself closed: parsing ends
     if (pending_end_length_ == 0) return true;
     const OpenTag& element = open_.back();
@@ -475,7 +493,7 @@ bool GeneralParser::InStartTag(const Token& token) {
 }
 
 Parsed GeneralParser::Run() {
-  open_.push_back(OpenTag{document_.get(), nullptr, 0});
+  open_.push_back(OpenTag{document_.get(), nullptr, 0, 0, 0});
   for (;;) {
     bool in_start_tag = in_start_tag_;
     Token token;
@@ -501,8 +519,10 @@ Parsed GeneralParser::Run() {
     }
     if (!go_on) break;
   }
+  // Elements still open keep what they have read so far.
+  while (!open_.empty()) CloseTop();
   // Where to report the error: the last unmatched end tag for warning 1, else where parsing
-  // stopped. Elements still open keep what they have read so far.
+  // stopped.
   return Parsed{document_, error_, error_ == kXmlWarningUnmatchedEndTag ? last_unmatched_ : pos_};
 }
 
