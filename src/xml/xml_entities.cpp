@@ -1,7 +1,5 @@
 #include "xml/xml_entities.h"
 
-#include <cstring>
-
 #include "xml/xml_element.h"
 
 namespace {
@@ -26,19 +24,14 @@ size_t StepLength(const char* text, size_t remaining) {
   return step < remaining ? step : remaining;
 }
 
-// The measuring pass: the decoded length, or an error for a reference without its semicolon
-// or an unknown entity.
-Expected<size_t> MeasureDecoded(const char* text, size_t length) {
-  size_t out = 0;
+// Every reference of the run ends at its semicolon and names an entity; a numeric one's
+// digits are judged later.
+Expected<void> CheckReferences(const char* text, size_t length) {
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
-      size_t step = StepLength(text + i, length - i);
-      out += step;
-      i += step;
-      continue;
-    }
-    if (IsNumericReference(text + i, length - i)) {
+      i += StepLength(text + i, length - i);
+    } else if (IsNumericReference(text + i, length - i)) {
       size_t j = i + 2;
       if (text[j] == 'x' || text[j] == 'X') ++j;
       while (j < length && text[j] != ';' && text[j] != '\0') ++j;
@@ -49,9 +42,8 @@ Expected<size_t> MeasureDecoded(const char* text, size_t length) {
       if (entity == nullptr) return MakeError(kXmlUnknownCharacterEntity);
       i += entity->length;
     }
-    ++out;
   }
-  return out;
+  return {};
 }
 
 int DigitValue(char c, bool hexadecimal) {
@@ -79,66 +71,29 @@ int NumericValue(const char* text, size_t i, size_t* end) {
   return value;
 }
 
-// The copying pass's checks, made before anything is copied: digits, and values up to 255.
-Expected<void> CheckNumericReferences(const char* text, size_t length) {
+}  // namespace
+
+Expected<void> AppendDecoded(const char* text, size_t length, std::string* out) {
+  Expected<void> checked = CheckReferences(text, length);
+  if (!checked) return checked;
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
-      i += StepLength(text + i, length - i);
-      continue;
-    }
-    if (IsNumericReference(text + i, length - i)) {
-      size_t end = 0;
-      int value = NumericValue(text, i, &end);
+      size_t step = StepLength(text + i, length - i);
+      out->append(text + i, step);
+      i += step;
+    } else if (IsNumericReference(text + i, length - i)) {
+      size_t semicolon = 0;
+      int value = NumericValue(text, i, &semicolon);
       if (value < 0) return MakeError(kXmlUnknownCharacterEntity);
       if (value > 255) return MakeError(kXmlCharacterCodeAbove255);
-      i = end + 1;
-    } else {
-      i += MatchEntity(text + i, length - i)->length;
-    }
-  }
-  return {};
-}
-
-}  // namespace
-
-Expected<size_t> DecodedLength(const char* text, size_t length) {
-  // Most runs are short and hold no reference: one pass finds the first NUL or ampersand.
-  size_t plain = 0;
-  while (plain < length && text[plain] != '\0' && text[plain] != '&') ++plain;
-  if (plain == length || text[plain] == '\0') return plain;
-  const void* nul = std::memchr(text + plain, '\0', length - plain);
-  if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-  Expected<size_t> decoded = MeasureDecoded(text, length);
-  if (!decoded) return decoded;
-  Expected<void> checked = CheckNumericReferences(text, length);
-  if (!checked) return checked.error();
-  return decoded;
-}
-
-void DecodeInto(const char* text, size_t length, char* out) {
-  size_t i = 0;
-  while (i < length && text[i] != '\0') {
-    // The characters up to the next reference are copied as one run, stepped exactly as the
-    // measuring pass stepped them: a lead byte may take an ampersand into its character.
-    size_t end = i;
-    while (end < length && text[end] != '\0' && text[end] != '&') {
-      unsigned char c = static_cast<unsigned char>(text[end]);
-      end += c < 0xC2 ? 1 : StepLength(text + end, length - end);
-    }
-    std::memcpy(out, text + i, end - i);
-    out += end - i;
-    i = end;
-    if (i >= length || text[i] == '\0') break;
-    if (IsNumericReference(text + i, length - i)) {
-      size_t semicolon = 0;
-      // Stored as one byte, not encoded as UTF-8.
-      *out++ = static_cast<char>(static_cast<unsigned char>(NumericValue(text, i, &semicolon)));
+      *out += static_cast<char>(static_cast<unsigned char>(value));  // one byte, not UTF-8
       i = semicolon + 1;
     } else {
       const XmlEntity* entity = MatchEntity(text + i, length - i);
-      *out++ = entity->character;
+      *out += entity->character;
       i += entity->length;
     }
   }
+  return {};
 }

@@ -2,13 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
 #include "base/expected.h"
 
-// The decoded length of the first length bytes of text (stopping early at a NUL), or an
-// error kXmlUnknownCharacterEntity or kXmlCharacterCodeAbove255 for a bad reference. Checks
-// everything DecodeInto relies on.
-Expected<size_t> DecodedLength(const char* text, size_t length);
-
-// Writes the decoded bytes of a run that DecodedLength accepted; no terminator.
-void DecodeInto(const char* text, size_t length, char* out);
+// Appends the first length bytes of text (stopping early at a NUL) to out with their
+// references decoded, a numeric one as the single byte of its value. An error
+// kXmlUnknownCharacterEntity when any reference of the run lacks its semicolon or names no
+// entity; else, at the first bad numeric reference, kXmlUnknownCharacterEntity for a bad
+// digit or kXmlCharacterCodeAbove255. out is then incomplete.
+Expected<void> AppendDecoded(const char* text, size_t length, std::string* out);

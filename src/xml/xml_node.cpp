@@ -1,6 +1,5 @@
 #include "xml/xml_node.h"
 
-#include <cstring>
 #include <iterator>
 #include <utility>
 
@@ -54,23 +53,16 @@ size_t OrderPositionOfChild(const XmlElement& parent, size_t index) {
   }
 }
 
-size_t ChildIndexOf(const XmlElement& parent, const XmlElement* child) {
+// Takes an element out of its parent (the caller holds it) and gives the position it had.
+size_t Detach(XmlElement* child) {
+  XmlElement& parent = *child->parent;
   size_t index = 0;
   while (parent.children[index].get() != child) ++index;
-  return index;
-}
-
-// Takes an element out of its parent; gives the parent's reference to it, and the position
-// it had.
-std::pair<std::shared_ptr<XmlElement>, size_t> Detach(XmlElement* child) {
-  XmlElement& parent = *child->parent;
-  size_t index = ChildIndexOf(parent, child);
   size_t position = OrderPositionOfChild(parent, index);
-  std::shared_ptr<XmlElement> held = std::move(parent.children[index]);
   parent.children.erase(parent.children.begin() + static_cast<std::ptrdiff_t>(index));
   parent.order.erase(parent.order.begin() + static_cast<std::ptrdiff_t>(position));
   child->parent = nullptr;
-  return {std::move(held), position};
+  return position;
 }
 
 void Insert(XmlElement* parent, std::shared_ptr<XmlElement> child, int position) {
@@ -148,17 +140,13 @@ XmlNode XmlNode::AppendChild(XmlNode child, int position) {
     }
     return child;
   }
-  std::shared_ptr<XmlElement> held = child.element_;
   if (c->parent != nullptr) {
-    XmlElement* old_parent = c->parent;
-    size_t old_position = Detach(c).second;
+    bool same_parent = c->parent == element_.get();
+    size_t old_position = Detach(c);
     // Within one parent, the position counts as if the child were already gone.
-    if (old_parent == element_.get() && position >= 0 &&
-        old_position <= static_cast<size_t>(position)) {
-      --position;
-    }
+    if (same_parent && position >= 0 && old_position <= static_cast<size_t>(position)) --position;
   }
-  Insert(element_.get(), std::move(held), position);
+  Insert(element_.get(), child.element_, position);
   return child;
 }
 
