@@ -143,7 +143,7 @@ class GeneralParser {
 // A name in the text matches an open element's when it starts with the element's name,
 // ignoring ASCII case, and ends there. The byte-by-byte comparison stops at the first
 // difference, so it never reads past the text's NUL.
-bool GeneralParser::NameMatches(const OpenTag& element, const char* text) const {
+inline bool GeneralParser::NameMatches(const OpenTag& element, const char* text) const {
   const char* name = element.name;
   if (name == nullptr) return false;
   size_t length = element.name_length;
@@ -166,7 +166,7 @@ const char* GeneralParser::ScanWord() {
 }
 
 // A token at "<", with token.start there and pos_ just after it.
-Token GeneralParser::MarkupToken(Token token) {
+inline Token GeneralParser::MarkupToken(Token token) {
   token.kind = TokenKind::kOpen;
   char next = *pos_;
   if (next == '/') {
@@ -187,7 +187,7 @@ Token GeneralParser::MarkupToken(Token token) {
   return token;
 }
 
-Token GeneralParser::NextToken() {
+inline Token GeneralParser::NextToken() {
   pos_ = SkipSpace(pos_);
   Token token{TokenKind::kFinish, pos_, 0, 0, false};
   const char c = *pos_;
