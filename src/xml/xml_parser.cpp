@@ -286,6 +286,9 @@ bool GeneralParser::DecodeRun(const char* start, size_t length, bool ampersand, 
   size_t kept = out->size();
   Expected<void> decoded = AppendDecoded(start, length, out);
   if (!decoded) {
+    // The text stays as it was: a tree repaired past the warning of a text without elements
+    // still shows it.
+    out->resize(kept);
     error_ = decoded.error().code;
     return false;
   }

@@ -164,6 +164,13 @@ TEST(XmlTexts, JoinedTextContinuesAtTheEarlierTextsEnd) {
   EXPECT_EQ(TextAt(p.node, 0), "xz&");
 }
 
+TEST(XmlTexts, BadReferenceInAJoiningRunLeavesTheEarlierText) {
+  // The error gives way to the warning of a text without elements, which shows the tree.
+  test::Parsed p = Parse("<!--c-->ab<!--d-->x&amp;&#300;");
+  ExpectOutcome(p, kXmlWarningNoTagFound, 1, 31);
+  EXPECT_EQ(Describe(p.node), "<#document><!--c-->[ab]<!--d--></>");
+}
+
 TEST(XmlTexts, ManyCommentSeparatedRunsJoinIntoOneText) {
   std::string text = "<a>";
   for (int i = 0; i < 100000; ++i) text += "ab<!--c-->";
