@@ -86,9 +86,12 @@ void ReadReport(benchmark::State& state) {
 void LoadReport(benchmark::State& state) {
   const std::string path = WriteReport(static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    XmlNode::Findings loaded = XmlNode::ReadFile(path.c_str(), "zelt_rom_discovery");
-    if (loaded.outcome.error != kXmlNoError) state.SkipWithError("not loaded");
-    benchmark::DoNotOptimize(loaded.node.ChildCount());
+    Expected<XmlNode> loaded = XmlNode::LoadFile(path.c_str(), "zelt_rom_discovery");
+    if (!loaded) {
+      state.SkipWithError("not loaded");
+      break;
+    }
+    benchmark::DoNotOptimize(loaded->ChildCount());
   }
   PerPort(state);
   std::remove(path.c_str());

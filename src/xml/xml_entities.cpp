@@ -1,10 +1,6 @@
 #include "xml/xml_entities.h"
 
-#include <cstdlib>
-#include <cstring>
-
-#include "xml/xml_node.h"
-#include "xml/xml_record.h"
+#include "xml/xml_element.h"
 
 namespace {
 
@@ -28,38 +24,26 @@ size_t StepLength(const char* text, size_t remaining) {
   return step < remaining ? step : remaining;
 }
 
-// The measuring pass: the decoded length, or -1 (error set) for a reference without its
-// semicolon or an unknown entity.
-ptrdiff_t MeasureDecoded(const char* text, size_t length, int* error) {
-  size_t out = 0;
+// Every reference of the run ends at its semicolon and names an entity; a numeric one's
+// digits are judged later.
+XmlResult<void> CheckReferences(const char* text, size_t length) {
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
-      size_t step = StepLength(text + i, length - i);
-      out += step;
-      i += step;
-      continue;
-    }
-    if (IsNumericReference(text + i, length - i)) {
+      i += StepLength(text + i, length - i);
+    } else if (IsNumericReference(text + i, length - i)) {
       size_t j = i + 2;
       if (text[j] == 'x' || text[j] == 'X') ++j;
       while (j < length && text[j] != ';' && text[j] != '\0') ++j;
-      if (j >= length || text[j] != ';') {
-        *error = kXmlUnknownCharacterEntity;
-        return -1;
-      }
+      if (j >= length || text[j] != ';') return MakeError(kXmlUnknownCharacterEntity);
       i = j + 1;
     } else {
       const XmlEntity* entity = MatchEntity(text + i, length - i);
-      if (entity == nullptr) {
-        *error = kXmlUnknownCharacterEntity;
-        return -1;
-      }
+      if (entity == nullptr) return MakeError(kXmlUnknownCharacterEntity);
       i += entity->length;
     }
-    ++out;
   }
-  return static_cast<ptrdiff_t>(out);
+  return {};
 }
 
 int DigitValue(char c, bool hexadecimal) {
@@ -87,97 +71,29 @@ int NumericValue(const char* text, size_t i, size_t* end) {
   return value;
 }
 
-// The copying pass's checks, made before anything is copied: digits, and values up to 255.
-bool CheckNumericReferences(const char* text, size_t length, int* error) {
+}  // namespace
+
+XmlResult<void> AppendDecoded(const char* text, size_t length, std::string* out) {
+  XmlResult<void> checked = CheckReferences(text, length);
+  if (!checked) return checked;
   size_t i = 0;
   while (i < length && text[i] != '\0') {
     if (text[i] != '&') {
-      i += StepLength(text + i, length - i);
-      continue;
-    }
-    if (IsNumericReference(text + i, length - i)) {
-      size_t end = 0;
-      int value = NumericValue(text, i, &end);
-      if (value < 0) {
-        *error = kXmlUnknownCharacterEntity;
-        return false;
-      }
-      if (value > 255) {
-        *error = kXmlCharacterCodeAbove255;
-        return false;
-      }
-      i = end + 1;
-    } else {
-      i += MatchEntity(text + i, length - i)->length;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-ptrdiff_t DecodedLength(const char* text, size_t length, int* error) {
-  // Most runs are short and hold no reference: one pass finds the first NUL or ampersand.
-  size_t plain = 0;
-  while (plain < length && text[plain] != '\0' && text[plain] != '&') ++plain;
-  if (plain == length || text[plain] == '\0') return static_cast<ptrdiff_t>(plain);
-  const void* nul = std::memchr(text + plain, '\0', length - plain);
-  if (nul != nullptr) length = static_cast<size_t>(static_cast<const char*>(nul) - text);
-  ptrdiff_t decoded = MeasureDecoded(text, length, error);
-  if (decoded < 0 || !CheckNumericReferences(text, length, error)) return -1;
-  return decoded;
-}
-
-void DecodeInto(const char* text, size_t length, char* out) {
-  size_t i = 0;
-  while (i < length && text[i] != '\0') {
-    // The characters up to the next reference are copied as one run, stepped exactly as the
-    // measuring pass stepped them: a lead byte may take an ampersand into its character.
-    size_t end = i;
-    while (end < length && text[end] != '\0' && text[end] != '&') {
-      unsigned char c = static_cast<unsigned char>(text[end]);
-      end += c < 0xC2 ? 1 : StepLength(text + end, length - end);
-    }
-    std::memmove(out, text + i, end - i);  // out may be text itself, a little behind
-    out += end - i;
-    i = end;
-    if (i >= length || text[i] == '\0') break;
-    if (IsNumericReference(text + i, length - i)) {
+      size_t step = StepLength(text + i, length - i);
+      out->append(text + i, step);
+      i += step;
+    } else if (IsNumericReference(text + i, length - i)) {
       size_t semicolon = 0;
-      // Stored as one byte, not encoded as UTF-8.
-      *out++ = static_cast<char>(static_cast<unsigned char>(NumericValue(text, i, &semicolon)));
+      int value = NumericValue(text, i, &semicolon);
+      if (value < 0) return MakeError(kXmlUnknownCharacterEntity);
+      if (value > 255) return MakeError(kXmlCharacterCodeAbove255);
+      *out += static_cast<char>(static_cast<unsigned char>(value));  // one byte, not UTF-8
       i = semicolon + 1;
     } else {
       const XmlEntity* entity = MatchEntity(text + i, length - i);
-      *out++ = entity->character;
+      *out += entity->character;
       i += entity->length;
     }
   }
-}
-
-ptrdiff_t DecodeInPlace(char* text, size_t length, int* error) {
-  // Plain characters and named references in one pass; from the first numeric reference,
-  // unknown reference or longer character on, the rest goes through the two passes above,
-  // which step from there exactly as they would have from the start.
-  size_t out = 0;
-  size_t i = 0;
-  while (i < length) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c == '&') {
-      const XmlEntity* entity = MatchEntity(text + i, length - i);
-      if (entity == nullptr) break;
-      text[out++] = entity->character;
-      i += entity->length;
-    } else if (c < 0xC2 && c != '\0') {
-      text[out++] = static_cast<char>(c);
-      ++i;
-    } else {
-      break;
-    }
-  }
-  if (i == length) return static_cast<ptrdiff_t>(out);
-  ptrdiff_t rest = DecodedLength(text + i, length - i, error);
-  if (rest < 0) return -1;
-  DecodeInto(text + i, length - i, text + out);
-  return static_cast<ptrdiff_t>(out) + rest;
+  return {};
 }

@@ -2,14 +2,13 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 
-// The decoded length of the first length bytes of text (stopping early at a NUL), or -1 with
-// *error set to 12 or 13 for a bad reference. Checks everything DecodeInto relies on.
-ptrdiff_t DecodedLength(const char* text, size_t length, int* error);
+#include "xml/xml_node.h"
 
-// Writes the decoded bytes of a run that DecodedLength accepted; no terminator.
-void DecodeInto(const char* text, size_t length, char* out);
-
-// Decodes a run in place and gives its decoded length, or -1 with *error set as
-// DecodedLength would; the bytes past the decoded length are left undefined.
-ptrdiff_t DecodeInPlace(char* text, size_t length, int* error);
+// Appends the first length bytes of text (stopping early at a NUL) to out with their
+// references decoded, a numeric one as the single byte of its value. An error
+// kXmlUnknownCharacterEntity when any reference of the run lacks its semicolon or names no
+// entity; else, at the first bad numeric reference, kXmlUnknownCharacterEntity for a bad
+// digit or kXmlCharacterCodeAbove255. out is then incomplete.
+XmlResult<void> AppendDecoded(const char* text, size_t length, std::string* out);

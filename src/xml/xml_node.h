@@ -1,10 +1,11 @@
-// The XML layer: a tolerant parser, an in-memory element tree reached through reference-
-// counted handles, and a writer with a fixed layout. Every XML file the utility reads or
-// writes goes through it.
+// The XML layer: a tolerant parser, an in-memory element tree reached through shared
+// handles, and a writer with a fixed layout. Every XML file the utility reads or writes goes
+// through it.
 #pragma once
 
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "base/expected.h"
 
@@ -39,45 +40,33 @@ using XmlResult = Expected<T, XmlStatus>;
 // The fixed text of a status code; "Unknown" outside the table.
 const char* XmlStatusText(int code);
 
-struct XmlParseOutcome {
-  int error = 0;  // an XmlStatus
-  int line = 0;   // 1-based, counted in characters; 0 when not applicable
-  int column = 0;
-};
+struct XmlElement;
 
-struct XmlElementRecord;
-struct XmlAttributeEntry;
-
-// A handle to a shared element record, or the empty node. Every operation accepts the empty
-// node and does nothing; queries then give null, 0 or false.
+// A handle to an element shared with its parent and other handles, or the empty node. Every
+// operation accepts the empty node and does nothing; queries then give null, 0 or false.
 class XmlNode {
  public:
   XmlNode() = default;
-  XmlNode(const XmlNode& other);
-  XmlNode(XmlNode&& other) noexcept;
-  XmlNode& operator=(const XmlNode& other);
-  XmlNode& operator=(XmlNode&& other) noexcept;
-  ~XmlNode();
 
   // Loading. The value is the required element (or, with no required tag, the parse's root),
   // parentless. Any status but kXmlNoError is an error, a warning too: Error.code is the
   // XmlStatus, Error.text where the parse stopped ("line 3, column 7") or empty.
   static XmlResult<XmlNode> LoadFile(const char* path, const char* required_tag);
   static XmlResult<XmlNode> ParseText(const char* text, const char* required_tag);
-  // Everything a load or parse found, for readers that take a tree repaired past a warning
-  // (tools, tests): the element, the empty node after an error, and the outcome.
-  struct Findings;
-  static Findings ReadFile(const char* path, const char* required_tag);
-  static Findings ReadText(const char* text, const char* required_tag);
+  // The same element repaired past a warning (an unmatched end tag, no tag found), for
+  // readers that take such a tree (the substitute tool, tests); the empty node after an error.
+  static XmlNode LoadRepaired(const char* path, const char* required_tag);
+  static XmlNode ParseRepaired(const char* text, const char* required_tag);
 
   // Building.
   static XmlNode NewRoot(const char* name, bool is_declaration = false);
-  XmlAttributeEntry* AppendAttribute(const char* name, const char* value);
-  // position is an index in the order list; -1 (or past the end) appends.
+  void AppendAttribute(const char* name, const char* value);
+  // position is an index in the document order of children, texts and clear sections; -1
+  // (or past the end) appends. Gives the child, or the empty node when it would make a cycle.
   XmlNode AppendChild(XmlNode child, int position = -1);
 
-  // Queries. Texts returned point into the tree and live as long as its record.
-  bool IsNull() const { return record_ == nullptr; }
+  // Queries. Texts returned point into the tree and live as long as the element.
+  bool IsNull() const { return element_ == nullptr; }
   bool IsDeclarationElement() const;
   const char* Name() const;
   int ChildCount() const;
@@ -88,8 +77,8 @@ class XmlNode {
   const char* AttributeValue(const char* name, int* cursor = nullptr) const;
   int ElementCount() const;  // children + texts + clear sections + attributes
 
-  // Writing. ToText makes exactly one allocation; length_out (may be null) gets its length.
-  std::unique_ptr<char[]> ToText(bool formatted, int* length_out = nullptr) const;
+  // Writing; the empty node writes "".
+  std::string ToText(bool formatted) const;
   // Byte order mark, header line when needed, then the text; an error whose code is
   // kXmlCannotOpenForWriting or kXmlCannotWrite.
   XmlResult<void> SaveFile(const char* path, bool formatted) const;
@@ -97,16 +86,11 @@ class XmlNode {
   XmlResult<void> SaveTo(std::FILE* file, bool formatted) const;
 
  private:
-  explicit XmlNode(XmlElementRecord* record);  // shares the record (adds a reference)
+  explicit XmlNode(std::shared_ptr<XmlElement> element) : element_(std::move(element)) {}
 
-  // The record behind a node is the layer's own business: RecordOf and NodeOf are declared
+  // The element behind a node is the layer's own business: ElementOf and NodeOf are declared
   // in the layer's internal header, which no other layer sees.
-  friend XmlElementRecord* RecordOf(const XmlNode& node);
-  friend XmlNode NodeOf(XmlElementRecord* record);
-  XmlElementRecord* record_ = nullptr;
-};
-
-struct XmlNode::Findings {
-  XmlNode node;
-  XmlParseOutcome outcome;
+  friend const std::shared_ptr<XmlElement>& ElementOf(const XmlNode& node);
+  friend XmlNode NodeOf(std::shared_ptr<XmlElement> element);
+  std::shared_ptr<XmlElement> element_;
 };

@@ -1,9 +1,6 @@
 #include "xml/xml_wide.h"
 
 #include <cstdint>
-#include <cstdlib>
-
-#include "xml/xml_record.h"
 
 namespace {
 
@@ -33,27 +30,18 @@ uint32_t CodePointAt(const unsigned char* data, size_t i, size_t* units) {
   return IsLowSurrogate(u) ? 0xFFFD : u;
 }
 
-size_t Utf8Length(uint32_t c) {
-  return c < 0x80 ? 1 : c < 0x800 ? 2 : c < 0x10000 ? 3 : 4;
-}
-
-char* PutUtf8(char* out, uint32_t c) {
+void PutUtf8(std::string& out, uint32_t c) {
   if (c < 0x80) {
-    *out++ = static_cast<char>(c);
-  } else if (c < 0x800) {
-    *out++ = static_cast<char>(0xC0 | (c >> 6));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    *out++ = static_cast<char>(0xE0 | (c >> 12));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    *out++ = static_cast<char>(0xF0 | (c >> 18));
-    *out++ = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    *out++ = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    *out++ = static_cast<char>(0x80 | (c & 0x3F));
+    out += static_cast<char>(c);
+    return;
   }
-  return out;
+  // The lead byte carries the length in its high bits, each continuation byte six bits.
+  int continuations = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+  static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+  out += static_cast<char>(kLead[continuations] | (c >> (6 * continuations)));
+  for (int shift = 6 * (continuations - 1); shift >= 0; shift -= 6) {
+    out += static_cast<char>(0x80 | ((c >> shift) & 0x3F));
+  }
 }
 
 }  // namespace
@@ -75,15 +63,9 @@ bool LooksLikeUtf16(const unsigned char* data, size_t size) {
   return zero_high * 2 > units && zero_low * 4 < zero_high;
 }
 
-char* Utf16ToUtf8(const unsigned char* data) {
-  size_t length = 0;
+std::string Utf16ToUtf8(const unsigned char* data) {
+  std::string text;
   size_t units = 0;
-  for (size_t i = 0; UnitAt(data, i) != 0; i += units)
-    length += Utf8Length(CodePointAt(data, i, &units));
-  char* text = static_cast<char*>(XmlAllocate(length + 1));
-  char* out = text;
-  for (size_t i = 0; UnitAt(data, i) != 0; i += units)
-    out = PutUtf8(out, CodePointAt(data, i, &units));
-  *out = '\0';
+  for (size_t i = 0; UnitAt(data, i) != 0; i += units) PutUtf8(text, CodePointAt(data, i, &units));
   return text;
 }

@@ -40,7 +40,7 @@ class ToolTest : public test::PackageTest {
   // Runs -d into report.xml and loads it; the empty node when it is missing or not XML.
   XmlNode Discover() {
     EXPECT_EQ(Tool({"-d", "report.xml"}).exit_code, 0);
-    return XmlNode::ReadFile(PackageFile("report.xml").c_str(), "zelt_rom_discovery").node;
+    return XmlNode::LoadRepaired(PackageFile("report.xml").c_str(), "zelt_rom_discovery");
   }
   std::string LockFile() const { return test::Join(temp_dir(), "ravare_lock_file"); }
 };

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
+#include "xml/xml_element.h"
 #include "xml/xml_node.h"
-#include "xml/xml_record.h"
 #include "xml/xml_test_support.h"
 
 namespace {
@@ -53,36 +53,29 @@ bool Trimmed(const char* text) {
 // read back as its content. Text at the very start of a document belongs to no run and is
 // not read at all, and two texts with nothing stored between them (an empty section was
 // dropped) are read back as one.
-bool Writable(const XmlElementRecord* r, bool top) {
-  for (int32_t i = 0; i + 1 < OrderCount(*r); ++i) {
-    if (OrderKind(r->order[i]) == kOrderText && OrderKind(r->order[i + 1]) == kOrderText) {
-      return false;
-    }
+bool Writable(const XmlElement& e, bool top) {
+  const std::vector<XmlItem>& order = e.order;
+  for (size_t i = 0; i + 1 < order.size(); ++i) {
+    if (order[i] == XmlItem::kText && order[i + 1] == XmlItem::kText) return false;
   }
-  if (r->name == nullptr && OrderCount(*r) > 0 && OrderKind(r->order[0]) == kOrderText) {
-    return false;
+  if (!e.has_name && !order.empty() && order[0] == XmlItem::kText) return false;
+  if (e.is_declaration && !top && !order.empty()) return false;
+  for (size_t i = 0, child = 0; !e.has_name && i + 1 < order.size(); ++i) {
+    if (order[i] == XmlItem::kChild && e.children[child++]->is_declaration) return false;
   }
-  if (r->is_declaration && !top && OrderCount(*r) > 0) return false;
-  for (int32_t i = 0; r->name == nullptr && i + 1 < OrderCount(*r); ++i) {
-    int32_t e = r->order[i];
-    if (OrderKind(e) == kOrderChild && r->children[OrderIndex(e)]->is_declaration) return false;
+  if (e.has_name && (!PlainName(e.name.c_str()) || e.name == "PRE")) return false;
+  if (e.is_declaration && e.attributes.empty()) return false;
+  for (const XmlAttribute& a : e.attributes) {
+    if (!PlainName(a.name.c_str()) || (a.has_value && !ValidUtf8(a.value.c_str()))) return false;
   }
-  if (r->name != nullptr && (!PlainName(r->name) || std::strcmp(r->name, "PRE") == 0)) {
-    return false;
+  for (const std::string& text : e.texts) {
+    if (!Trimmed(text.c_str()) || !ValidUtf8(text.c_str())) return false;
   }
-  if (r->is_declaration && r->attribute_count == 0) return false;
-  for (int32_t i = 0; i < r->attribute_count; ++i) {
-    const XmlAttributeEntry& a = r->attributes[i];
-    if (!PlainName(a.name) || (a.value != nullptr && !ValidUtf8(a.value))) return false;
+  for (const XmlClearSection& section : e.clears) {
+    if (!ValidUtf8(section.content.c_str())) return false;
   }
-  for (int32_t i = 0; i < r->text_count; ++i) {
-    if (!Trimmed(r->texts[i]) || !ValidUtf8(r->texts[i])) return false;
-  }
-  for (int32_t i = 0; i < r->clear_count; ++i) {
-    if (!ValidUtf8(r->clears[i].content)) return false;
-  }
-  for (int32_t i = 0; i < r->child_count; ++i) {
-    if (!Writable(r->children[i], top && r->name == nullptr)) return false;
+  for (const std::shared_ptr<XmlElement>& child : e.children) {
+    if (!Writable(*child, top && !e.has_name)) return false;
   }
   return true;
 }
@@ -92,14 +85,13 @@ bool Writable(const XmlElementRecord* r, bool top) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
   XmlResult<XmlNode> parsed = XmlNode::ParseText(text.c_str(), nullptr);
-  if (!parsed || !Writable(RecordOf(*parsed), true)) return 0;
+  if (!parsed || !Writable(*ElementOf(*parsed), true)) return 0;
   const XmlNode& first = *parsed;
   std::string expected = test::Describe(first);
   for (bool formatted : {true, false}) {
-    int length = -1;
-    std::unique_ptr<char[]> written = first.ToText(formatted, &length);
-    if (length < 0 || std::strlen(written.get()) != static_cast<size_t>(length)) std::abort();
-    XmlResult<XmlNode> again = XmlNode::ParseText(written.get(), nullptr);
+    std::string written = first.ToText(formatted);
+    if (std::strlen(written.c_str()) != written.size()) std::abort();
+    XmlResult<XmlNode> again = XmlNode::ParseText(written.c_str(), nullptr);
     if (!again || test::Describe(*again) != expected) std::abort();
   }
   return 0;

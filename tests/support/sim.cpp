@@ -54,7 +54,7 @@ class ElementText {
 std::string PortAttribute(const std::string& package_dir, const std::string& device_id,
                           const char* attribute) {
   std::string path = Join(package_dir, kSimConfigFile);
-  XmlNode root = XmlNode::ReadFile(path.c_str(), "nxflash_sim").node;
+  XmlNode root = XmlNode::LoadRepaired(path.c_str(), "nxflash_sim");
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode port = root.ChildAt(i);
     const char* id = port.AttributeValue("device_id");

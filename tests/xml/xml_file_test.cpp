@@ -3,7 +3,7 @@
 #include <string>
 
 #include "support/files.h"
-#include "xml/xml_record.h"
+#include "xml/xml_element.h"
 #include "xml/xml_test_support.h"
 
 using test::Describe;
@@ -22,18 +22,8 @@ std::string Utf16Le(const std::string& utf8) {
   return out;
 }
 
-struct Loaded {
-  XmlNode node;
-  XmlParseOutcome outcome{-1, -1, -1};
-};
-
-Loaded Load(const std::string& path, const char* required = nullptr) {
-  Loaded loaded;
-  XmlNode::Findings findings = XmlNode::ReadFile(path.c_str(), required);
-  loaded.node = findings.node;
-  loaded.outcome = findings.outcome;
-  return loaded;
-}
+using Loaded = test::Parsed;
+using test::Load;
 
 const char kCatalog[] =
     "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n"
@@ -51,7 +41,7 @@ TEST(XmlFiles, CatalogWithDeclarationGivesItsParentlessRoot) {
   EXPECT_EQ(l.outcome.line, 0);
   EXPECT_EQ(l.outcome.column, 0);
   EXPECT_STREQ(l.node.Name(), "nic_fw_package");
-  EXPECT_EQ(RecordOf(l.node)->parent, nullptr);
+  EXPECT_EQ(ElementOf(l.node)->parent, nullptr);
   EXPECT_STREQ(l.node.ChildAt(0).ChildAt(0).AttributeValue("VenID"), "4040");
 }
 

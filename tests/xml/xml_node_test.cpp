@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "xml/xml_record.h"
+#include "xml/xml_element.h"
 #include "xml/xml_test_support.h"
 
 using test::Describe;
@@ -8,8 +8,9 @@ using test::Parse;
 
 namespace {
 
-int References(const XmlNode& node) {
-  return RecordOf(node)->reference_count;
+// Handles and the parent's list.
+long References(const XmlNode& node) {
+  return ElementOf(node).use_count();
 }
 
 TEST(XmlQueries, RepeatedNamesInDocumentOrderAndCursorWalk) {
@@ -55,15 +56,13 @@ TEST(XmlQueries, EmptyNodeIsAcceptedEverywhere) {
   EXPECT_EQ(empty.AttributeValue("a", &cursor), nullptr);
   EXPECT_EQ(cursor, 0);
   EXPECT_EQ(empty.ElementCount(), 0);
-  EXPECT_EQ(empty.AppendAttribute("a", "b"), nullptr);
+  empty.AppendAttribute("a", "b");
   EXPECT_FALSE(empty.AppendChild(XmlNode::NewRoot("c")).IsNull());
   EXPECT_TRUE(empty.IsNull());
   XmlNode root = XmlNode::NewRoot("r");
   EXPECT_TRUE(root.AppendChild(XmlNode()).IsNull());
   EXPECT_EQ(root.ChildCount(), 0);
-  int length = 7;
-  EXPECT_EQ(empty.ToText(true, &length), nullptr);
-  EXPECT_EQ(length, 0);
+  EXPECT_EQ(empty.ToText(true), "");
 }
 
 TEST(XmlQueries, StatusTexts) {
@@ -82,7 +81,7 @@ TEST(XmlBuilding, NewRootAttributesAndChildren) {
   root.AppendAttribute("v", nullptr);  // duplicates are allowed
   root.AppendAttribute(nullptr, "x");  // ignored
   XmlNode child = XmlNode::NewRoot("port");
-  EXPECT_EQ(RecordOf(root.AppendChild(child)), RecordOf(child));
+  EXPECT_EQ(ElementOf(root.AppendChild(child)), ElementOf(child));
   EXPECT_EQ(References(child), 2);
   EXPECT_EQ(Describe(root), "<report v='1' v><port></></>");
   XmlNode decl = XmlNode::NewRoot("xml", true);
@@ -96,14 +95,14 @@ TEST(XmlBuilding, AppendingAnAttachedElementMovesIt) {
   XmlNode x = a.ChildAt(0);
   b.AppendChild(x);
   EXPECT_EQ(Describe(tree), "<r><a></><b><x></></></>");
-  EXPECT_EQ(RecordOf(x)->parent, RecordOf(b));
+  EXPECT_EQ(ElementOf(x)->parent, ElementOf(b).get());
   EXPECT_EQ(References(x), 2);  // b's list and this handle
   // Within one parent, the position counts as if the child were already gone.
   tree.AppendChild(a, 2);
   EXPECT_EQ(Describe(tree), "<r><b><x></></><a></></>");
   tree.AppendChild(a, 0);
   EXPECT_EQ(Describe(tree), "<r><a></><b><x></></></>");
-  EXPECT_EQ(RecordOf(tree.ChildAt(0)), RecordOf(a));
+  EXPECT_EQ(ElementOf(tree.ChildAt(0)), ElementOf(a));
 }
 
 TEST(XmlBuilding, AppendingADocumentMovesItsChildren) {
@@ -149,16 +148,16 @@ TEST(XmlHandles, ChildOutlivesItsParentAndBecomesParentless) {
     child = root.ChildAt(0);
     EXPECT_EQ(References(child), 2);
   }
-  EXPECT_EQ(RecordOf(child)->parent, nullptr);
+  EXPECT_EQ(ElementOf(child)->parent, nullptr);
   EXPECT_EQ(References(child), 1);
   EXPECT_STREQ(child.AttributeValue("k"), "v");
-  EXPECT_EQ(RecordOf(child.ChildAt(0))->parent, RecordOf(child));
+  EXPECT_EQ(ElementOf(child.ChildAt(0))->parent, ElementOf(child).get());
 }
 
 TEST(XmlHandles, ParseResultIsTheOnlyHolder) {
   test::Parsed p = Parse("<?xml version='1.0'?><root><a/></root>", "root");
   EXPECT_EQ(References(p.node), 1);
-  EXPECT_EQ(RecordOf(p.node)->parent, nullptr);
+  EXPECT_EQ(ElementOf(p.node)->parent, nullptr);
   test::Parsed doc = Parse("<a/>text");
   EXPECT_EQ(References(doc.node), 1);
   EXPECT_EQ(References(doc.node.ChildAt(0)), 2);

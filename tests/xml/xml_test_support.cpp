@@ -1,46 +1,53 @@
 #include "xml/xml_test_support.h"
 
-#include "xml/xml_record.h"
+#include <cstdio>
+
+#include "xml/xml_element.h"
 
 namespace test {
 
+Outcome OutcomeOf(const XmlResult<XmlNode>& result) {
+  Outcome outcome{0, 0, 0};
+  if (result) return outcome;
+  outcome.error = result.error().code;
+  if (std::sscanf(result.error().text.c_str(), "line %d, column %d", &outcome.line,
+                  &outcome.column) != 2) {
+    outcome.line = outcome.column = 0;
+  }
+  return outcome;
+}
+
 Parsed Parse(const char* text, const char* required_tag) {
-  XmlNode::Findings findings = XmlNode::ReadText(text, required_tag);
-  return Parsed{findings.node, findings.outcome};
+  return Parsed{XmlNode::ParseRepaired(text, required_tag),
+                OutcomeOf(XmlNode::ParseText(text, required_tag))};
+}
+
+Parsed Load(const std::string& path, const char* required_tag) {
+  return Parsed{XmlNode::LoadRepaired(path.c_str(), required_tag),
+                OutcomeOf(XmlNode::LoadFile(path.c_str(), required_tag))};
 }
 
 namespace {
 
-void DescribeRecord(const XmlElementRecord* r, std::string& out) {
-  out += r->is_declaration ? "<?" : "<";
-  out += r->name ? r->name : "#document";
-  for (int32_t i = 0; i < r->attribute_count; ++i) {
-    out += " ";
-    out += r->attributes[i].name;
-    if (r->attributes[i].value != nullptr) {
-      out += "='";
-      out += r->attributes[i].value;
-      out += "'";
-    }
+void DescribeElement(const XmlElement& e, std::string& out) {
+  out += e.is_declaration ? "<?" : "<";
+  out += e.has_name ? e.name : "#document";
+  for (const XmlAttribute& a : e.attributes) {
+    out += " " + a.name;
+    if (a.has_value) out += "='" + a.value + "'";
   }
   out += ">";
-  for (int32_t i = 0; i < OrderCount(*r); ++i) {
-    int32_t entry = r->order[i];
-    int32_t index = OrderIndex(entry);
-    switch (OrderKind(entry)) {
-      case kOrderChild:
-        DescribeRecord(r->children[index], out);
-        break;
-      case kOrderText:
-        out += "[";
-        out += r->texts[index];
-        out += "]";
-        break;
-      default:
-        out += r->clears[index].opening;
-        out += r->clears[index].content;
-        out += r->clears[index].closing;
-        break;
+  size_t child = 0;
+  size_t text = 0;
+  size_t clear = 0;
+  for (XmlItem item : e.order) {
+    if (item == XmlItem::kChild) {
+      DescribeElement(*e.children[child++], out);
+    } else if (item == XmlItem::kText) {
+      out += "[" + e.texts[text++] + "]";
+    } else {
+      const XmlClearSection& s = e.clears[clear++];
+      out += s.opening + s.content + s.closing;
     }
   }
   out += "</>";
@@ -49,29 +56,23 @@ void DescribeRecord(const XmlElementRecord* r, std::string& out) {
 }  // namespace
 
 std::string Describe(const XmlNode& node) {
-  return Describe(RecordOf(node));
-}
-
-std::string Describe(const XmlElementRecord* record) {
-  if (record == nullptr) return "(empty)";
+  if (node.IsNull()) return "(empty)";
   std::string out;
-  DescribeRecord(record, out);
+  DescribeElement(*ElementOf(node), out);
   return out;
 }
 
 std::string TextAt(const XmlNode& node, int index) {
-  if (node.IsNull() || index >= RecordOf(node)->text_count) return "";
-  return RecordOf(node)->texts[index];
+  if (node.IsNull() || static_cast<size_t>(index) >= ElementOf(node)->texts.size()) return "";
+  return ElementOf(node)->texts[static_cast<size_t>(index)];
 }
 
 std::string Formatted(const XmlNode& node) {
-  std::unique_ptr<char[]> text = node.ToText(true);
-  return text ? text.get() : "(null)";
+  return node.IsNull() ? "(null)" : node.ToText(true);
 }
 
 std::string Compact(const XmlNode& node) {
-  std::unique_ptr<char[]> text = node.ToText(false);
-  return text ? text.get() : "(null)";
+  return node.IsNull() ? "(null)" : node.ToText(false);
 }
 
 }  // namespace test

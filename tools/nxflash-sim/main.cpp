@@ -133,7 +133,7 @@ Port ReadPort(const XmlNode& node) {
 }
 
 bool LoadSim(Sim* sim) {
-  XmlNode root = XmlNode::ReadFile(kConfigFile, "nxflash_sim").node;
+  XmlNode root = XmlNode::LoadRepaired(kConfigFile, "nxflash_sim");
   if (root.IsNull()) return false;
   sim->faults = ReadFaults(XmlNode());
   for (int i = 0; i < root.ChildCount(); ++i) {
@@ -221,7 +221,7 @@ bool SameId(const std::string& a, const std::string& b) {
 
 // The package firmware version for the port's PCI ID, or "" when the package has none.
 std::string PackageVersion(const Port& port) {
-  XmlNode root = XmlNode::ReadFile(kCatalogFile, "nic_fw_package").node;
+  XmlNode root = XmlNode::LoadRepaired(kCatalogFile, "nic_fw_package");
   for (int i = 0; i < root.ChildCount(); ++i) {
     XmlNode group = root.ChildAt(i);
     if (!IsNamed(group, "nic")) continue;
@@ -368,8 +368,7 @@ int Discover(const Sim& sim, const std::string& file) {
     root.AppendChild(devices);
     if (faults.type_after_devices) AddDatum(root, "type", faults.report_type);
     if (faults.message_mb > 0) {
-      std::unique_ptr<char[]> text = root.ToText(true);
-      if (!text || !WriteWithHugeMessages(file, text.get(), faults.message_mb)) return kNoWrite;
+      if (!WriteWithHugeMessages(file, root.ToText(true), faults.message_mb)) return kNoWrite;
     } else if (!root.SaveFile(file.c_str(), true)) {
       std::fprintf(stderr, "Cannot write %s.\n", file.c_str());
       return kNoWrite;
@@ -390,7 +389,7 @@ std::string Datum(const XmlNode& parent, const char* name) {
 
 int Apply(Sim* sim, const std::string& file) {
   if (sim->faults.apply_exit != 0) return sim->faults.apply_exit;
-  XmlNode root = XmlNode::ReadFile(file.c_str(), "zelt_rom_discovery").node;
+  XmlNode root = XmlNode::LoadRepaired(file.c_str(), "zelt_rom_discovery");
   if (root.IsNull() || Datum(root, "type") != "RAVARE_NIC") {
     std::fprintf(stderr, "%s is no adapter report.\n", file.c_str());
     return kUnreadable;

@@ -69,8 +69,7 @@ Expected<void, platform::OpenStatus> WriteVersionOnlyReport(
     ui.Write(msg::kRefusedProtectedFile, path.c_str());
     return opened.error();
   }
-  std::unique_ptr<char[]> text = root.ToText(true);
-  ui.Write(msg::kVersionOnlyReportLogged, text ? text.get() : "");
+  ui.Write(msg::kVersionOnlyReportLogged, root.ToText(true).c_str());
   if (saved) return {};
   ui.Write(msg::kVersionOnlyFileNotWritten, path.c_str());
   return MakeError(platform::OpenStatus::kFailed);

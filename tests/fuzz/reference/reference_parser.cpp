@@ -888,4 +888,50 @@ void Free(XmlElementRecord* record) {
   if (record != nullptr) FreeTree(record);
 }
 
+namespace {
+
+void DescribeRecord(const XmlElementRecord* r, std::string& out) {
+  out += r->is_declaration ? "<?" : "<";
+  out += r->name ? r->name : "#document";
+  for (int32_t i = 0; i < r->attribute_count; ++i) {
+    out += " ";
+    out += r->attributes[i].name;
+    if (r->attributes[i].value != nullptr) {
+      out += "='";
+      out += r->attributes[i].value;
+      out += "'";
+    }
+  }
+  out += ">";
+  for (int32_t i = 0; i < OrderCount(*r); ++i) {
+    int32_t entry = r->order[i];
+    int32_t index = OrderIndex(entry);
+    switch (OrderKind(entry)) {
+      case kOrderChild:
+        DescribeRecord(r->children[index], out);
+        break;
+      case kOrderText:
+        out += "[";
+        out += r->texts[index];
+        out += "]";
+        break;
+      default:
+        out += r->clears[index].opening;
+        out += r->clears[index].content;
+        out += r->clears[index].closing;
+        break;
+    }
+  }
+  out += "</>";
+}
+
+}  // namespace
+
+std::string Describe(const XmlElementRecord* record) {
+  if (record == nullptr) return "(empty)";
+  std::string out;
+  DescribeRecord(record, out);
+  return out;
+}
+
 }  // namespace reference

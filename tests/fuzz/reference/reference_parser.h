@@ -1,10 +1,11 @@
 // The XML parser as it was before its scanning and element storage were rewritten for speed,
 // kept only so that the differential fuzz target can hold the product's parser to it. Its
-// records are the product's record type but are allocated and freed here, each on its own.
+// records are allocated and freed here, each on its own.
 #pragma once
 
-#include "xml/xml_node.h"
-#include "xml/xml_record.h"
+#include <string>
+
+#include "reference/reference_record.h"
 
 namespace reference {
 
@@ -12,5 +13,8 @@ namespace reference {
 // caller frees the element with Free.
 XmlElementRecord* ParseText(const char* text, const char* required_tag, XmlParseOutcome* results);
 void Free(XmlElementRecord* record);
+
+// The whole tree below a record as one line, as test::Describe gives a node's.
+std::string Describe(const XmlElementRecord* record);
 
 }  // namespace reference
